@@ -1,0 +1,35 @@
+// The program's one output sink. Everything zorviutil prints, errors
+// included, goes through out() to standard output; tests redirect it to a
+// string so they can compare whole outputs.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+#define ZORVI_PRINTF(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
+
+/// Prints a printf-style message to the current sink.
+void out(const char* fmt, ...) ZORVI_PRINTF(1, 2);
+/// vprintf form of out().
+void vout(const char* fmt, va_list args) ZORVI_PRINTF(1, 0);
+/// Flushes standard output (no-op while captured); used before waits so a
+/// started line shows.
+void flushOut();
+
+/// Redirects out() into a string for as long as the object lives.
+class OutCapture {
+public:
+    OutCapture();
+    ~OutCapture();
+    OutCapture(const OutCapture&) = delete;
+    OutCapture& operator=(const OutCapture&) = delete;
+    /// Everything printed since construction (or the last take()).
+    const std::string& text() const { return text_; }
+    /// Returns the captured text and clears it.
+    std::string take();
+
+private:
+    friend void vout(const char*, va_list);
+    std::string text_;
+    OutCapture* previous_;
+};

@@ -1,0 +1,3 @@
+#include "cli/main_program.h"
+
+Result runZorviutil(int, char**) { return kCommandLineError; }

@@ -1,0 +1,16 @@
+// Verbs that identify the uC firmware and exercise the link.
+#pragma once
+
+#include "link/connection.h"
+
+/// Verb version.
+[[nodiscard]] Result showVersion(ConnectionContext* ctx, bool verbose);
+/// Verb comm-test: a two-second Loopback32 data-rate measurement.
+[[nodiscard]] Result runCommTest(ConnectionContext* ctx, bool verbose);
+/// Verb raw: sends the user's bytes and dumps expectedLength reply bytes.
+[[nodiscard]] Result sendRaw(const uint8_t* request, uint32_t expectedLength, ConnectionContext* ctx, bool verbose,
+                             uint32_t requestLength);
+/// Verb test-clobber.
+[[nodiscard]] Result testClobber(ConnectionContext* ctx, bool verbose);
+/// Verb test-timeout: succeeds when the uC does not answer.
+[[nodiscard]] Result testTimeout(ConnectionContext* ctx, bool verbose);

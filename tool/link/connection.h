@@ -1,0 +1,106 @@
+// The one open link of a run and the single request/reply exchange with the
+// board's microcontroller. Every verb talks to the uC through sendUcCommand.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "base/result_codes.h"
+
+enum LinkKind : uint32_t {
+    LINK_TOBRA = 1,
+    LINK_SERIAL = 2,
+    LINK_QUENTA = 5,
+};
+
+/// A bound entry point of a link library; cast to its real type by slot.
+using ApiEntry = void (*)();
+
+/// Slot 1 of every binding: one exchange (ZORVI_Command, TOBRA_CommandZORVI,
+/// QUENTA_CommandUC all share this shape).
+using CommandEntry = uint32_t (*)(uint32_t handle, uint32_t flags, uint32_t timeoutUs, uint32_t requestLength,
+                                  const uint8_t* request, uint32_t replyCapacity, uint8_t* reply,
+                                  uint32_t* replyLength);
+/// Slot 0 of every binding: close.
+using CloseEntry = uint32_t (*)(uint32_t handle);
+/// The status-text entry (slot 2; slot 3 for the PCIe bridge library).
+using StatusTextEntry = const wchar_t* (*)(uint32_t status, uint32_t selector);
+
+constexpr int kApiSlots = 6;
+
+/// The one open link of a run: created by an opener, owned by the main
+/// program, released by closeConnection.
+struct ConnectionContext {
+    uint32_t isOpen = 0;  ///< the library handle belongs to the context
+    LinkKind kind = LINK_SERIAL;
+    const char* linkName = "";  ///< "TOBRA Driver (PCIe)", "QUENTA Driver (PCIe)", "PS UART", "USB"
+    uint32_t canEnterServiceMode = 0;
+    uint32_t canExitServiceMode = 0;
+    uint32_t autoServiceMode = 0;
+    uint32_t inServiceMode = 0;
+    uint32_t timeoutMicroseconds = 1000000;
+    uint32_t modeSwitchDelayMs = 1000;
+    uint32_t handle = 0;
+    ApiEntry api[kApiSlots] = {};
+};
+
+constexpr uint32_t kAppFlashPageSize = 512;
+constexpr uint32_t kVpdSize = 256;
+constexpr uint32_t kVpdCopyAddress = 0x1FF00;  ///< VPD copy in application flash (service mode)
+constexpr uint32_t kVpdCopySize = 128;
+
+/// Converts a library's wide status text for printing (texts are ASCII).
+const char* narrowText(const wchar_t* text);
+
+/// The single exchange. timeoutUs 0 means the context's time-out. Returns 0
+/// when a reply of at least 2 bytes arrived (wrong length or code only
+/// warn), 102 on a link failure, 104 for a reply shorter than 2 bytes.
+[[nodiscard]] Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbose, uint32_t timeoutUs,
+                                   const uint8_t* request, const uint8_t expectedCode[2], uint8_t* reply,
+                                   uint32_t expectedLength, uint32_t* actualLength);
+
+/// Reads the firmware product ID; prints it unless silent.
+[[nodiscard]] Result readProductId(ConnectionContext* ctx, uint32_t* productId, bool verbose, bool silent);
+/// Reads the 256-byte VPD record.
+[[nodiscard]] Result requestVpd(ConnectionContext* ctx, uint8_t* vpd, bool verbose);
+/// Reads one 512-byte page of application flash (pageAddress is a byte address).
+[[nodiscard]] Result readAppFlashPage(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, bool verbose);
+/// Reads any byte range of application flash, page by page.
+[[nodiscard]] Result readAppFlash(uint8_t* destination, ConnectionContext* ctx, bool verbose, uint32_t start,
+                                  uint32_t count);
+
+/// Firmware product IDs.
+bool isServiceProductId(uint32_t id);
+bool isNormalProductId(uint32_t id);
+
+/// Reads the product ID and sets inServiceMode; 14 for an unknown ID.
+[[nodiscard]] Result checkProductId(ConnectionContext* ctx, bool verbose);
+
+/// Openers: on success *out owns a new context.
+[[nodiscard]] Result openTobraCard(uint32_t index, uint32_t serialNumber, bool serialGiven, bool verbose,
+                                   ConnectionContext** out);
+[[nodiscard]] Result openQuentaDevice(uint32_t index, bool verbose, ConnectionContext** out);
+[[nodiscard]] Result openPsUart(const char* connection, bool verbose, ConnectionContext** out);
+[[nodiscard]] Result openUsbCom(const char* port, bool verbose, ConnectionContext** out);
+
+/// Closes the link (if open) and frees the context; null is accepted.
+void closeConnection(ConnectionContext* ctx);
+
+/// Library binding (file names as loaded).
+extern const char* const kZorviApiLibrary;   // "libzorviapi.so"
+extern const char* const kTobraLibrary;      // "libtobra.so"
+extern const char* const kQuentaLibrary;     // "libquenta.so"
+[[nodiscard]] Result bindZorviApi(ApiEntry api[kApiSlots]);
+[[nodiscard]] Result bindQuentaApi(ApiEntry api[kApiSlots]);
+[[nodiscard]] Result bindTobraApi(ApiEntry api[kApiSlots]);
+
+/// A PS UART connection string split into port and baud-rate text.
+struct PsUartSpec {
+    std::string port;
+    std::string baudText;
+    bool hasBaud = false;
+    bool bad = false;     ///< no element, or an empty one
+    std::string extra;    ///< the rest of the string from a third element on
+};
+PsUartSpec splitPsUartString(const char* connection);

@@ -1,0 +1,39 @@
+// The few operating-system services the program needs, behind one header.
+// The POSIX implementation is platform_posix.cpp; logic files never call the
+// system directly.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+/// Loads a shared library by plain file name with the system's search order
+/// (the program's own folder first). Returns null when it cannot be loaded.
+void* loadLibrary(const char* fileName);
+/// Looks up an exported entry point; null when missing.
+void* findSymbol(void* library, const char* name);
+/// Unloads a library loaded by loadLibrary.
+void unloadLibrary(void* library);
+
+/// Milliseconds from a monotonic clock (wraps like a 32-bit tick counter).
+uint32_t tickMs();
+/// Plain sleep.
+void sleepMs(uint32_t ms);
+
+/// Environment lookup; false when the variable is not set.
+bool getEnv(const char* name, std::string& value);
+
+/// Reads one line from standard input (without its line end); false at end
+/// of input.
+bool readStdinLine(std::string& line);
+
+/// Replaceable clock for tests: when set, tickMs and sleepMs use these.
+struct ClockHooks {
+    uint32_t (*tickMs)() = nullptr;
+    void (*sleepMs)(uint32_t) = nullptr;
+};
+/// Installs hooks (or restores the system clock with {}); returns the old ones.
+ClockHooks setClockHooks(ClockHooks hooks);
+
+}  // namespace platform
