@@ -1,0 +1,157 @@
+// Page-wise write and verify of the uC's application flash, and the checked
+// page read under them. Flash is written in whole 512-byte pages; a page that
+// a range covers only in part is read first so that its other bytes are
+// written back unchanged.
+#include <cstring>
+
+#include "base/out.h"
+#include "images/app_flash_images.h"
+#include "images/app_flash_pages.h"
+
+namespace {
+
+constexpr uint32_t kReadReplyLength = 3 + kAppFlashPageSize;
+constexpr uint32_t kWriteRequestLength = 5 + kAppFlashPageSize;
+constexpr uint32_t kMaxReportedMismatches = 20;
+
+/// The chunk of a byte range that falls into one page.
+struct Chunk {
+    uint32_t pageAddress;
+    uint32_t offset;
+    uint32_t length;
+};
+
+Chunk chunkAt(uint32_t address, uint32_t remaining) {
+    Chunk c{};
+    c.pageAddress = address - address % kAppFlashPageSize;
+    c.offset = address - c.pageAddress;
+    c.length = kAppFlashPageSize - c.offset;
+    if (c.length > remaining) c.length = remaining;
+    return c;
+}
+
+void putPageNumber(uint8_t* p, uint32_t pageAddress) {
+    const uint32_t pageNumber = pageAddress / kAppFlashPageSize;
+    p[0] = static_cast<uint8_t>(pageNumber);
+    p[1] = static_cast<uint8_t>(pageNumber >> 8);
+}
+
+}  // namespace
+
+Result readAppFlashPageExact(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, bool verbose) {
+    out("Reading Application Flash page @ 0x%lX...\n", static_cast<unsigned long>(pageAddress));
+    uint8_t request[5] = {0x06, 0x80, 0x09, 0, 0};
+    putPageNumber(request + 3, pageAddress);
+    const uint8_t code[2] = {0x06, 0x00};
+    uint8_t reply[kReadReplyLength] = {};
+    uint32_t actual = 0;
+    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    if (r != kOk) return r;
+    if (reply[2] != 0) {
+        out("*** ZORVI returned status 0x%02X for Flash Application Read command\n", reply[2]);
+        return kLinkFailure;
+    }
+    // The exchange only warns about a short or foreign reply; its missing
+    // bytes would read as zeros and end up in flash or in a saved file.
+    if (actual != kReadReplyLength || reply[0] != code[0] || reply[1] != code[1]) {
+        out("*** Incomplete reply to Flash Application Read command for page @ 0x%lX.\n",
+            static_cast<unsigned long>(pageAddress));
+        return kLinkFailure;
+    }
+    std::memcpy(page, reply + 3, kAppFlashPageSize);
+    return kOk;
+}
+
+Result readAppFlashExact(uint8_t* destination, ConnectionContext* ctx, bool verbose, uint32_t start, uint32_t count) {
+    uint8_t page[kAppFlashPageSize];
+    while (count > 0) {
+        const Chunk c = chunkAt(start, count);
+        Result r = readAppFlashPageExact(c.pageAddress, page, ctx, verbose);
+        if (r != kOk) return r;
+        std::memcpy(destination, page + c.offset, c.length);
+        destination += c.length;
+        start += c.length;
+        count -= c.length;
+    }
+    return kOk;
+}
+
+Result writeAppFlashPage(uint32_t pageAddress, const uint8_t* page, ConnectionContext* ctx, bool verbose) {
+    out("Writing Application Flash page @ 0x%lX...\n", static_cast<unsigned long>(pageAddress));
+    uint8_t request[kWriteRequestLength] = {0x06, 0x82, 0x09};
+    putPageNumber(request + 3, pageAddress);
+    std::memcpy(request + 5, page, kAppFlashPageSize);
+    const uint8_t code[2] = {0x06, 0x02};
+    uint8_t reply[3] = {};
+    uint32_t actual = 0;
+    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    if (r != kOk) return r;
+    if (reply[2] != 0) {
+        out("*** ZORVI returned status 0x%02X for Flash Application Write command\n", reply[2]);
+        return kLinkFailure;
+    }
+    // A reply cut short before its status byte would otherwise pass as a
+    // successful write.
+    if (actual < 3) {
+        out("*** No status in reply to Flash Application Write command for page @ 0x%lX.\n",
+            static_cast<unsigned long>(pageAddress));
+        return kLinkFailure;
+    }
+    return kOk;
+}
+
+Result writeAppFlashTracked(const uint8_t* source, ConnectionContext* ctx, bool verbose, uint32_t start,
+                            uint32_t count, bool* wroteAny) {
+    *wroteAny = false;
+    uint8_t page[kAppFlashPageSize];
+    while (count > 0) {
+        const Chunk c = chunkAt(start, count);
+        if (c.length < kAppFlashPageSize) {
+            Result r = readAppFlashPageExact(c.pageAddress, page, ctx, verbose);
+            if (r != kOk) return r;
+        }
+        std::memcpy(page + c.offset, source, c.length);
+        *wroteAny = true;
+        Result r = writeAppFlashPage(c.pageAddress, page, ctx, verbose);
+        if (r != kOk) return r;
+        source += c.length;
+        start += c.length;
+        count -= c.length;
+    }
+    return kOk;
+}
+
+Result writeAppFlash(const uint8_t* source, ConnectionContext* ctx, bool verbose, uint32_t start, uint32_t count) {
+    bool wroteAny = false;
+    return writeAppFlashTracked(source, ctx, verbose, start, count, &wroteAny);
+}
+
+Result verifyAppFlash(const uint8_t* expected, ConnectionContext* ctx, bool verbose, uint32_t start, uint32_t count) {
+    uint32_t mismatches = 0;
+    uint8_t page[kAppFlashPageSize];
+    while (count > 0) {
+        const Chunk c = chunkAt(start, count);
+        Result r = readAppFlashPageExact(c.pageAddress, page, ctx, verbose);
+        if (r != kOk) return r;
+        for (uint32_t i = 0; i < c.length; ++i) {
+            const uint8_t actual = page[c.offset + i];
+            if (actual == expected[i]) continue;
+            ++mismatches;
+            if (mismatches <= kMaxReportedMismatches) {
+                out("*** Verification error at address 0x%lX; expected=0x%02X actual=0x%02X\n",
+                    static_cast<unsigned long>(start + i), expected[i], actual);
+            } else if (mismatches == kMaxReportedMismatches + 1) {
+                out("*** More than %u verification errors detected.\n", kMaxReportedMismatches);
+            }
+        }
+        expected += c.length;
+        start += c.length;
+        count -= c.length;
+    }
+    if (mismatches != 0) {
+        out("*** Total of %u verification errors detected.\n", mismatches);
+        return kVerifyMismatch;
+    }
+    out("Verified OK.\n");
+    return kOk;
+}

@@ -1,0 +1,73 @@
+#include "images/save_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+/// Writes all bytes and closes the stream; false if any byte or the final
+/// flush at close did not reach the file.
+bool writeAndClose(std::FILE* file, const uint8_t* data, size_t size) {
+    const bool written = std::fwrite(data, 1, size, file) == size;
+    const bool closed = std::fclose(file) == 0;
+    return written && closed;
+}
+
+SaveOutcome writeDirectly(const char* path, const uint8_t* data, size_t size, bool removeOnFailure) {
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) return SaveOutcome::OpenFailed;
+    if (writeAndClose(file, data, size)) return SaveOutcome::Written;
+    if (removeOnFailure) {
+        std::error_code ec;
+        fs::remove(path, ec);
+    }
+    return SaveOutcome::ShortWrite;
+}
+
+}  // namespace
+
+SaveOutcome writeSaveFile(const char* path, const uint8_t* data, size_t size) {
+    std::error_code ec;
+    fs::path target(path);
+    const fs::file_status linkStatus = fs::symlink_status(target, ec);
+    const fs::file_status status = fs::status(target, ec);
+    const bool exists = fs::exists(status);
+    if (exists && !fs::is_regular_file(status)) return writeDirectly(path, data, size, false);
+    if (fs::is_symlink(linkStatus)) {
+        // Replace the file the link points to, not the link itself.
+        fs::path resolved = fs::canonical(target, ec);
+        if (ec) return writeDirectly(path, data, size, true);
+        target = resolved;
+    }
+
+    // A fresh name beside the target (same file system, so the rename below
+    // is atomic); never reuse a file that is already there.
+    std::string tempName;
+    std::FILE* file = nullptr;
+    for (int attempt = 0; attempt < 100 && file == nullptr; ++attempt) {
+        tempName = target.string() + ".part" + std::to_string(attempt);
+        errno = 0;
+        file = std::fopen(tempName.c_str(), "wbx");
+        if (file == nullptr && errno != EEXIST) break;
+    }
+    // No file can be created beside it (for example a writable file in a
+    // read-only folder): write the file in place, as a plain save would.
+    if (file == nullptr) return writeDirectly(path, data, size, true);
+
+    if (!writeAndClose(file, data, size)) {
+        fs::remove(tempName, ec);
+        return SaveOutcome::ShortWrite;
+    }
+    if (exists) fs::permissions(tempName, status.permissions(), fs::perm_options::replace, ec);
+    fs::rename(tempName, target, ec);
+    if (ec) {
+        fs::remove(tempName, ec);
+        return SaveOutcome::OpenFailed;
+    }
+    return SaveOutcome::Written;
+}
