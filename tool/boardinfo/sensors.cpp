@@ -1,18 +1,197 @@
-// Placeholder until the sensor verbs are built.
+// Sensor pages: the Request Sensors and Override Sensor messages, the page
+// decoder and the verbs display-sensors, display-sensors-raw,
+// override-sensor and release-sensor.
 #include "boardinfo/sensors.h"
 
+#include <cstring>
+
+#include "base/bytes.h"
 #include "base/out.h"
 
-static Result notBuilt() {
-    out("*** The sensor commands are not built yet.\n");
-    return kUnrecognisedVerb;
+namespace {
+
+char flag(uint8_t byte, unsigned bit) { return (byte >> bit) & 1u ? '+' : '-'; }
+
+// Channel status nibbles are packed two to a byte, even channel in the low
+// nibble.
+unsigned statusNibble(const uint8_t* page, uint32_t firstByte, uint32_t channel) {
+    const uint8_t b = page[firstByte + channel / 2];
+    return channel % 2 == 0 ? (b & 0x0Fu) : (b >> 4);
 }
-Result requestSensors(ConnectionContext*, uint8_t*, bool) { return notBuilt(); }
-Result requestBlackBoxRecord(uint32_t, ConnectionContext*, bool, uint8_t*) { return notBuilt(); }
-Result sendSensorOverride(ConnectionContext*, bool, uint32_t, uint32_t, bool) { return notBuilt(); }
-Result displaySensors(bool, ConnectionContext*) { return notBuilt(); }
-Result displaySensorsRaw(ConnectionContext*, bool) { return notBuilt(); }
-Result displayBlackBox(ConnectionContext*, bool, uint32_t, uint32_t) { return notBuilt(); }
-Result overrideSensor(uint32_t, ConnectionContext*, bool, uint32_t) { return notBuilt(); }
-Result releaseSensor(uint32_t, ConnectionContext*, bool) { return notBuilt(); }
-void printSensorPage(const uint8_t*, uint32_t, uint32_t) {}
+
+}  // namespace
+
+// Shared with black_box.cpp: the refusal every sensor verb gives while the
+// uC runs its service firmware.
+bool refuseSensorVerbInServiceMode(const ConnectionContext* ctx, const char* verb) {
+    if (!ctx->inServiceMode) return false;
+    out("*** The %s command requires the device to not be in Service Mode.\n", verb);
+    out("    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode command.\n");
+    return true;
+}
+
+Result requestSensors(ConnectionContext* ctx, uint8_t* page, bool verbose) {
+    const uint8_t request[2] = {0x05, 0x89};
+    const uint8_t code[2] = {0x05, 0x09};
+    uint8_t reply[3 + kSensorPageSize] = {};
+    uint32_t actual = 0;
+    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    if (r != kOk) return r;
+    if (reply[2] != 0) {
+        out("*** ZORVI returned status 0x%02X for Request Sensors command\n", reply[2]);
+        return kLinkFailure;
+    }
+    std::memcpy(page, reply + 3, kSensorPageSize);
+    return kOk;
+}
+
+Result requestBlackBoxRecord(uint32_t index, ConnectionContext* ctx, bool verbose, uint8_t* page) {
+    const uint8_t request[3] = {0x05, 0x8A, static_cast<uint8_t>(index)};
+    const uint8_t code[2] = {0x05, 0x0A};
+    uint8_t reply[3 + kSensorPageSize] = {};
+    uint32_t actual = 0;
+    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    if (r != kOk) return r;
+    if (reply[2] != 0) {
+        out("*** ZORVI returned status 0x%02X for Request Black Box record command\n", reply[2]);
+        return kLinkFailure;
+    }
+    std::memcpy(page, reply + 3, kSensorPageSize);
+    return kOk;
+}
+
+Result sendSensorOverride(ConnectionContext* ctx, bool verbose, uint32_t sensorIndex, uint32_t value, bool override) {
+    uint8_t request[8] = {0x05, 0x81, static_cast<uint8_t>(sensorIndex), 0, 0, 0, 0, override ? uint8_t{1} : uint8_t{0}};
+    putLe32(request + 3, value);
+    const uint8_t code[2] = {0x05, 0x01};
+    uint8_t reply[3] = {};
+    uint32_t actual = 0;
+    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    if (r != kOk) return r;
+    if (reply[2] != 0) {
+        out("*** ZORVI returned status 0x%02X => %s\n", reply[2],
+            reply[2] == 1 ? "Invalid sensor index" : "** UNEXPECTED ERROR CODE **");
+        return kUnexpectedStatus;
+    }
+    return kOk;
+}
+
+void printSensorPage(const uint8_t* page, uint32_t drawingNumber, uint32_t pcbMajorRevision) {
+    out("  ETC         = { 0x%02X 0x%02X 0x%02X 0x%02X } => %u (0x%08X)\n", page[0], page[1], page[2], page[3],
+        getLe32(page), getLe32(page));
+    out("  EC          = { 0x%02X 0x%02X 0x%02X 0x%02X } => %u (0x%08X)\n", page[4], page[5], page[6], page[7],
+        getLe32(page + 4), getLe32(page + 4));
+    for (unsigned i = 0; i < kAdcChannels; ++i) {
+        const uint8_t* p = page + 0x08 + 2 * i;
+        const unsigned raw = getLe16(p);
+        const SensorDescriptor d = sensorDescriptor(i, drawingNumber, pcbMajorRevision);
+        out("  ADC%02u (#%02u) = { 0x%02X 0x%02X }           => 0x%04X => %.3f %s [%s]\n", i, i, p[0], p[1], raw,
+            raw * d.scale, d.unit, d.name);
+    }
+    for (unsigned i = 0; i < kTempChannels; ++i) {
+        const uint8_t* p = page + 0x24 + 2 * i;
+        const unsigned raw = getLe16(p);
+        const SensorDescriptor d = sensorDescriptor(kAdcChannels + i, drawingNumber, pcbMajorRevision);
+        // Temperature channels read in kelvin.
+        out("  TMP%02u (#%02u) = { 0x%02X 0x%02X }           => 0x%04X => %.3f %s [%s]\n", i, kAdcChannels + i, p[0],
+            p[1], raw, raw * d.scale - 273.15, d.unit, d.name);
+    }
+    for (unsigned i = 0; i < 4; ++i) {
+        const uint8_t b = page[0x2C + i];
+        out("  MEZ_STAT%u   = 0x%02X                    => F/PresC%c PresB%c DataErr%c CsumErr%c I2cFail%c PwrOK%c "
+            "VIOEn%c PresA%c\n",
+            i, b, flag(b, 7), flag(b, 6), flag(b, 5), flag(b, 4), flag(b, 3), flag(b, 2), flag(b, 1), flag(b, 0));
+    }
+    uint8_t b = page[0x30];
+    out("  CRD_STAT0   = 0x%02X                    => PSU7OK%c PSU6OK%c PSU5OK%c PSU4OK%c PSU3OK%c PSU2OK%c PSU1OK%c "
+        "PSU0OK%c\n",
+        b, flag(b, 7), flag(b, 6), flag(b, 5), flag(b, 4), flag(b, 3), flag(b, 2), flag(b, 1), flag(b, 0));
+    b = page[0x31];
+    out("  CRD_STAT1   = 0x%02X                    => PSUOffReq%c PSU_AUX%c Resvd5%c BrdCfgVal%c DONE3%c DONE2%c "
+        "DONE1%c DONE0%c\n",
+        b, flag(b, 7), flag(b, 6), flag(b, 5), flag(b, 4), flag(b, 3), flag(b, 2), flag(b, 1), flag(b, 0));
+    b = page[0x32];
+    out("  CRD_STAT2   = 0x%02X                    => HostRst%c USBCon%c GAP%c GA=%u(0x%x)\n", b, flag(b, 7),
+        flag(b, 6), flag(b, 5), b & 0x1Fu, b & 0x1Fu);
+    out("  CRD_STAT3   = 0x%02X                       (reserved)\n", page[0x33]);
+    b = page[0x34];
+    out("  SI5338_STAT = 0x%02X                    => CFG3OK%c CFG2OK%c CFG1OK%c CFG0OK%c Resvd3%c Resvd2%c IntRegd%c "
+        "InitOK%c\n",
+        b, flag(b, 7), flag(b, 6), flag(b, 5), flag(b, 4), flag(b, 3), flag(b, 2), flag(b, 1), flag(b, 0));
+    b = page[0x35];
+    out("  SI5338_ERR  = 0x%02X                    => ErrType=%u ErrCode=%u\n", b, b >> 4u, b & 0x0Fu);
+    for (unsigned i = 0; i < kAdcChannels; ++i) {
+        const uint8_t n = static_cast<uint8_t>(statusNibble(page, 0x36, i));
+        out("  ADC_STAT%02u  = 0x%X                     => OK%c Critical%c Over%c Under%c\n", i, n, flag(n, 3),
+            flag(n, 2), flag(n, 1), flag(n, 0));
+    }
+    for (unsigned i = 0; i < kTempChannels; ++i) {
+        const uint8_t n = static_cast<uint8_t>(statusNibble(page, 0x3D, i));
+        out("  TMP_STAT%02u  = 0x%X                     => OK%c Critical%c Over%c Under%c\n", i, n, flag(n, 3),
+            flag(n, 2), flag(n, 1), flag(n, 0));
+    }
+    out("  RESVD63     = 0x%02X                       (reserved)\n", page[0x3F]);
+}
+
+void printSensorPageRaw(const uint8_t* page) {
+    out("Raw Sensor Page:\n");
+    out("     ");
+    for (unsigned c = 0; c < 16; ++c) out(" +%X", c);
+    out("\n");
+    for (unsigned row = 0; row < kSensorPageSize; row += 16) {
+        out("0x%02X:", row);
+        for (unsigned c = 0; c < 16; ++c) out(" %02X", page[row + c]);
+        out(" ");
+        for (unsigned c = 0; c < 16; ++c) {
+            const uint8_t ch = page[row + c];
+            out("%c", ch >= 0x20 && ch <= 0x7E ? static_cast<char>(ch) : '.');
+        }
+        out("\n");
+    }
+}
+
+Result displaySensors(bool verbose, ConnectionContext* ctx) {
+    if (refuseSensorVerbInServiceMode(ctx, "display-sensors")) return kRefusedInServiceMode;
+    uint8_t vpd[kVpdSize] = {};
+    Result r = requestVpd(ctx, vpd, verbose);
+    if (r != kOk) return r;
+    uint8_t page[kSensorPageSize] = {};
+    r = requestSensors(ctx, page, verbose);
+    if (r != kOk) return r;
+    out("Human-readable Sensor Page:\n");
+    printSensorPage(page, getLe32(vpd + 0x04), pcbMajorRevisionFromVpd(vpd));
+    return kOk;
+}
+
+Result displaySensorsRaw(ConnectionContext* ctx, bool verbose) {
+    if (refuseSensorVerbInServiceMode(ctx, "display-sensors-raw")) return kRefusedInServiceMode;
+    uint8_t page[kSensorPageSize] = {};
+    Result r = requestSensors(ctx, page, verbose);
+    if (r != kOk) return r;
+    printSensorPageRaw(page);
+    return kOk;
+}
+
+namespace {
+
+// The uC message carries the sensor index in one byte, so a larger index is
+// refused before anything else, service mode included.
+bool sensorIndexInRange(uint32_t sensorIndex) {
+    if (sensorIndex <= 255) return true;
+    out("*** Sensor index must be in the range 0 to 255.\n");
+    return false;
+}
+
+}  // namespace
+
+Result overrideSensor(uint32_t sensorIndex, ConnectionContext* ctx, bool verbose, uint32_t value) {
+    if (!sensorIndexInRange(sensorIndex)) return kBadIndexOrCount;
+    if (refuseSensorVerbInServiceMode(ctx, "override-sensor")) return kRefusedInServiceMode;
+    return sendSensorOverride(ctx, verbose, sensorIndex, value, true);
+}
+
+Result releaseSensor(uint32_t sensorIndex, ConnectionContext* ctx, bool verbose) {
+    if (!sensorIndexInRange(sensorIndex)) return kBadIndexOrCount;
+    if (refuseSensorVerbInServiceMode(ctx, "release-sensor")) return kRefusedInServiceMode;
+    return sendSensorOverride(ctx, verbose, sensorIndex, 0, false);
+}
