@@ -1,3 +1,179 @@
 #include "cli/main_program.h"
 
-Result runZorviutil(int, char**) { return kCommandLineError; }
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/out.h"
+#include "cli/help_texts.h"
+#include "cli/option_parser.h"
+#include "cli/verb_table.h"
+#include "platform/platform.h"
+
+namespace {
+
+enum OptionIndex { kIndex, kQuenta, kPsUart, kUsbCom, kSmbus, kIpmi, kSn, kVerbose, kChipAddr, kTimeout, kConfirm,
+                   kOptionCount };
+
+OptionValue textValue(const char* text) {
+    OptionValue v;
+    v.text = const_cast<char*>(text);
+    return v;
+}
+OptionValue uintValue(uint32_t u) {
+    OptionValue v;
+    v.u64 = 0;
+    v.u = u;
+    return v;
+}
+
+constexpr uint32_t kMinChipAddr = 0x1;
+constexpr uint32_t kMaxChipAddr = 0x7F;
+constexpr uint32_t kMaxTimeoutMs = 3600000;
+
+/// Everything a run owns, released on every path.
+struct Run {
+    CommandLineArgs args;
+    CommandLineOption options[kOptionCount];
+    ConnectionContext* ctx = nullptr;
+    ~Run() {
+        closeConnection(ctx);
+        freeCommandLineArgs(&args);
+    }
+};
+
+void printLinkHint() { out("    Use \"%s -h comm\" for communication options help.\n", kProgramName); }
+
+}  // namespace
+
+void applyZorviutilFlags(ConnectionContext* ctx, const char* flags) {
+    // The variable is read into a 16-character buffer: longer values are ignored.
+    if (flags == nullptr || std::strlen(flags) >= 16) return;
+    unsigned int bits = 0;
+    if (std::sscanf(flags, "%u", &bits) != 1) return;
+    if (bits & 1u) ctx->canEnterServiceMode = 1;
+    if (bits & 2u) ctx->canExitServiceMode = 1;
+    if (bits & 4u) ctx->autoServiceMode = 1;
+    if (bits & 16u) ctx->canEnterServiceMode = 0;
+    if (bits & 32u) ctx->canExitServiceMode = 0;
+    if (bits & 64u) ctx->autoServiceMode = 0;
+}
+
+Result runZorviutil(int argc, const char* const* argv) {
+    Run run;
+    CommandLineOption* o = run.options;
+    o[kIndex] = {"index", OPT_UINT, "index of card to use (TOBRA Driver)", uintValue(0), 0, {}};
+    o[kQuenta] = {"quenta", OPT_UINT, "index of card to use (QUENTA Driver)", uintValue(0), 0, {}};
+    o[kPsUart] = {"psuart", OPT_STRING, "Zynq UltraScale+ PS UART and baud rate to use, e.g. COM1,171428",
+                  textValue(""), 0, {}};
+    o[kUsbCom] = {"usbcom", OPT_STRING, "USB serial port to use, e.g. COM1", textValue(""), 0, {}};
+    o[kSmbus] = {"smbus", OPT_STRING, "SMBUS device to use, e.g. ?", textValue(""), 0, {}};
+    o[kIpmi] = {"ipmi", OPT_STRING, "Use IPMI; specifies IPMI options string", textValue(""), 0, {}};
+    o[kSn] = {"sn", OPT_UINT, "serial number of card to use", uintValue(0), 0, {}};
+    o[kVerbose] = {"verbose", OPT_BOOLEAN, "TRUE => verbose output", uintValue(0), 0, {}};
+    o[kChipAddr] = {"chipaddr", OPT_HEX, "SMBUS address of the ZORVI microcontroller (hexadecimal)", uintValue(0x48), 0,
+                    {}};
+    o[kTimeout] = {"timeout", OPT_UINT, "Timeout for ZORVI microcontroller commands (milliseconds)", uintValue(1000), 0,
+                   {}};
+    o[kConfirm] = {"confirm", OPT_BOOLEAN, "TRUE => confirm potentially dangerous operation", uintValue(0), 0, {}};
+
+    static const OptionType paramTypes[] = {OPT_STRING};
+    static const char* const paramNames[] = {"command"};
+    static const char* const paramMeanings[] = {kVerbListText};
+    static const char* const helpTopics[] = {"comm", nullptr};
+    CommandLineArgs& args = run.args;
+    args.optionCount = kOptionCount;
+    args.paramTypes = paramTypes;
+    args.paramNames = paramNames;
+    args.paramMeanings = paramMeanings;
+    args.paramCount = 1;
+    args.requiredParamCount = 1;
+    args.noBitstreamOptions = 1;
+    args.options = o;
+    args.noAutomaticUsage = 1;
+    args.helpTopics = helpTopics;
+
+    const int32_t parsed = sampleParseCommandLine(&args, argc, argv);
+    if (parsed < 0) {
+        if (parsed == kParseHelp) {
+            if (args.helpTopic == nullptr) {
+                showUsage(&args);
+                return kOk;
+            }
+            if (strcasecmp(args.helpTopic, "comm") == 0) {
+                showCommHelp();
+                return kOk;
+            }
+            return kCommandLineError;
+        }
+        return parsed == kParseNoMemory ? kNoMemory : kCommandLineError;
+    }
+
+    const uint32_t chipAddr = o[kChipAddr].value.u;
+    if (chipAddr < kMinChipAddr || chipAddr > kMaxChipAddr) {
+        out("*** Value for '-chipaddr' option must be in the range 0x1 to 0x7F inclusive.\n");
+        return kBadChipAddr;
+    }
+
+    const char* verb = args.paramValues[0].text;
+    if (strcasecmp(verb, "build-info") == 0) {
+        showBuildInfo();
+        return kOk;
+    }
+
+    int links = 0;
+    for (int i : {kIndex, kQuenta, kPsUart, kUsbCom, kSmbus, kIpmi}) links += o[i].specified != 0 ? 1 : 0;
+    if (links == 0) {
+        out("*** Please specify a communication option, one of: '-quenta', '-index', '-psuart', '-usbcom'.\n");
+        printLinkHint();
+        return kNoLink;
+    }
+    if (links > 1) {
+        out("*** Too many communication options specifed; at most of one of '-quenta', '-index', '-psuart', "
+            "'-usbcom' can be passed on the command line.\n");
+        printLinkHint();
+        return kTooManyLinks;
+    }
+
+    const bool verbose = o[kVerbose].value.i != 0;
+    Result r;
+    if (o[kQuenta].specified) {
+        r = openQuentaDevice(o[kQuenta].value.u, verbose, &run.ctx);
+    } else if (o[kPsUart].specified) {
+        r = openPsUart(o[kPsUart].value.text, verbose, &run.ctx);
+    } else if (o[kUsbCom].specified) {
+        r = openUsbCom(o[kUsbCom].value.text, verbose, &run.ctx);
+    } else if (o[kSmbus].specified) {
+        out("*** Access to the ZORVI uC via SMBUS is currently not supported for the Linux operating system.\n");
+        return kSmbusNotSupported;
+    } else if (o[kIpmi].specified) {
+        out("*** Access to the ZORVI uC via IPMI is currently not supported for the Linux operating system.\n");
+        return kIpmiNotSupported;
+    } else {
+        r = openTobraCard(o[kIndex].value.u, o[kSn].value.u, o[kSn].specified != 0, verbose, &run.ctx);
+    }
+    if (r != kOk) return r;
+
+    std::string flags;
+    applyZorviutilFlags(run.ctx, platform::getEnv("ZORVIUTIL_FLAGS", flags) ? flags.c_str() : nullptr);
+
+    if (o[kTimeout].specified) {
+        const uint32_t ms = o[kTimeout].value.u;
+        if (ms < 1 || ms > kMaxTimeoutMs) {
+            out("*** Value for '-timeout' option must be in the range 1 .. 3600000.\n");
+            return kBadTimeout;
+        }
+        run.ctx->timeoutMicroseconds = ms * 1000;
+    }
+    if (verbose) out("Current microcontroller mode: %s\n", run.ctx->inServiceMode ? "Service Mode" : "Normal Mode");
+
+    std::vector<const char*> words(args.foundParamCount);
+    for (uint32_t i = 0; i < args.foundParamCount; ++i) words[i] = args.paramValues[i].text;
+    VerbCall call{run.ctx, verbose, o[kConfirm].value.i != 0, args.foundParamCount, words.data()};
+    r = dispatchVerb(call);
+    flushOut();
+    return r;
+}
