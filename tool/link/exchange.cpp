@@ -26,27 +26,20 @@ Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbos
         out("}\n");
     }
 
-    const char* failure = nullptr;
-    int textSlot = 2;
-    switch (ctx->kind) {
-        case LINK_TOBRA:
-            failure = "*** Failed to send command to ZORVI uC: %s\n";
-            textSlot = 3;
-            break;
-        case LINK_SERIAL:
-            failure = "*** Failed to send command to ZORVI uC via USB: %s\n";
-            break;
-        case LINK_QUENTA:
-            failure = "*** Failed to send command to uC: %s\n";
-            break;
-    }
-    if (failure != nullptr) {
+    if (ctx->kind == LINK_TOBRA || ctx->kind == LINK_SERIAL || ctx->kind == LINK_QUENTA) {
         auto command = reinterpret_cast<CommandEntry>(ctx->api[1]);
-        uint32_t status =
+        const uint32_t status =
             command(ctx->handle, 0, timeoutUs, requestLength, request, expectedLength, reply, actualLength);
         if (status != 0) {
-            auto text = reinterpret_cast<StatusTextEntry>(ctx->api[textSlot]);
-            out(failure, narrowText(text(status, 1)));
+            // The status-text entry is slot 3 for the PCIe bridge library, slot 2 otherwise.
+            auto text = reinterpret_cast<StatusTextEntry>(ctx->api[ctx->kind == LINK_TOBRA ? 3 : 2]);
+            const char* statusText = narrowText(text(status, 1));
+            if (ctx->kind == LINK_TOBRA)
+                out("*** Failed to send command to ZORVI uC: %s\n", statusText);
+            else if (ctx->kind == LINK_SERIAL)
+                out("*** Failed to send command to ZORVI uC via USB: %s\n", statusText);
+            else
+                out("*** Failed to send command to uC: %s\n", statusText);
             return kLinkFailure;
         }
     }
