@@ -16,3 +16,14 @@ const char* drawingNumberToModel(uint32_t drawingNumber);
 const char* fpgaDeviceName(uint16_t code);
 /// FPGA temperature grade text, or "UNRECOGNIZED".
 const char* fpgaTemperatureGradeName(uint8_t code);
+
+/// Fetches the record into a 256-byte buffer, zeroed first: Request VPD in
+/// normal mode; in service mode the 128-byte copy in application flash at
+/// 0x1FF00 (bytes 128 to 255 stay zero). Returns the retrieval's result.
+[[nodiscard]] Result fetchVpdRecord(ConnectionContext* ctx, bool verbose, uint8_t vpd[kVpdSize]);
+
+/// The raw dump of the first 128 bytes of a record ("Raw VPD:" on).
+void printVpdRaw(const uint8_t vpd[kVpdSize]);
+/// The human-readable display of a record: header, the model's layout,
+/// checksum and version checks ("Human-readable VPD:" on).
+void printVpdHumanReadable(const uint8_t vpd[kVpdSize]);

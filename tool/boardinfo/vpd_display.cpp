@@ -1,15 +1,104 @@
-// Placeholder until the VPD display is built.
+// The VPD verbs: display-vpd-raw and display-vpd. They only fetch the record
+// and hand it to the pure printers below.
+#include <cstring>
+
+#include "base/bytes.h"
 #include "base/out.h"
 #include "boardinfo/vpd.h"
+#include "boardinfo/vpd_layouts.h"
 
-Result displayVpdRaw(bool, ConnectionContext*) {
-    out("*** The 'display-vpd-raw' command is not built yet.\n");
-    return kUnrecognisedVerb;
+namespace {
+
+constexpr uint32_t kVpdVersionRecognised = 0;
+constexpr uint32_t kVpdMinLength = 5;    // header up to the drawing number, plus the checksum
+constexpr uint32_t kVpdMaxLength = 128;  // the part kept in application flash
+constexpr uint32_t kRawDumpBytes = 128;
+
+void printChecksum(const uint8_t* vpd, uint32_t length) {
+    if (length < kVpdMinLength || length > kVpdMaxLength) {
+        out("*** ERROR: Unable to verify checksum because data structure length %u (0x%04X) is invalid\n", length,
+            length);
+        return;
+    }
+    const unsigned stored = vpd[length - 1];
+    out("  Data structure checksum            %u (0x%02X)\n", stored, stored);
+    uint8_t sum = 0;
+    for (uint32_t i = 0; i + 1 < length; ++i) sum = static_cast<uint8_t>(sum + vpd[i]);
+    const unsigned calculated = static_cast<uint8_t>(-sum);
+    if (calculated != stored) {
+        out("*** ERROR: Calculated checksum %u 0x%02X does not match actual checksum %u (0x%02X)\n", calculated,
+            calculated, stored, stored);
+    }
 }
-Result displayVpd(bool, ConnectionContext*) {
-    out("*** The 'display-vpd' command is not built yet.\n");
-    return kUnrecognisedVerb;
+
+}  // namespace
+
+Result fetchVpdRecord(ConnectionContext* ctx, bool verbose, uint8_t vpd[kVpdSize]) {
+    std::memset(vpd, 0, kVpdSize);
+    if (ctx->inServiceMode != 0) return readAppFlash(vpd, ctx, verbose, kVpdCopyAddress, kVpdCopySize);
+    return requestVpd(ctx, vpd, verbose);
 }
-const char* drawingNumberToModel(uint32_t) { return "UNRECOGNIZED"; }
-const char* fpgaDeviceName(uint16_t) { return "UNRECOGNIZED"; }
-const char* fpgaTemperatureGradeName(uint8_t) { return "UNRECOGNIZED"; }
+
+void printVpdRaw(const uint8_t vpd[kVpdSize]) {
+    out("Raw VPD:\n");
+    out("     ");
+    for (unsigned column = 0; column < 16; ++column) out(" +%X", column);
+    out("\n");
+    for (unsigned row = 0; row < kRawDumpBytes; row += 16) {
+        out("0x%02X:", row);
+        for (unsigned i = 0; i < 16; ++i) out(" %02X", vpd[row + i]);
+        out(" ");
+        for (unsigned i = 0; i < 16; ++i) {
+            const uint8_t c = vpd[row + i];
+            out("%c", (c >= 0x20 && c <= 0x7E) ? static_cast<char>(c) : '.');
+        }
+        out("\n");
+    }
+}
+
+void printVpdHumanReadable(const uint8_t vpd[kVpdSize]) {
+    const unsigned version = getLe16(vpd + 0);
+    const unsigned length = getLe16(vpd + 2);
+    const unsigned drawingNumber = getLe32(vpd + 4);
+    const unsigned serialNumber = getLe32(vpd + 8);
+
+    out("Human-readable VPD:\n");
+    out("  Data structure version             %u (0x%04X)\n", version, version);
+    out("  Data structure length              %u (0x%04X)\n", length, length);
+    out("  Drawing number                     %u (0x%08X) => %s\n", drawingNumber, drawingNumber,
+        drawingNumberToModel(drawingNumber));
+    out("  Serial number                      %u (0x%08X)\n", serialNumber, serialNumber);
+
+    // The model-specific fields sit at fixed offsets, so they are decoded
+    // whatever the length field says.
+    if (const VpdLayout* layout = vpdLayoutFor(drawingNumber)) {
+        printVpdLayout(*layout, drawingNumber, vpd);
+    } else {
+        out("WARNING: Unable to decode remaining data for UNRECOGNIZED drawing number.\n");
+        out("         Use the 'display-vpd-raw' command in order to display raw VPD.\n");
+    }
+
+    printChecksum(vpd, length);
+
+    if (version > kVpdVersionRecognised) {
+        out("WARNING: Data structure version %u is not recognized by this version of zorviutil.\n", version);
+        out("         Highest data structure version recognised is %u.\n", kVpdVersionRecognised);
+        out("         Some fields of the VPD might not be displayed.\n");
+    }
+}
+
+Result displayVpdRaw(bool verbose, ConnectionContext* ctx) {
+    uint8_t vpd[kVpdSize];
+    Result result = fetchVpdRecord(ctx, verbose, vpd);
+    if (result != kOk) return result;
+    printVpdRaw(vpd);
+    return kOk;
+}
+
+Result displayVpd(bool verbose, ConnectionContext* ctx) {
+    uint8_t vpd[kVpdSize];
+    Result result = fetchVpdRecord(ctx, verbose, vpd);
+    if (result != kOk) return result;
+    printVpdHumanReadable(vpd);
+    return kOk;
+}

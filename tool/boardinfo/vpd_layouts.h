@@ -1,0 +1,153 @@
+// The model-specific part of the VPD record, as data: one table of fields per
+// layout letter, in printing order, and the shared field printers that turn a
+// field into its lines. The human-readable display selects the layout through
+// the drawing number and walks its table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+/// Texts of an enumerated byte or a bit field, indexed by the value; a value
+/// at or beyond `count` prints "UNRECOGNIZED".
+struct VpdTextTable {
+    const char* const* texts;
+    uint8_t count;
+};
+
+/// Every line a layout can print. Each has exactly one literal format in the
+/// printers; the enumerator names follow the line names of the layouts.
+enum class VpdLine : uint8_t {
+    // Integer and enumerated lines.
+    PcbRevision,
+    CpldRevision,
+    ModificationsByte,  // "%u (0x%02X)"
+    ModificationsWide,  // "%u (0x%08X)", whatever the mask's width
+    CustomBuildCode,    // code at offset, revision at offset + 1
+    CoolingType,
+    CoatingType,
+    Pn4Connector,
+    BoardTemperatureGrade,
+    FpgaPackage,
+    FpgaSpaceGrade,
+    // Clock words.
+    Si5338RefClock,
+    Si5338RefClockShort,
+    InternalSi5338RefClock,
+    Si5338RefClock0,
+    Si5338RefClock1,
+    EmcclkClock,
+    FabricClock,
+    PsRefClock,
+    Lmk04208RefClock,
+    Lmk04208VcxoClock,
+    // Bit lines of the modifications mask.
+    BitSw1,
+    BitRs232Converter,
+    BitSi5328JitterAttenuator,
+    BitFireFlyModules,
+    BitZqsfpModules,
+    BitActiveCoolingFans,
+    BitOptics,
+    BitVccPsbatt,
+    BitPn6Connector,
+    BitPn4Connector,
+    BitAdcRfTransformer,
+    BitRfConnector,
+    BitDacRfTransformer,
+    BitXmcConnector,
+    BitFireFlyConnector,
+    BitSi5338RefClockSource,
+    BitHeatsink,
+    BitFans,
+    BitTopShroud,
+    Ddr4ChipClass,  // 4-bit field of the mask
+    // Bank groups: `count` entries `stride` bytes apart.
+    Ddr4Banks,       // frequency, size (and ranks)
+    PlDdr4Banks,     // frequency, size (and ranks)
+    ZbtSsramBanks,   // frequency, size (kiB/MiB thresholds)
+    PsQspiFlashBanks,  // size codes only
+    // Single memory fields.
+    PsDdr4Frequency,
+    PsDdr4Size64,
+    PsDdr4Size32,
+    PsDdr4Ranks,
+    PsEmmcFlashSize,
+    PsSataFlashSize,
+    PsEmmcMemorySize,
+    PsQspiFlashMemorySize,
+    HbmFrequency,
+    HbmDieCapacity,
+    HbmDieCount,
+    // Stepping, speed grade, device, temperature grade (15 bytes).
+    FpgaIdentity,
+};
+
+/// How a memory size code turns into a printed size.
+enum class VpdSizeRule : uint8_t {
+    Plain,            // 64-bit size, GiB/MiB
+    NotFittedIfZero,  // as Plain, but a size of 0 prints "NOT FITTED"
+    ThirtyTwoBit,     // size computed in 32 bits, GiB/MiB
+    Zbt,              // 64-bit size, MiB/kiB
+};
+
+/// The drawing numbers a field applies to: all (no numbers), only the listed
+/// ones, or all but the listed ones.
+struct VpdModels {
+    enum Mode : uint8_t { All, Only, Except };
+    Mode mode = All;
+    uint16_t numbers[3] = {};
+
+    bool includes(uint32_t drawingNumber) const;
+};
+
+/// One row of a layout. Unused members stay zero.
+struct VpdField {
+    VpdLine line;
+    uint8_t offset = 0;
+    /// Bytes read for an integer or a mask (1, 2 or 4); for a bit line or
+    /// chip class, the width of the mask it is taken from.
+    uint8_t width = 1;
+    uint8_t bitShift = 0;  ///< bit lines and chip class
+    uint8_t bitCount = 0;
+    const VpdTextTable* texts = nullptr;  ///< enumerated bytes and bit lines
+    uint8_t wordSize = 0;                 ///< W of a memory size code
+    VpdSizeRule sizeRule = VpdSizeRule::Plain;
+    uint8_t count = 0;   ///< bank groups
+    uint8_t stride = 0;  ///< bank groups
+    bool ranks = false;  ///< bank groups: ranks byte at entry + 3
+    VpdModels models = {};
+};
+
+struct VpdLayout {
+    char letter;
+    std::span<const VpdField> fields;
+};
+
+struct VpdModel {
+    uint32_t drawingNumber;
+    const char* name;
+    char layout;  ///< layout letter, or '-' for a named model without a layout
+};
+
+/// The drawing-number table, in its published order.
+std::span<const VpdModel> vpdModels();
+/// Every layout.
+std::span<const VpdLayout> vpdLayouts();
+/// The layout of a drawing number, or null (unknown number or no layout).
+const VpdLayout* vpdLayoutFor(uint32_t drawingNumber);
+
+/// Bytes of the record a field reads, from its offset (bank groups span all
+/// their entries). Bit lines report their mask's bytes.
+size_t vpdFieldExtent(const VpdField& field);
+/// True for bit lines and chip class: fields taken from a mask printed above.
+bool vpdFieldIsBitField(const VpdField& field);
+
+/// Prints one field of a 256-byte record for the given drawing number.
+void printVpdField(const VpdField& field, const uint8_t* vpd);
+/// Prints every field of the layout that applies to the drawing number.
+void printVpdLayout(const VpdLayout& layout, uint32_t drawingNumber, const uint8_t* vpd);
+
+/// Memory size of a size code with word size W, per rule (0 when 2^S does
+/// not fit the arithmetic).
+uint64_t vpdMemorySize(uint8_t sizeCode, uint8_t wordSize, VpdSizeRule rule);
