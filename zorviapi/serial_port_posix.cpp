@@ -1,0 +1,223 @@
+#include "serial_port_posix.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace zorvi {
+
+namespace {
+
+constexpr long kNsPerSecond = 1000000000L;
+
+// drainPort: the line counts as quiet after this long without a byte ...
+constexpr long kDrainQuietNs = 50L * 1000000L;
+// ... but a port that never stops talking (a console streaming its log)
+// must not hold the open forever; after this long what is left is dropped
+// and the frame decoder skips whatever follows.
+constexpr long kDrainLimitNs = 1000L * 1000000L;
+
+timespec monotonicNow() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now;
+}
+
+long long toNs(const timespec& t) { return static_cast<long long>(t.tv_sec) * kNsPerSecond + t.tv_nsec; }
+
+bool before(const timespec& a, const timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// Status of a failed read or write.
+ZORVI_STATUS transferStatus(int error) { return error == EBADF ? ZORVI_INVALID_HANDLE : ZORVI_UNEXPECTED_ERROR; }
+
+// Status of a failed open (or of a step of it).
+ZORVI_STATUS openStatus(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case ENOTDIR:
+        case ENOTTY:  // the name exists but is no serial port
+            return ZORVI_DEVICE_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+        // The port is held by another user of it (TIOCEXCL refuses the
+        // open with EBUSY, the lock with EWOULDBLOCK). Opening a port that
+        // is in use is refused as an access denial on the platform this
+        // protocol grew up on, so callers see the same status for it here.
+        case EBUSY:
+        case EWOULDBLOCK:
+            return ZORVI_ACCESS_DENIED;
+        case EMFILE:
+        case ENFILE:
+        case ENOMEM:
+            return ZORVI_RESOURCE_LIMIT;
+        default:
+            return ZORVI_UNEXPECTED_ERROR;
+    }
+}
+
+// Waits until `fd` is ready for `events` or the deadline passes. `hungUp`
+// tells whether the line reported a hang-up or an error alongside.
+ZORVI_STATUS waitReady(int fd, short events, const Deadline& deadline, bool* hungUp) {
+    for (;;) {
+        timespec left{};
+        timespec* limit = nullptr;
+        if (!deadline.unlimited()) {
+            if (!deadline.remaining(&left)) return ZORVI_TIMEOUT;
+            limit = &left;
+        }
+        pollfd p{fd, events, 0};
+        int r = ppoll(&p, 1, limit, nullptr);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return ZORVI_UNEXPECTED_ERROR;
+        }
+        if (r == 0) return ZORVI_TIMEOUT;
+        if (p.revents & POLLNVAL) return ZORVI_INVALID_HANDLE;
+        *hungUp = (p.revents & (POLLHUP | POLLERR)) != 0;
+        if (p.revents & events) return ZORVI_SUCCESS;
+        // Hung up or failed with nothing left to read: the device is gone.
+        return ZORVI_UNEXPECTED_ERROR;
+    }
+}
+
+// The port settings for framed binary traffic.
+bool makeRaw(int fd) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) return false;
+    // A cooked tty would end input at 0x04, turn 0x03 into a signal, and
+    // rewrite CR and LF; every byte value must pass untouched. Software
+    // flow control is off in both directions, since 0x11 and 0x13 are
+    // ordinary data. Stop bits and hardware flow control stay as they are.
+    cfmakeraw(&tio);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXOFF | IXANY);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+}  // namespace
+
+Deadline Deadline::after(uint32_t timeoutUs) {
+    Deadline d;
+    if (timeoutUs == 0) return d;
+    d.unlimited_ = false;
+    timespec now = monotonicNow();
+    long long end = toNs(now) + static_cast<long long>(timeoutUs) * 1000;
+    d.end_.tv_sec = static_cast<time_t>(end / kNsPerSecond);
+    d.end_.tv_nsec = static_cast<long>(end % kNsPerSecond);
+    return d;
+}
+
+bool Deadline::expired() const { return !unlimited_ && !before(monotonicNow(), end_); }
+
+bool Deadline::remaining(timespec* left) const {
+    long long ns = toNs(end_) - toNs(monotonicNow());
+    if (ns <= 0) return false;
+    left->tv_sec = static_cast<time_t>(ns / kNsPerSecond);
+    left->tv_nsec = static_cast<long>(ns % kNsPerSecond);
+    return true;
+}
+
+ZORVI_STATUS openPort(const char* path, int* fd) {
+    int d;
+    do {
+        d = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    } while (d < 0 && errno == EINTR);
+    if (d < 0) return openStatus(errno);
+
+    // Exclusive use: TIOCEXCL refuses later opens of the tty (except to
+    // privileged processes), and the lock catches those too. Neither is
+    // taken before the tty check, so a non-tty is reported as such.
+    int error = 0;
+    termios probe{};
+    if (tcgetattr(d, &probe) != 0)
+        error = errno;
+    else if (flock(d, LOCK_EX | LOCK_NB) != 0)
+        error = errno;
+    else if (ioctl(d, TIOCEXCL) != 0 || !makeRaw(d))
+        error = errno;
+    if (error != 0) {
+        ::close(d);
+        return openStatus(error);
+    }
+    drainPort(d);
+    *fd = d;
+    return ZORVI_SUCCESS;
+}
+
+ZORVI_STATUS closePort(int fd) {
+    // The exclusive flag belongs to the tty, not to this descriptor: clear
+    // it so that the port is free again if someone else still holds it
+    // open. The lock goes with the descriptor.
+    ioctl(fd, TIOCNXCL);
+    if (::close(fd) != 0 && errno == EBADF) return ZORVI_INVALID_HANDLE;
+    // Any other close failure (EINTR, EIO) still releases the descriptor
+    // on this system, so the handle is gone either way.
+    return ZORVI_SUCCESS;
+}
+
+void drainPort(int fd) {
+    const long long start = toNs(monotonicNow());
+    for (;;) {
+        if (tcflush(fd, TCIOFLUSH) != 0) return;
+        pollfd p{fd, POLLIN, 0};
+        timespec quiet{0, kDrainQuietNs};
+        int r = ppoll(&p, 1, &quiet, nullptr);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0 || !(p.revents & POLLIN)) return;  // quiet, or nothing more to learn
+        if (toNs(monotonicNow()) - start >= kDrainLimitNs) {
+            tcflush(fd, TCIFLUSH);
+            return;
+        }
+    }
+}
+
+ZORVI_STATUS writeExact(int fd, const uint8_t* data, size_t length, const Deadline& deadline) {
+    while (length > 0) {
+        ssize_t n = ::write(fd, data, length);
+        if (n > 0) {
+            data += n;
+            length -= static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return transferStatus(errno);
+        // The output queue is full: wait for room.
+        bool hungUp = false;
+        ZORVI_STATUS s = waitReady(fd, POLLOUT, deadline, &hungUp);
+        if (s != ZORVI_SUCCESS) return s;
+    }
+    return ZORVI_SUCCESS;
+}
+
+ZORVI_STATUS readByte(int fd, uint8_t* byte, const Deadline& deadline) {
+    bool hungUp = false;
+    for (;;) {
+        // Read first and wait only when nothing is there: while a reply is
+        // streaming in, each byte costs one system call and no poll.
+        ssize_t n = ::read(fd, byte, 1);
+        if (n == 1) return ZORVI_SUCCESS;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) return transferStatus(errno);
+        }
+        // n == 0: a raw tty with VMIN = VTIME = 0 reports an empty queue as
+        // end of data rather than EAGAIN. A hung-up tty also polls readable
+        // and then reads nothing; after a hang-up that is the end.
+        if (hungUp) return ZORVI_UNEXPECTED_ERROR;
+        ZORVI_STATUS s = waitReady(fd, POLLIN, deadline, &hungUp);
+        if (s != ZORVI_SUCCESS) return s;
+    }
+}
+
+}  // namespace zorvi
