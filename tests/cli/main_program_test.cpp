@@ -1,0 +1,156 @@
+#include "cli/main_program.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/out.h"
+#include "cli/help_texts.h"
+#include "cli/verb_table.h"
+#include "support/fake_uc.h"
+
+namespace {
+
+struct RunOutput {
+    Result code;
+    std::string text;
+};
+
+RunOutput run(std::vector<const char*> words) {
+    words.insert(words.begin(), "zorviutil");
+    OutCapture cap;
+    Result r = runZorviutil(static_cast<int>(words.size()), words.data());
+    return {r, cap.text()};
+}
+
+const std::string kLinkHint = "    Use \"zorviutil -h comm\" for communication options help.\n";
+
+TEST(MainProgram, PathsAnsweredWithoutALink) {
+    struct Case {
+        std::vector<const char*> words;
+        Result code;
+        std::string text;
+    };
+    const Case cases[] = {
+        {{}, 10, "Too few parameters supplied. Use zorviutil /h to get help.\n"},
+        {{"-h", "other"}, 10, "Unrecognized help topic \"other\"; available topics are: comm\n"},
+        {{"version"}, 118,
+         "*** Please specify a communication option, one of: '-quenta', '-index', '-psuart', '-usbcom'.\n" + kLinkHint},
+        {{"-index", "0", "-usbcom", "COM3", "version"}, 106,
+         "*** Too many communication options specifed; at most of one of '-quenta', '-index', '-psuart', '-usbcom' "
+         "can be passed on the command line.\n" +
+             kLinkHint},
+        {{"-smbus", "x", "version"}, 34,
+         "*** Access to the ZORVI uC via SMBUS is currently not supported for the Linux operating system.\n"},
+        {{"-ipmi", "x", "version"}, 35,
+         "*** Access to the ZORVI uC via IPMI is currently not supported for the Linux operating system.\n"},
+        {{"-chipaddr", "0x80", "build-info"}, 107,
+         "*** Value for '-chipaddr' option must be in the range 0x1 to 0x7F inclusive.\n"},
+        {{"-chipaddr", "0", "version"}, 107,
+         "*** Value for '-chipaddr' option must be in the range 0x1 to 0x7F inclusive.\n"},
+        {{"-sn", "5", "version"}, 118,
+         "*** Please specify a communication option, one of: '-quenta', '-index', '-psuart', '-usbcom'.\n" + kLinkHint},
+        {{"-psuart", "COM4,fast", "version"}, 110,
+         "*** Baud rate value 'fast' from '-psuart' connection string not recognized as a number.\n"},
+        {{"-psuart", ",9600", "version"}, 100,
+         "*** Bad connection string ',9600'; must be of form 'COM<n>[,baud]'\n"},
+    };
+    for (const Case& c : cases) {
+        RunOutput o = run(c.words);
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(o.code, c.code);
+        EXPECT_EQ(o.text, c.text);
+    }
+}
+
+TEST(MainProgram, BuildInfoNeedsNoLink) {
+    RunOutput o = run({"-chipaddr", "7F", "BUILD-INFO"});
+    EXPECT_EQ(o.code, 0u);
+    EXPECT_EQ(o.text,
+              "zorviutil 4.26.0 - Microcontroller maintenance tool\n"
+              "ZORVI API library: dynamically loaded, <zorvi.h> 1.0.1\n"
+              "TOBRA API library: dynamically loaded, <tobra.h> 2.1.0\n"
+              "QUENTA API library: dynamically loaded, <quenta.h> 0.4.0\n"
+              "Supported models: CARD-A01 CARD-A02 CARD-A03 CARD-A04 CARD-A05 CARD-A06 CARD-A07 CARD-A08 "
+              "CARD-A08-FH CARD-A10 CARD-A11 CARD-A12 CARD-A13 CARD-A14 CARD-A15 CARD-A16 CARD-A17 CARD-A18 CARD-A19 "
+              "CARD-A20 CARD-A21 CARD-A22 CARD-A23 CARD-A24 CARD-A25 CARD-A26 CARD-A27 CARD-A28 CARD-A29 CARD-A30 "
+              "CARD-A31 CARD-A32 CARD-A33 CARD-A34\n");
+}
+
+TEST(MainProgram, UsageListsVerbsAndOptions) {
+    RunOutput o = run({"-h"});
+    EXPECT_EQ(o.code, 0u);
+    const std::string head =
+        "Usage: zorviutil [option ...] command\n"
+        "\n"
+        "   command = One of:\n"
+        "\n"
+        "     build-info\n"
+        "     product-id\n";
+    EXPECT_EQ(o.text.substr(0, head.size()), head);
+    const std::string middle =
+        "     set-boot-mode-nv <boot mode | switch>\n"
+        "       ZynqMP boot modes: switch, 0, 1, ..., 15, jtag, qspi24, qspi32, sd0,\n"
+        "                          nand, sd1_v2, emmc, usb0, pjtag0, pjtag1, sd1_v3\n";
+    EXPECT_NE(o.text.find(middle), std::string::npos);
+    const std::string tail =
+        "     raw <expected response length> <command bytes ...>\n"
+        "\n"
+        "      Option     Type       Default  Meaning\n"
+        "\n"
+        " /h /? /help                         Show this help\n"
+        " /h /? /help   string                Show help on topic, one of: comm\n"
+        "      /index     uint             0  index of card to use (TOBRA Driver)\n"
+        "     /quenta     uint             0  index of card to use (QUENTA Driver)\n"
+        "     /psuart   string                Zynq UltraScale+ PS UART and baud rate to use, e.g. COM1,171428\n"
+        "     /usbcom   string                USB serial port to use, e.g. COM1\n"
+        "      /smbus   string                SMBUS device to use, e.g. ?\n"
+        "       /ipmi   string                Use IPMI; specifies IPMI options string\n"
+        "         /sn     uint             0  serial number of card to use\n"
+        "  -/+verbose  boolean         FALSE  TRUE => verbose output\n"
+        "   /chipaddr      hex          0x48  SMBUS address of the ZORVI microcontroller (hexadecimal)\n"
+        "    /timeout     uint          1000  Timeout for ZORVI microcontroller commands (milliseconds)\n"
+        "  -/+confirm  boolean         FALSE  TRUE => confirm potentially dangerous operation\n";
+    ASSERT_GE(o.text.size(), tail.size());
+    EXPECT_EQ(o.text.substr(o.text.size() - tail.size()), tail);
+}
+
+TEST(MainProgram, CommTopicInAnyCase) {
+    for (const char* topic : {"comm", "COMM"}) {
+        RunOutput o = run({"-h", topic});
+        EXPECT_EQ(o.code, 0u);
+        EXPECT_EQ(o.text.rfind("Options for communicating with microcontroller:\n", 0), 0u);
+        EXPECT_NE(o.text.find("    zorviutil.exe -usbcom COM3 version                               (Windows)\n"),
+                  std::string::npos);
+        EXPECT_NE(o.text.find("       zorviutil -usbcom /dev/ttyACM0 version                       (Linux)\n"),
+                  std::string::npos);
+    }
+}
+
+TEST(ZorviutilFlags, SettingBitsFirstClearingBitsWin) {
+    struct Case {
+        const char* flags;
+        uint32_t enter, exit, automatic;
+    };
+    const Case cases[] = {
+        {"7", 1, 1, 1}, {"17", 0, 0, 0}, {"0x1", 0, 0, 0}, {"abc", 0, 0, 0}, {nullptr, 0, 0, 0},
+        {"4", 0, 0, 1}, {"12345678901234567", 0, 0, 0}, {"119", 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.flags ? c.flags : "(unset)");
+        ConnectionContext ctx;
+        applyZorviutilFlags(&ctx, c.flags);
+        EXPECT_EQ(ctx.canEnterServiceMode, c.enter);
+        EXPECT_EQ(ctx.canExitServiceMode, c.exit);
+        EXPECT_EQ(ctx.autoServiceMode, c.automatic);
+    }
+    ConnectionContext granted;
+    granted.canEnterServiceMode = granted.canExitServiceMode = granted.autoServiceMode = 1;
+    applyZorviutilFlags(&granted, "96");
+    EXPECT_EQ(granted.canEnterServiceMode, 1u);
+    EXPECT_EQ(granted.canExitServiceMode, 0u);
+    EXPECT_EQ(granted.autoServiceMode, 0u);
+}
+
+}  // namespace

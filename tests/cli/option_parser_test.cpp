@@ -1,0 +1,227 @@
+#include "cli/option_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "base/numbers.h"
+#include "base/out.h"
+
+namespace {
+
+// A small parser set-up like the program's: a uint, a string, a path, a
+// boolean and a hex option, one required positional parameter.
+struct Parser {
+    CommandLineOption options[5];
+    OptionType paramTypes[1] = {OPT_STRING};
+    const char* paramNames[1] = {"command"};
+    const char* paramMeanings[1] = {"what to do"};
+    const char* topics[2] = {"comm", nullptr};
+    CommandLineArgs args;
+    OutCapture cap;
+
+    Parser() {
+        OptionValue zero;
+        zero.u64 = 0;
+        OptionValue empty;
+        empty.text = const_cast<char*>("");
+        OptionValue chip;
+        chip.u64 = 0x48;
+        options[0] = {"index", OPT_UINT, "index of card", zero, 0, {}};
+        options[1] = {"usbcom", OPT_STRING, "USB serial port", empty, 0, {}};
+        options[2] = {"dir", OPT_PATH, "a directory", empty, 0, {}};
+        options[3] = {"verbose", OPT_BOOLEAN, "TRUE => verbose output", zero, 0, {}};
+        options[4] = {"chipaddr", OPT_HEX, "SMBUS address", chip, 0, {}};
+        args.optionCount = 5;
+        args.paramTypes = paramTypes;
+        args.paramNames = paramNames;
+        args.paramMeanings = paramMeanings;
+        args.paramCount = 1;
+        args.requiredParamCount = 1;
+        args.noBitstreamOptions = 1;
+        args.options = options;
+        args.noAutomaticUsage = 1;
+        args.helpTopics = topics;
+    }
+    ~Parser() { freeCommandLineArgs(&args); }
+
+    int32_t parse(std::vector<const char*> words) {
+        words.insert(words.begin(), "zorviutil");
+        return sampleParseCommandLine(&args, static_cast<int>(words.size()), words.data());
+    }
+    std::string positional(uint32_t k) const { return args.paramValues[k].text; }
+};
+
+TEST(OptionParser, HelpWordsAndTopics) {
+    for (const char* word : {"-h", "/h", "+h", "-?", "/help"}) {
+        SCOPED_TRACE(word);
+        Parser p;
+        EXPECT_EQ(p.parse({word}), kParseHelp);
+        EXPECT_EQ(p.args.helpTopic, nullptr);
+    }
+    for (const char* word : {"-H", "-HELP"}) {
+        Parser p;
+        EXPECT_EQ(p.parse({word}), kParseError);
+        EXPECT_EQ(p.cap.text(), std::string("Unknown option: ") + word + "\n");
+    }
+    Parser comm;
+    EXPECT_EQ(comm.parse({"-h", "COMM"}), kParseHelp);
+    EXPECT_STREQ(comm.args.helpTopic, "COMM");
+    Parser other;
+    EXPECT_EQ(other.parse({"-h", "other"}), kParseError);
+    EXPECT_EQ(other.cap.text(), "Unrecognized help topic \"other\"; available topics are: comm\n");
+}
+
+TEST(OptionParser, BooleansTakeNoValueAndNeverSetSpecified) {
+    Parser plus;
+    ASSERT_EQ(plus.parse({"+verbose", "version"}), kParseOk);
+    EXPECT_EQ(plus.options[3].value.i, 1);
+    EXPECT_EQ(plus.options[3].specified, 0);
+    Parser minus;
+    ASSERT_EQ(minus.parse({"+verbose", "-verbose", "version"}), kParseOk);
+    EXPECT_EQ(minus.options[3].value.i, 0);
+    Parser slash;
+    EXPECT_EQ(slash.parse({"/verbose", "version"}), kParseError);
+    EXPECT_EQ(slash.cap.text(), "Boolean option verbose should be specified as -verbose or +verbose\n");
+}
+
+TEST(OptionParser, ValuesAndPositionals) {
+    Parser p;
+    ASSERT_EQ(p.parse({"-index", "-1", "/usbcom", "COM3", "version", "-x"}), kParseOk);
+    EXPECT_EQ(p.options[0].value.u, 0xFFFFFFFFu);  // -1 is the value, not an option word
+    EXPECT_EQ(p.options[0].specified, 1);
+    EXPECT_STREQ(p.options[1].value.text, "COM3");
+    ASSERT_EQ(p.args.foundParamCount, 2u);
+    EXPECT_EQ(p.positional(0), "version");
+    EXPECT_EQ(p.positional(1), "-x");
+
+    Parser lone;
+    ASSERT_EQ(lone.parse({"-", "-index", "0"}), kParseOk);
+    EXPECT_EQ(lone.positional(0), "-index");
+    EXPECT_EQ(lone.options[0].specified, 0);
+
+    Parser later;
+    ASSERT_EQ(later.parse({"-index", "3", "+index", "0x1F", "v"}), kParseOk);
+    EXPECT_EQ(later.options[0].value.u, 31u);
+    Parser upper;
+    ASSERT_EQ(upper.parse({"-index", "0X1F", "v"}), kParseOk);
+    EXPECT_EQ(upper.options[0].value.u, 31u);
+    Parser trailing;
+    ASSERT_EQ(trailing.parse({"-index", "12abc", "v"}), kParseOk);
+    EXPECT_EQ(trailing.options[0].value.u, 12u);
+    Parser hex;
+    ASSERT_EQ(hex.parse({"-chipaddr", "7F", "v"}), kParseOk);
+    EXPECT_EQ(hex.options[4].value.u, 0x7Fu);
+}
+
+TEST(OptionParser, CommandLineErrors) {
+    struct Case {
+        std::vector<const char*> words;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"-index", "abc", "v"}, "Value of uint option index is invalid: abc\n"},
+        {{"-index", "", "v"}, "Value of uint option index is invalid: \n"},
+        {{"version", "-index"}, ""},
+        {{"-index"}, "-index option requires parameter: index of card\n"},
+        {{"/sdk", "x", "v"}, "Unknown option: /sdk\n"},
+        {{}, "Too few parameters supplied. Use zorviutil /h to get help.\n"},
+    };
+    for (const Case& c : cases) {
+        Parser p;
+        const int32_t r = p.parse(c.words);
+        if (c.message.empty()) {
+            EXPECT_EQ(r, kParseOk);
+            continue;
+        }
+        SCOPED_TRACE(c.message);
+        EXPECT_EQ(r, kParseError);
+        EXPECT_EQ(p.cap.text(), c.message);
+    }
+}
+
+TEST(OptionParser, PathsAreTrimmedButKeepTheirSeparators) {
+    struct Case {
+        const char* in;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"  a  ", "a"}, {" / ", "/"}, {"/tmp/dir/", "/tmp/dir"}, {"/tmp//", "/tmp/"}, {"C:/sdk/", "C:/sdk"}, {"", ""},
+    };
+    for (const Case& c : cases) {
+        std::string text = c.in;
+        normalisePath(text.data());
+        EXPECT_STREQ(text.c_str(), c.out) << "from '" << c.in << "'";
+    }
+    Parser p;
+    ASSERT_EQ(p.parse({"-dir", " /x/y/ ", "v"}), kParseOk);
+    EXPECT_STREQ(p.options[2].value.text, "/x/y");
+}
+
+TEST(OptionParser, SdkVariableGivesTheBitstreamDirectory) {
+    setenv("VELLUM_SDK", "/opt/sdk/", 1);
+    Parser p;
+    ASSERT_EQ(p.parse({"v"}), kParseOk);
+    unsetenv("VELLUM_SDK");
+    EXPECT_STREQ(p.args.sdkDirectory, "/opt/sdk");
+    EXPECT_STREQ(p.args.bitstreamDirectory, "/opt/sdk/bit");
+}
+
+TEST(OptionParser, FreeingTwiceIsHarmless) {
+    Parser p;
+    ASSERT_EQ(p.parse({"-usbcom", "COM3", "a", "b", "c"}), kParseOk);
+    freeCommandLineArgs(&p.args);
+    EXPECT_EQ(p.args.paramValues, nullptr);
+    EXPECT_EQ(p.options[1].value.text, nullptr);
+    freeCommandLineArgs(&p.args);
+}
+
+TEST(OptionParser, FormatsEveryType) {
+    OptionValue v;
+    v.u64 = 0;
+    v.u = 0x48;
+    EXPECT_STREQ(formatOptionValue(&v, OPT_HEX), "0x48");
+    EXPECT_STREQ(formatOptionValue(&v, OPT_UINT), "72");
+    v.i = -5;
+    EXPECT_STREQ(formatOptionValue(&v, OPT_INT), "-5");
+    v.u64 = 0x123456789ull;
+    EXPECT_STREQ(formatOptionValue(&v, OPT_HEX64), "0x123456789");
+    EXPECT_STREQ(formatOptionValue(&v, OPT_UINT64), "4886718345");
+    v.i = 1;
+    EXPECT_STREQ(formatOptionValue(&v, OPT_BOOLEAN), "TRUE");
+    v.text = nullptr;
+    EXPECT_STREQ(formatOptionValue(&v, OPT_STRING), "");
+    v.d = 1.5;
+    EXPECT_STREQ(formatOptionValue(&v, OPT_DOUBLE), "1.500000");
+}
+
+TEST(NumberHelpers, OnlyLowerCaseHexPrefix) {
+    struct Case {
+        const char* text;
+        int count;
+        uint32_t value;
+    };
+    const Case cases[] = {
+        {"0x1F", 1, 31}, {"0X1F", 1, 0}, {"42", 1, 42}, {"12abc", 1, 12}, {"abc", 0, 0}, {"", 0, 0}, {"0x", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        uint32_t v = 0;
+        EXPECT_EQ(parseUnsigned(c.text, &v), c.count);
+        if (c.count == 1) {
+            EXPECT_EQ(v, c.value);
+        }
+    }
+    int32_t s = 0;
+    EXPECT_EQ(parseSigned("-0x10", &s), 1);
+    EXPECT_EQ(s, -16);
+    EXPECT_EQ(parseSigned("+7", &s), 1);
+    EXPECT_EQ(s, 7);
+    s = 99;
+    EXPECT_EQ(parseSigned("-", &s), 0);
+    EXPECT_EQ(s, 99);
+}
+
+}  // namespace

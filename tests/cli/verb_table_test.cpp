@@ -1,0 +1,164 @@
+#include "cli/verb_table.h"
+
+#include <gtest/gtest.h>
+#include <strings.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/out.h"
+#include "support/fake_uc.h"
+
+namespace {
+
+struct Dispatch {
+    Result code;
+    std::string text;
+    size_t requests;
+};
+
+Dispatch dispatch(std::vector<const char*> words) {
+    FakeUc uc;
+    OutCapture cap;
+    VerbCall call{uc.context(), false, false, static_cast<uint32_t>(words.size()), words.data()};
+    Result r = dispatchVerb(call);
+    return {r, cap.text(), uc.requests().size()};
+}
+
+TEST(VerbTable, EveryRowIsUniqueAndComplete) {
+    uint32_t count = 0;
+    const VerbRow* rows = verbTable(&count);
+    EXPECT_EQ(count, 61u);  // every verb but build-info
+    std::set<std::string> names;
+    for (uint32_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(rows[i].name);
+        EXPECT_TRUE(names.insert(rows[i].name).second);
+        EXPECT_NE(rows[i].handler, nullptr);
+        EXPECT_GE(rows[i].minWords, 1u);
+        if (rows[i].minWords > 1) {
+            EXPECT_NE(rows[i].tooFew, nullptr);
+        }
+    }
+}
+
+TEST(VerbTable, UnknownVerb) {
+    Dispatch d = dispatch({"versions"});
+    EXPECT_EQ(d.code, 1u);
+    EXPECT_EQ(d.text, "*** Unrecognised command: versions\n    Use 'zorviutil -h' for help.\n");
+}
+
+// Argument failures print one message, return their code and send nothing.
+TEST(VerbTable, ArgumentChecksSendNothing) {
+    struct Case {
+        std::vector<const char*> words;
+        Result code;
+        std::string text;
+    };
+    const Case cases[] = {
+        {{"set-smbus-addr"}, 2, "*** 'set-smbus-addr' command must be followed by a 7-bit SMBUS chip address.\n"},
+        {{"SET-SMBUS-ADDR-NV"}, 2,
+         "*** 'SET-SMBUS-ADDR-NV' command must be followed by a 7-bit SMBUS chip address.\n"},
+        {{"set-smbus-addr", "x"}, 2, "*** SMBUS chip address value 'x' not recognized as a number.\n"},
+        {{"getclk"}, 2, "*** 'getclk' command must be followed by a clock generator index.\n"},
+        {{"getclk", "q"}, 2, "*** Clock generator index value 'q' not recognized as a number.\n"},
+        {{"setclk", "1"}, 2,
+         "*** 'setclk' command must be followed by (1) a clock generator index and (2) a frequency (Hz).\n"},
+        {{"setclk", "q", "5"}, 3, "*** Clock generator index value 'q' not recognized as a number.\n"},
+        {{"setclk", "256", "5"}, 3, "*** Clock generator index must be in the range 0 to 255.\n"},
+        {{"setclk", "1", "fast"}, 4, "*** Frequency value 'fast' not recognized as a number.\n"},
+        {{"setclknv", "1", "fast"}, 4, "*** Override frequency value 'fast' not recognized as a number.\n"},
+        {{"SETCLK-REGMAP"}, 2,
+         "*** 'setclk-regmap' command must be followed by (1) a clock generator index, (2) optional path to register "
+         "map file and (3) optional register map file type.\n"},
+        {{"setclknv-regmap", "300"}, 3, "*** Clock generator index must be in the range 0 to 255.\n"},
+        {{"i2c-read-to-file", "a", "1", "2", "3", "f"}, 15, "*** I2C bus number value 'a' not recognized as a number.\n"},
+        {{"i2c-read-to-file", "0", "b", "2", "3", "f"}, 16,
+         "*** I2C chip address value 'b' not recognized as a number.\n"},
+        {{"i2c-read-to-file", "0", "1", "c", "3", "f"}, 17, "*** Address value 'c' not recognized as a number.\n"},
+        {{"i2c-read-to-file", "0", "1", "2", "d", "f"}, 20, "*** Count value 'd' not recognized as a number.\n"},
+        {{"i2c-verify-with-file", "0", "x", "2", "f"}, 3, "*** I2C chip address value 'x' not recognized as a number.\n"},
+        {{"i2c-read", "0", "1", "2", "n"}, 3, "*** Count value 'n' not recognized as a number.\n"},
+        {{"i2c-write", "0", "1", "2"}, 2,
+         "*** 'i2c-write' command must be followed by (1) the I2C bus number, (2) the I2C chip address, (3) the "
+         "address, (4) one or more address/data bytes to write\n"},
+        {{"i2c-write", "0", "1", "2", "5", "z"}, 21, "*** Byte value 'z' not recognized as a number.\n"},
+        {{"i2c-write-read", "0", "1", "r"}, 20, "*** Read byte count value 'r' not recognized as a number.\n"},
+        {{"spi-raw", "c", "1"}, 25, "*** SPI chip index value 'c' not recognized as a number.\n"},
+        {{"spi-raw", "0", "n"}, 26, "*** SPI read count value 'n' not recognized as a number.\n"},
+        {{"spi-raw", "0", "1", "0x9F", "q"}, 28, "*** Byte value 'q' not recognized as a number.\n"},
+        {{"spi-check-blank", "0", "a", "1"}, 29, "*** SPI address value 'a' not recognized as a number.\n"},
+        {{"spi-check-blank", "0", "0", "n"}, 30, "*** SPI blank-check count value 'n' not recognized as a number.\n"},
+        {{"spi-erase", "0", "0", "n"}, 30, "*** SPI erase count value 'n' not recognized as a number.\n"},
+        {{"spi-program-bin", "0", "f.bin", "a"}, 32, "*** Address value 'a' not recognized as an unsigned number.\n"},
+        {{"spi-verify-bin", "0", "f.bin", "a"}, 32, "*** Address value 'a' not recognized as a signed number.\n"},
+        {{"spi-program-mcs", "0", "f.mcs", "t"}, 32, "*** Translation value 't' not recognized as a signed number.\n"},
+        {{"spi-save-to-bin", "0", "f", "s", "1"}, 25, "*** Starting address value 's' not recognized as a number.\n"},
+        {{"spi-save-to-mcs", "0", "f", "0", "c"}, 25, "*** Byte count value 'c' not recognized as a number.\n"},
+        {{"update-firmware"}, 2, "*** 'update-firmware' command must be followed by the firmware filename (.bin).\n"},
+        {{"save-vpd"}, 2,
+         "*** 'save-vpd' command must be followed by the filename (.bin) into which the VPD is to be saved.\n"},
+        {{"display-black-box", "all"}, 39,
+         "*** Valid 'display-black-box' command record types are: clobber, noclobber.\n"},
+        {{"display-black-box", "both", "many"}, 40,
+         "*** Black Box record count value 'many' not recognized as a number.\n"},
+        {{"override-sensor", "1"}, 2,
+         "*** 'override-sensor-raw' must be followed by the (1) sensor index and (2) the unscaled override value.\n"},
+        {{"override-sensor", "i", "1"}, 3, "*** Sensor index value 'i' not recognized as a number.\n"},
+        {{"override-sensor", "1", "v"}, 23, "*** Override value 'v' not recognized as a number.\n"},
+        {{"release-sensor", "i"}, 3, "*** Sensor index value 'i' not recognized as a number.\n"},
+        {{"set-brd-power", "1"}, 2, "*** '1' is not a recognized board power state; 'on' or 'off'\n"},
+        {{"force-mez-power", "a", "1", "2", "0"}, 25, "Requested voltage value 'a' not recognized as a number.\n"},
+        {{"force-mez-power-nv", "1", "b", "2", "0"}, 25,
+         "Minimum allowed voltage value 'b' not recognized as an unsigned integer.\n"},
+        {{"force-mez-power", "1", "1", "c", "0"}, 25,
+         "Maximum allowed voltage value 'c' not recognized as an unsigned integer.\n"},
+        {{"force-mez-power", "1", "1", "2", "m"}, 3,
+         "*** Mezzanine index value 'm' not recognized as an unsigned integer.\n"},
+        {{"Get-Mez-Power"}, 2, "*** 'Get-Mez-Power' command must be followed by (1) Mezzanine index\n"},
+        {{"raw", "3", "5"}, 2,
+         "*** 'raw' command must be followed by (1) the expected response length, (2) two or more command bytes to "
+         "write\n"},
+        {{"raw", "x", "3", "0x86"}, 37, "*** Expected response length value 'x' not recognized as a number.\n"},
+        {{"raw", "3", "3", "y"}, 38, "*** Command byte value 'y' not recognized as a number.\n"},
+        {{"config-si5338", "0", "c", "f"}, 16, "*** I2C chip address value 'c' not recognized as a number.\n"},
+    };
+    for (const Case& c : cases) {
+        std::string trace;
+        for (const char* w : c.words) trace += std::string(w) + " ";
+        SCOPED_TRACE(trace);
+        Dispatch d = dispatch(c.words);
+        EXPECT_EQ(d.code, c.code);
+        EXPECT_EQ(d.text, c.text);
+        EXPECT_EQ(d.requests, 0u);
+    }
+}
+
+TEST(VerbTable, RawSendsTheConvertedBytesAndIgnoresExtraWordsElsewhere) {
+    FakeUc uc;
+    uc.queueReply({0x03, 0x06, 0x39});
+    OutCapture cap;
+    const char* words[] = {"RAW", "3", "3", "0x86", "0x1FF"};
+    VerbCall call{uc.context(), false, false, 5, words};
+    EXPECT_EQ(dispatchVerb(call), 0u);
+    ASSERT_EQ(uc.requests().size(), 1u);
+    EXPECT_EQ(uc.requests()[0], (Bytes{0x03, 0x86, 0xFF}));
+    EXPECT_EQ(cap.text(), "Expected/actual response length = 3 / 3\n03 06 39 \n");
+
+    FakeUc uc2;
+    uc2.queueReply({0x03, 0x03, 4, 0, 26, 0, 0, 0, 7, 0});
+    OutCapture cap2;
+    const char* version[] = {"version", "extra"};
+    VerbCall call2{uc2.context(), false, false, 2, version};
+    EXPECT_EQ(dispatchVerb(call2), 0u);
+    EXPECT_EQ(cap2.text(), "ZORVI Keeper2 version is 4.26.0.7\n");
+}
+
+TEST(VerbTable, UnbuiltVerbsSayTheyCannotRunYet) {
+    Dispatch d = dispatch({"getclk", "0"});
+    EXPECT_EQ(d.code, 1u);
+    EXPECT_EQ(d.text, "*** The 'getclk' command is not built into this version of zorviutil yet.\n");
+    EXPECT_EQ(d.requests, 0u);
+}
+
+}  // namespace
