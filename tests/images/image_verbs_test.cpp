@@ -1,0 +1,395 @@
+// The nine image verbs: mode handling, file checks, exact outputs, and what
+// happens to the flash, the file and the uC's mode on every path.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/out.h"
+#include "flash_uc.h"
+#include "images/app_flash_images.h"
+
+namespace {
+
+using flashtest::FlashUc;
+using flashtest::InstantClock;
+using flashtest::sleeps;
+using flashtest::summary;
+using flashtest::TempDir;
+using Words = std::vector<std::string>;
+
+struct Rig {
+    InstantClock clock;
+    FakeUc fake;
+    FlashUc uc;
+    TempDir dir;
+    explicit Rig(bool service = false) {
+        uc.service = service;
+        uc.bind(fake);
+        fake.context()->inServiceMode = service ? 1 : 0;
+        flashtest::grantAll(fake.context());
+    }
+    ConnectionContext* ctx() { return fake.context(); }
+    Words requests() const { return summary(fake.requests()); }
+};
+
+Words pages(char op, int first, int last) {
+    Words w;
+    for (int p = first; p <= last; ++p) w.push_back(op + std::to_string(p));
+    return w;
+}
+
+Words join(std::initializer_list<Words> parts) {
+    Words all;
+    for (const Words& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+std::string lines(char op, int first, int last) {
+    std::string s;
+    char line[80];
+    for (int p = first; p <= last; ++p) {
+        std::snprintf(line, sizeof line, "%s Application Flash page @ 0x%X...\n", op == 'R' ? "Reading" : "Writing",
+                      p * 512);
+        s += line;
+    }
+    return s;
+}
+
+using VerbFn = Result (*)(ImageKind, const char*, ConnectionContext*, bool);
+
+struct Verb {
+    const char* name;
+    VerbFn fn;
+};
+const Verb kVerbs[] = {{"update", updateImage}, {"verify", verifyImage}, {"save", saveImage}};
+const ImageKind kKinds[] = {ImageKind::Firmware, ImageKind::BoardConfig, ImageKind::Vpd};
+
+TEST(ImageVerbs, ModePreCheckComesBeforeAnyFile) {
+    struct Case {
+        uint32_t automatic, enter;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {0, 1, "*** Automatically entering Service Mode via PS UART is not supported.\n"},
+        {0, 0, "*** Automatically entering Service Mode via PS UART is not supported.\n"},
+        {1, 0, "*** Enter Service Mode via PS UART is not supported.\n"},
+    };
+    for (const Case& c : cases) {
+        for (const Verb& verb : kVerbs) {
+            for (ImageKind kind : kKinds) {
+                SCOPED_TRACE(std::string(verb.name) + " / " + c.expected);
+                Rig rig;
+                rig.ctx()->autoServiceMode = c.automatic;
+                rig.ctx()->canEnterServiceMode = c.enter;
+                const std::string path = rig.dir.path("absent.bin");
+                OutCapture cap;
+                EXPECT_EQ(verb.fn(kind, path.c_str(), rig.ctx(), false), 12u);
+                EXPECT_EQ(cap.text(), c.expected);
+                EXPECT_TRUE(rig.fake.requests().empty());
+                EXPECT_FALSE(std::filesystem::exists(path));
+            }
+        }
+    }
+}
+
+TEST(ImageVerbs, FileProblemsAreReportedBeforeServiceModeIsEntered) {
+    struct Case {
+        ImageKind kind;
+        size_t size;  ///< 0: the file is missing
+        Result result;
+        const char* format;
+    };
+    const Case cases[] = {
+        {ImageKind::Firmware, 0, 5, "*** Failed to open firmware file '%s' for reading.\n"},
+        {ImageKind::BoardConfig, 0, 5, "*** Failed to open board config. file '%s' for reading.\n"},
+        {ImageKind::Vpd, 0, 5, "*** Failed to VPD file '%s' for reading.\n"},
+        {ImageKind::Firmware, 130049, 6,
+         "*** Firmware file cannot be more than 0x1FC00 bytes; actual length is 0x1FC01.\n"},
+        {ImageKind::BoardConfig, 513, 6,
+         "*** Board config. file cannot be more than 0x200 bytes; actual length is 0x201.\n"},
+        {ImageKind::Vpd, 129, 6, "*** VPD file cannot be more than 0x80 bytes; actual length is 0x81.\n"},
+    };
+    for (const Case& c : cases) {
+        for (VerbFn fn : {updateImage, verifyImage}) {
+            SCOPED_TRACE(c.format);
+            Rig rig;
+            std::string path = rig.dir.path("image.bin");
+            if (c.size != 0) path = rig.dir.writeFile("image.bin", flashtest::pattern(c.size, 4));
+            OutCapture cap;
+            EXPECT_EQ(fn(c.kind, path.c_str(), rig.ctx(), false), c.result);
+            char want[256];
+            std::snprintf(want, sizeof want, c.format, path.c_str());
+            EXPECT_EQ(cap.text(), want);
+            EXPECT_TRUE(rig.fake.requests().empty());
+            EXPECT_EQ(rig.ctx()->inServiceMode, 0u);
+        }
+    }
+}
+
+TEST(ImageVerbs, DirectoryIsNoImageFile) {
+    Rig rig(true);
+    const std::string path = rig.dir.path("");
+    OutCapture cap;
+    EXPECT_EQ(updateImage(ImageKind::BoardConfig, path.c_str(), rig.ctx(), false), 5u);
+    EXPECT_EQ(cap.text(), "*** Failed to open board config. file '" + path + "' for reading.\n");
+    EXPECT_TRUE(rig.fake.requests().empty());
+}
+
+TEST(ImageVerbs, UpdateVpdFromNormalModePatchesPage255AndReturns) {
+    Rig rig;
+    const Bytes vpd = flashtest::pattern(8, 0x40);
+    const std::string path = rig.dir.writeFile("vpd.bin", vpd);
+    Bytes expectedFlash = rig.uc.flash;
+    std::copy(vpd.begin(), vpd.end(), expectedFlash.begin() + 0x1FF00);
+
+    OutCapture cap;
+    EXPECT_EQ(updateImage(ImageKind::Vpd, path.c_str(), rig.ctx(), false), 0u);
+    EXPECT_EQ(cap.text(), "VPD file '" + path +
+                              "' length is 8(0x8) byte(s).\n"
+                              "Entering service mode: OK\n"
+                              "Reading Application Flash page @ 0x1FE00...\n"
+                              "Writing Application Flash page @ 0x1FE00...\n"
+                              "Reading Application Flash page @ 0x1FE00...\n"
+                              "Verified OK.\n"
+                              "Exiting service mode: OK\n");
+    EXPECT_EQ(rig.requests(), (Words{"enter", "id", "R255", "W255", "R255", "exit", "id"}));
+    EXPECT_TRUE(rig.uc.flash == expectedFlash);
+    EXPECT_EQ(sleeps(), (std::vector<uint32_t>{1000, 1000}));
+    EXPECT_EQ(rig.ctx()->inServiceMode, 0u);
+    EXPECT_FALSE(rig.uc.service);
+}
+
+TEST(ImageVerbs, FullFirmwareFillsPages0To253WithoutReadingFirst) {
+    Rig rig;
+    const Bytes fw = flashtest::pattern(130048, 0x11);
+    const std::string path = rig.dir.writeFile("fw.bin", fw);
+    OutCapture cap;
+    EXPECT_EQ(updateImage(ImageKind::Firmware, path.c_str(), rig.ctx(), false), 0u);
+    EXPECT_EQ(cap.text(), "Firmware file '" + path + "' length is 130048(0x1FC00) byte(s).\nEntering service mode: OK\n" +
+                              lines('W', 0, 253) + lines('R', 0, 253) + "Verified OK.\nExiting service mode: OK\n");
+    EXPECT_EQ(rig.requests(), join({{"enter", "id"}, pages('W', 0, 253), pages('R', 0, 253), {"exit", "id"}}));
+    EXPECT_TRUE(std::equal(fw.begin(), fw.end(), rig.uc.flash.begin()));
+}
+
+TEST(ImageVerbs, BoardConfigUpdateStartedInServiceModeStaysThere) {
+    Rig rig(true);
+    const Bytes cfg = flashtest::pattern(512, 0x22);
+    const std::string path = rig.dir.writeFile("cfg.bin", cfg);
+    OutCapture cap;
+    EXPECT_EQ(updateImage(ImageKind::BoardConfig, path.c_str(), rig.ctx(), false), 0u);
+    EXPECT_EQ(cap.text(), "Board config file '" + path +
+                              "' length is 512(0x200) byte(s).\n"
+                              "Writing Application Flash page @ 0x1FC00...\n"
+                              "Reading Application Flash page @ 0x1FC00...\n"
+                              "Verified OK.\n");
+    EXPECT_EQ(rig.requests(), (Words{"W254", "R254"}));
+    EXPECT_TRUE(sleeps().empty());
+    EXPECT_EQ(rig.ctx()->inServiceMode, 1u);
+}
+
+TEST(ImageVerbs, EmptyFileWritesNothing) {
+    Rig rig;
+    const std::string path = rig.dir.writeFile("empty.bin", {});
+    const Bytes before = rig.uc.flash;
+    OutCapture cap;
+    EXPECT_EQ(updateImage(ImageKind::Firmware, path.c_str(), rig.ctx(), false), 0u);
+    EXPECT_EQ(cap.text(), "Firmware file '" + path +
+                              "' length is 0(0x0) byte(s).\n"
+                              "Entering service mode: OK\n"
+                              "Verified OK.\n"
+                              "Exiting service mode: OK\n");
+    EXPECT_EQ(rig.requests(), (Words{"enter", "id", "exit", "id"}));
+    EXPECT_TRUE(rig.uc.flash == before);
+}
+
+TEST(ImageVerbs, VerifyOnlyReadsAndRestoresTheModeEvenOnMismatch) {
+    Rig rig;
+    Bytes cfg(rig.uc.flash.begin() + 0x1FC00, rig.uc.flash.begin() + 0x1FC10);
+    cfg[3] ^= 0x80;
+    const std::string path = rig.dir.writeFile("cfg.bin", cfg);
+    const Bytes before = rig.uc.flash;
+    OutCapture cap;
+    EXPECT_EQ(verifyImage(ImageKind::BoardConfig, path.c_str(), rig.ctx(), false), 8u);
+    char line[128];
+    std::snprintf(line, sizeof line, "*** Verification error at address 0x1FC03; expected=0x%02X actual=0x%02X\n",
+                  cfg[3], before[0x1FC03]);
+    EXPECT_EQ(cap.text(), "Board config file '" + path +
+                              "' length is 16(0x10) byte(s).\n"
+                              "Entering service mode: OK\n"
+                              "Reading Application Flash page @ 0x1FC00...\n" +
+                              line + "*** Total of 1 verification errors detected.\nExiting service mode: OK\n");
+    EXPECT_EQ(rig.requests(), (Words{"enter", "id", "R254", "exit", "id"}));
+    EXPECT_TRUE(rig.uc.flash == before);
+}
+
+TEST(ImageVerbs, FailedUpdateAfterAWriteKeepsServiceMode) {
+    struct Case {
+        const char* name;
+        void (*fault)(FlashUc&);
+        Result result;
+        Words pageRequests;
+        std::string tail;
+    };
+    const Case cases[] = {
+        {"write refused midway", [](FlashUc& uc) { uc.failWritePage = 2; }, 102, {"W0", "W1", "W2"},
+         "Writing Application Flash page @ 0x400...\n"
+         "*** ZORVI returned status 0x03 for Flash Application Write command\n"},
+        {"write lost", [](FlashUc& uc) { uc.ignoreWritePage = 1; }, 8, join({pages('W', 0, 3), pages('R', 0, 3)}),
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        c.fault(rig.uc);
+        const std::string path = rig.dir.writeFile("fw.bin", flashtest::pattern(2048, 0x33));
+        OutCapture cap;
+        EXPECT_EQ(updateImage(ImageKind::Firmware, path.c_str(), rig.ctx(), false), c.result);
+        EXPECT_EQ(rig.requests(), join({{"enter", "id"}, c.pageRequests}));
+        const std::string text = cap.text();
+        const std::string last =
+            "+++ The uC stays in Service Mode because its application flash was not updated completely; run the "
+            "update again.\n";
+        ASSERT_GE(text.size(), last.size());
+        EXPECT_EQ(text.substr(text.size() - last.size()), last);
+        EXPECT_NE(text.find(c.tail + last), std::string::npos);
+        EXPECT_EQ(rig.ctx()->inServiceMode, 1u);
+        EXPECT_TRUE(rig.uc.service);
+    }
+}
+
+TEST(ImageVerbs, FailureBeforeAnyWriteRestoresTheMode) {
+    Rig rig;
+    rig.uc.failReadPage = 255;
+    const Bytes before = rig.uc.flash;
+    const std::string path = rig.dir.writeFile("vpd.bin", flashtest::pattern(8, 0x44));
+    OutCapture cap;
+    EXPECT_EQ(updateImage(ImageKind::Vpd, path.c_str(), rig.ctx(), false), 102u);
+    EXPECT_EQ(cap.text(), "VPD file '" + path +
+                              "' length is 8(0x8) byte(s).\n"
+                              "Entering service mode: OK\n"
+                              "Reading Application Flash page @ 0x1FE00...\n"
+                              "*** ZORVI returned status 0x04 for Flash Application Read command\n"
+                              "Exiting service mode: OK\n");
+    EXPECT_EQ(rig.requests(), (Words{"enter", "id", "R255", "exit", "id"}));
+    EXPECT_TRUE(rig.uc.flash == before);
+    EXPECT_EQ(rig.ctx()->inServiceMode, 0u);
+}
+
+TEST(ImageVerbs, FailedSwitchStopsBeforeAnyPage) {
+    Rig rig;
+    rig.uc.stuck = true;
+    const std::string path = rig.dir.writeFile("vpd.bin", flashtest::pattern(8, 0x44));
+    OutCapture cap;
+    EXPECT_EQ(updateImage(ImageKind::Vpd, path.c_str(), rig.ctx(), false), 12u);
+    EXPECT_EQ(cap.text(), "VPD file '" + path +
+                              "' length is 8(0x8) byte(s).\n"
+                              "Entering service mode: *** uC did not enter Service Mode as requested.\n");
+    EXPECT_EQ(rig.requests(), (Words{"enter", "id"}));
+}
+
+TEST(ImageVerbs, FailedRestoreIsReportedButTheResultStands) {
+    Rig rig;
+    rig.ctx()->canExitServiceMode = 0;
+    const std::string path = rig.dir.writeFile("vpd.bin", flashtest::pattern(8, 0x44));
+    OutCapture cap;
+    EXPECT_EQ(updateImage(ImageKind::Vpd, path.c_str(), rig.ctx(), false), 0u);
+    const std::string text = cap.text();
+    EXPECT_NE(text.find("Verified OK.\n*** Exit Service Mode via PS UART is not supported.\n"), std::string::npos);
+    EXPECT_EQ(rig.ctx()->inServiceMode, 1u);
+}
+
+TEST(ImageVerbs, SaveWritesTheWholeRegionAndRestoresTheMode) {
+    struct Case {
+        ImageKind kind;
+        uint32_t start, size;
+        int firstPage, lastPage;
+    };
+    const Case cases[] = {
+        {ImageKind::Firmware, 0, 130048, 0, 253},
+        {ImageKind::BoardConfig, 0x1FC00, 512, 254, 254},
+        {ImageKind::Vpd, 0x1FF00, 128, 255, 255},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        Rig rig;
+        const std::string path = rig.dir.path("saved.bin");
+        OutCapture cap;
+        EXPECT_EQ(saveImage(c.kind, path.c_str(), rig.ctx(), false), 0u);
+        EXPECT_EQ(cap.text(), "Entering service mode: OK\n" + lines('R', c.firstPage, c.lastPage) +
+                                  "Exiting service mode: OK\n");
+        EXPECT_EQ(rig.requests(), join({{"enter", "id"}, pages('R', c.firstPage, c.lastPage), {"exit", "id"}}));
+        const Bytes saved = flashtest::readFile(path);
+        EXPECT_EQ(saved.size(), c.size);
+        EXPECT_TRUE(std::equal(saved.begin(), saved.end(), rig.uc.flash.begin() + c.start));
+        // No scratch file is left beside it.
+        EXPECT_FALSE(std::filesystem::exists(path + ".part0"));
+    }
+}
+
+TEST(ImageVerbs, SaveThatCannotReadLeavesAnExistingFileAlone) {
+    for (bool shortReply : {false, true}) {
+        SCOPED_TRACE(shortReply ? "cut-off reply" : "status");
+        Rig rig;
+        if (shortReply) {
+            rig.uc.shortReadPage = 254;
+        } else {
+            rig.uc.failReadPage = 254;
+        }
+        const Bytes old = flashtest::pattern(512, 0x77);
+        const std::string path = rig.dir.writeFile("cfg.bin", old);
+        OutCapture cap;
+        EXPECT_EQ(saveImage(ImageKind::BoardConfig, path.c_str(), rig.ctx(), false), 102u);
+        const std::string text = cap.text();
+        EXPECT_EQ(text.rfind("Exiting service mode: OK\n"), text.size() - 25);
+        EXPECT_EQ(flashtest::readFile(path), old);
+        EXPECT_EQ(rig.ctx()->inServiceMode, 0u);
+    }
+}
+
+TEST(ImageVerbs, SaveFileFailures) {
+    {
+        Rig rig(true);
+        const std::string path = rig.dir.path("no/such/dir/vpd.bin");
+        OutCapture cap;
+        EXPECT_EQ(saveImage(ImageKind::Vpd, path.c_str(), rig.ctx(), false), 22u);
+        EXPECT_EQ(cap.text(), "Reading Application Flash page @ 0x1FE00...\n"
+                              "*** Failed to open VPD save file '" + path + "' for writing.\n");
+    }
+    if (std::filesystem::exists("/dev/full")) {
+        // Every write to /dev/full fails; the failure only shows when the
+        // buffered bytes are flushed at close.
+        Rig rig(true);
+        OutCapture cap;
+        EXPECT_EQ(saveImage(ImageKind::Firmware, "/dev/full", rig.ctx(), false), 22u);
+        const std::string text = cap.text();
+        const std::string last = "*** Failed to write expected number of bytes to firmware save file '/dev/full'.\n";
+        EXPECT_EQ(text.substr(text.size() - last.size()), last);
+    }
+}
+
+TEST(ImageVerbs, SaveReplacesAnExistingFileButNoNeighbour) {
+    Rig rig(true);
+    const std::string path = rig.dir.writeFile("vpd.bin", Bytes(1000, 0xEE));
+    const Bytes neighbour = flashtest::pattern(10, 1);
+    rig.dir.writeFile("vpd.bin.part0", neighbour);
+    OutCapture cap;
+    EXPECT_EQ(saveImage(ImageKind::Vpd, path.c_str(), rig.ctx(), false), 0u);
+    EXPECT_EQ(flashtest::readFile(path), Bytes(rig.uc.flash.begin() + 0x1FF00, rig.uc.flash.begin() + 0x1FF80));
+    EXPECT_EQ(flashtest::readFile(path + ".part0"), neighbour);
+    EXPECT_FALSE(std::filesystem::exists(path + ".part1"));
+}
+
+TEST(ImageVerbs, SaveThroughASymlinkReplacesItsTarget) {
+    Rig rig(true);
+    const std::string target = rig.dir.writeFile("real.bin", Bytes(3, 1));
+    const std::string link = rig.dir.path("link.bin");
+    std::filesystem::create_symlink(target, link);
+    OutCapture cap;
+    EXPECT_EQ(saveImage(ImageKind::Vpd, link.c_str(), rig.ctx(), false), 0u);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(flashtest::readFile(target).size(), 128u);
+}
+
+}  // namespace
