@@ -276,3 +276,20 @@ TEST(ServiceModeVerbs, IgnoreAutomaticSwitchingButNotPermissions) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SwitchServiceMode, ReplyTooShortIsPassedUp) {
+    InstantClock clock;
+    FakeUc fake;
+    grant(fake.context(), 1, 1, 1);
+    fake.queueReply({0x03});
+    OutCapture cap;
+    EXPECT_EQ(switchServiceMode(fake.context(), true, false, false), 104u);
+    EXPECT_EQ(cap.text(),
+              "Entering service mode: +++ Unexpected ZORVI response length 1 bytes; expected 3 bytes.\n"
+              "+++ ZORVI response too short to be valid.\n");
+    EXPECT_TRUE(gSleeps.empty());
+}
+
+}  // namespace
