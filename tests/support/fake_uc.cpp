@@ -44,7 +44,7 @@ uint32_t FakeUc::command(uint32_t, uint32_t, uint32_t timeoutUs, uint32_t reques
     }
     ++f.answered_;
     if (status != 0) return status;
-    std::memcpy(reply, answer.data(), std::min<size_t>(answer.size(), replyCapacity));
+    if (!answer.empty()) std::memcpy(reply, answer.data(), std::min<size_t>(answer.size(), replyCapacity));
     *replyLength = static_cast<uint32_t>(answer.size());
     return 0;
 }
