@@ -26,6 +26,36 @@ bool closeEnough(uint32_t wanted, uint32_t actual) {
     return diff * 1000 <= uint64_t{wanted} * kSpeedTolerancePerMille;
 }
 
+// The classic rates keep their own speed codes so that programs reading the
+// port settings through the older interface still see the speed; any other
+// rate is given as a number.
+struct SpeedCode {
+    uint32_t rate;
+    tcflag_t code;
+};
+const SpeedCode kSpeedCodes[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
+    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
+};
+
+tcflag_t codeOfRate(uint32_t rate) {
+    for (const SpeedCode& s : kSpeedCodes)
+        if (s.rate == rate) return s.code;
+    return BOTHER;
+}
+
+uint32_t outputRate(const termios2& tio) {
+    tcflag_t code = tio.c_cflag & CBAUD;
+    if (code == BOTHER) return tio.c_ospeed;
+    for (const SpeedCode& s : kSpeedCodes)
+        if (s.code == code) return s.rate;
+    return 0;
+}
+
 int retryingIoctl(int fd, unsigned long request, termios2* tio) {
     int r;
     do {
@@ -45,7 +75,7 @@ ZORVI_STATUS setPortSpeed(int fd, uint32_t baud) {
     // The input speed field is cleared so that input follows the output
     // speed.
     tio.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
-    tio.c_cflag |= BOTHER;
+    tio.c_cflag |= codeOfRate(baud);
     tio.c_ispeed = baud;
     tio.c_ospeed = baud;
     if (retryingIoctl(fd, TCSETS2, &tio) != 0) return ZORVI_BAUD_RATE_FAILED;
@@ -53,7 +83,7 @@ ZORVI_STATUS setPortSpeed(int fd, uint32_t baud) {
     // reports the rate it actually made, so reading back tells the truth.
     termios2 now{};
     if (retryingIoctl(fd, TCGETS2, &now) != 0) return ZORVI_BAUD_RATE_FAILED;
-    if (!closeEnough(baud, now.c_ospeed)) return ZORVI_BAUD_RATE_FAILED;
+    if (!closeEnough(baud, outputRate(now))) return ZORVI_BAUD_RATE_FAILED;
     return ZORVI_SUCCESS;
 }
 
