@@ -47,7 +47,8 @@ uint32_t printRecordType(const BlackBoxRecord* records, uint32_t n, bool noclobb
 
 void sortBlackBoxRecords(BlackBoxRecord* records, uint32_t n) {
     // Exchange sort over positions: newest (largest ETC) first, erased
-    // records after all others. Equal ETCs keep their order.
+    // records after all others. A plain exchange sort, deliberately: it is
+    // not stable, so records with equal ETCs may change places.
     for (uint32_t i = 0; i < n; ++i) {
         for (uint32_t j = i + 1; j < n; ++j) {
             const uint32_t ei = etcOf(records[i]);
