@@ -130,7 +130,7 @@ void reportAllocationFailure(ImageKind kind) {
             out("*** Failed to allocate board config. file buffer.\n");
             return;
         case ImageKind::Vpd:
-            return;  // fixed buffer, nothing allocated
+            return;  // fixed buffer, never allocated
     }
 }
 
@@ -183,7 +183,9 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 /// An image file read into memory.
 struct ImageData {
-    std::unique_ptr<uint8_t[]> bytes;
+    std::unique_ptr<uint8_t[]> allocated;
+    uint8_t vpd[0x80] = {};  ///< the VPD needs no allocation
+    uint8_t* bytes = nullptr;
     uint32_t length = 0;
 };
 
@@ -221,14 +223,18 @@ Result loadImageFile(ImageKind kind, const char* path, ImageData& image) {
     reportLength(kind, path, image.length);
 
     // Firmware and board configuration take a buffer of the file's length;
-    // the VPD always a zeroed region-sized one.
-    const uint32_t capacity = kind == ImageKind::Vpd ? region.size : (image.length != 0 ? image.length : 1);
-    image.bytes.reset(new (std::nothrow) uint8_t[capacity]());
-    if (!image.bytes) {
-        reportAllocationFailure(kind);
-        return kNoMemory;
+    // the VPD a fixed zeroed one.
+    if (kind == ImageKind::Vpd) {
+        image.bytes = image.vpd;
+    } else {
+        image.allocated.reset(new (std::nothrow) uint8_t[image.length != 0 ? image.length : 1]());
+        if (!image.allocated) {
+            reportAllocationFailure(kind);
+            return kNoMemory;
+        }
+        image.bytes = image.allocated.get();
     }
-    if (std::fread(image.bytes.get(), 1, image.length, file.get()) != image.length) {
+    if (std::fread(image.bytes, 1, image.length, file.get()) != image.length) {
         reportShortRead(kind, path);
         return kImageFileError;
     }
@@ -251,10 +257,10 @@ Result updateOrVerify(ImageKind kind, const char* path, ConnectionContext* ctx, 
     const Region region = regionOf(kind);
     bool flashChanged = false;
     if (verifyOnly) {
-        r = verifyAppFlash(image.bytes.get(), ctx, verbose, region.start, image.length);
+        r = verifyAppFlash(image.bytes, ctx, verbose, region.start, image.length);
     } else {
-        r = writeAppFlashTracked(image.bytes.get(), ctx, verbose, region.start, image.length, &flashChanged);
-        if (r == kOk) r = verifyAppFlash(image.bytes.get(), ctx, verbose, region.start, image.length);
+        r = writeAppFlashTracked(image.bytes, ctx, verbose, region.start, image.length, &flashChanged);
+        if (r == kOk) r = verifyAppFlash(image.bytes, ctx, verbose, region.start, image.length);
     }
 
     // An update that failed after its first page write leaves the flash
