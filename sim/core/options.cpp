@@ -1,0 +1,336 @@
+#include "core/options.h"
+
+#include <cstdlib>
+
+namespace zsim {
+namespace {
+
+// Decimal, or hexadecimal after "0x"/"0X"; the whole word must convert.
+bool parseNumber(const std::string& text, uint64_t limit, uint32_t& value) {
+    if (text.empty()) return false;
+    int base = 10;
+    size_t start = 0;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        start = 2;
+    }
+    uint64_t v = 0;
+    for (size_t i = start; i < text.size(); ++i) {
+        char c = text[i];
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
+        v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
+        if (v > limit) return false;
+    }
+    value = static_cast<uint32_t>(v);
+    return true;
+}
+
+// Hexadecimal with or without "0x" (card types are written in hex).
+bool parseHex(const std::string& text, uint32_t& value) {
+    std::string t = text;
+    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t = t.substr(2);
+    if (t.empty() || t.size() > 8) return false;
+    return parseNumber("0x" + t, 0xFFFFFFFFu, value);
+}
+
+bool parseWhen(const std::string& text, FaultWhen& when) {
+    if (text == "all" || text == "*") {
+        when.kind = FaultWhen::All;
+        return true;
+    }
+    size_t dot = text.find('.');
+    if (dot != std::string::npos) {
+        uint32_t g = 0, c = 0;
+        if (!parseHex(text.substr(0, dot), g) || !parseHex(text.substr(dot + 1), c) || g > 0xFF || c > 0xFF)
+            return false;
+        when.kind = FaultWhen::Command;
+        when.group = static_cast<uint8_t>(g);
+        when.command = static_cast<uint8_t>(c);
+        return true;
+    }
+    when.kind = FaultWhen::Nth;
+    return parseNumber(text, 0xFFFFFFFFu, when.n) && when.n >= 1;
+}
+
+struct FaultName {
+    const char* name;
+    FaultKind kind;
+    bool needsParam;
+    uint32_t defaultParam;
+};
+const FaultName kFaultNames[] = {
+    {"no-reply", FaultKind::NoReply, false, 0},   {"late", FaultKind::LateReply, false, 2000},
+    {"short", FaultKind::ShortReply, false, 0},   {"wrong-code", FaultKind::WrongCode, false, 0},
+    {"status", FaultKind::Status, true, 0},       {"noise", FaultKind::Noise, false, 8},
+    {"oversize", FaultKind::Oversize, false, 16}, {"restart", FaultKind::Restart, false, 0},
+};
+
+// KIND@WHEN[=PARAM]
+bool parseFault(const std::string& text, FaultSpec& fault, std::string& error) {
+    size_t at = text.find('@');
+    if (at == std::string::npos) {
+        error = "fault '" + text + "' must have the form KIND@WHEN[=PARAM]";
+        return false;
+    }
+    std::string kind = text.substr(0, at);
+    std::string rest = text.substr(at + 1);
+    std::string param;
+    bool hasParam = false;
+    size_t eq = rest.find('=');
+    if (eq != std::string::npos) {
+        param = rest.substr(eq + 1);
+        rest = rest.substr(0, eq);
+        hasParam = true;
+    }
+    const FaultName* found = nullptr;
+    for (const FaultName& f : kFaultNames)
+        if (kind == f.name) found = &f;
+    if (found == nullptr) {
+        error = "unknown fault kind '" + kind + "'";
+        return false;
+    }
+    fault.kind = found->kind;
+    fault.param = found->defaultParam;
+    if (!parseWhen(rest, fault.when)) {
+        error = "bad request selector '" + rest + "' (N, all or GG.CC)";
+        return false;
+    }
+    if (found->needsParam && !hasParam) {
+        error = "fault '" + kind + "' needs =VALUE";
+        return false;
+    }
+    if (hasParam && !parseNumber(param, found->kind == FaultKind::Status ? 0xFF : 0xFFFFFF, fault.param)) {
+        error = "bad value '" + param + "' for fault '" + kind + "'";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parseOptions(const std::vector<std::string>& args, SimOptions& o, std::string& error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& v) {
+            if (i + 1 >= args.size()) {
+                error = "option '" + a + "' needs a value";
+                return false;
+            }
+            v = args[++i];
+            return true;
+        };
+        auto number = [&](uint32_t& n, uint64_t limit) {
+            std::string v;
+            if (!value(v)) return false;
+            if (!parseNumber(v, limit, n)) {
+                error = "bad number '" + v + "' for '" + a + "'";
+                return false;
+            }
+            return true;
+        };
+        std::string v;
+        uint32_t n = 0;
+        if (a == "-h" || a == "--help") {
+            o.help = true;
+        } else if (a == "--model") {
+            if (!number(o.model, 0xFFFFFFFFu)) return false;
+            o.identityGiven = true;
+        } else if (a == "--serial") {
+            if (!number(o.serial, 0xFFFFFFFFu)) return false;
+            o.identityGiven = true;
+        } else if (a == "--service") {
+            o.service = true;
+        } else if (a == "--product-ids") {
+            if (!value(v)) return false;
+            if (v == "standard" || v == "normal")
+                o.productIds = ProductIdSet::Standard;
+            else if (v == "alt")
+                o.productIds = ProductIdSet::Alt;
+            else if (v == "xdma")
+                o.productIds = ProductIdSet::Xdma;
+            else {
+                error = "--product-ids must be standard, alt or xdma";
+                return false;
+            }
+        } else if (a == "--product-id") {
+            if (!number(n, 0xFFFFFFFFu)) return false;
+            o.productIdOverride = n;
+        } else if (a == "--silent-unknown") {
+            o.silentUnknown = true;
+        } else if (a == "--vpd-bad-checksum") {
+            o.vpdBadChecksum = true;
+            o.identityGiven = true;
+        } else if (a == "--vpd-version") {
+            if (!number(n, 0xFFFF)) return false;
+            o.vpdVersion = static_cast<uint16_t>(n);
+            o.identityGiven = true;
+        } else if (a == "--vpd-length") {
+            if (!number(n, 0xFFFF)) return false;
+            o.vpdLength = static_cast<uint16_t>(n);
+            o.identityGiven = true;
+        } else if (a == "--vpd-drawing") {
+            if (!number(n, 0xFFFFFFFFu)) return false;
+            o.vpdDrawing = n;
+            o.identityGiven = true;
+        } else if (a == "--page-write-fail") {
+            if (!value(v)) return false;
+            std::string page = v, status;
+            size_t eq = v.find('=');
+            if (eq != std::string::npos) {
+                page = v.substr(0, eq);
+                status = v.substr(eq + 1);
+            }
+            if (page == "all") {
+                o.pageWriteFailPage = 0xFFFFFFFFu;
+            } else if (parseNumber(page, 0xFFFF, n)) {
+                o.pageWriteFailPage = n;
+            } else {
+                error = "bad page '" + page + "' for --page-write-fail";
+                return false;
+            }
+            if (!status.empty()) {
+                if (!parseNumber(status, 0xFF, n) || n == 0) {
+                    error = "bad status '" + status + "' for --page-write-fail (1..255)";
+                    return false;
+                }
+                o.pageWriteFailStatus = static_cast<uint8_t>(n);
+            }
+        } else if (a == "--refuse-switch") {
+            if (!number(n, 0xFF)) return false;
+            if (n == 0) {
+                error = "--refuse-switch needs a non-zero status";
+                return false;
+            }
+            o.refuseSwitchStatus = static_cast<uint8_t>(n);
+        } else if (a == "--switch-no-effect") {
+            o.switchNoEffect = true;
+        } else if (a == "--fault") {
+            if (!value(v)) return false;
+            FaultSpec f;
+            if (!parseFault(v, f, error)) return false;
+            o.faults.push_back(f);
+        } else if (a == "--no-reply" || a == "--late-reply" || a == "--short-reply" || a == "--wrong-code" ||
+                   a == "--status" || a == "--noise" || a == "--oversize" || a == "--restart-frame") {
+            // Shorthands: --late-reply 2=500 is --fault late@2=500.
+            static const std::pair<const char*, const char*> names[] = {
+                {"--no-reply", "no-reply"}, {"--late-reply", "late"},   {"--short-reply", "short"},
+                {"--wrong-code", "wrong-code"}, {"--status", "status"}, {"--noise", "noise"},
+                {"--oversize", "oversize"}, {"--restart-frame", "restart"}};
+            std::string kind;
+            for (const auto& [opt, k] : names)
+                if (a == opt) kind = k;
+            if (!value(v)) return false;
+            FaultSpec f;
+            if (!parseFault(kind + "@" + v, f, error)) return false;
+            o.faults.push_back(f);
+        } else if (a == "--state-dir") {
+            if (!value(o.stateDir)) return false;
+        } else if (a == "--log") {
+            if (!value(o.logFile)) return false;
+        } else if (a == "--pcie-socket") {
+            if (!value(o.pcieSocket)) return false;
+        } else if (a == "--no-pcie") {
+            o.noPcie = true;
+        } else if (a == "--card-type") {
+            if (!value(v)) return false;
+            if (!parseHex(v, o.cardType)) {
+                error = "bad card type '" + v + "' (hexadecimal)";
+                return false;
+            }
+        } else if (a == "--card-serial") {
+            if (!number(o.cardSerial, 0xFFFFFFFFu)) return false;
+        } else if (a == "--run") {
+            if (i + 1 >= args.size()) {
+                error = "--run needs a command";
+                return false;
+            }
+            o.runCommand.assign(args.begin() + static_cast<long>(i) + 1, args.end());
+            break;
+        } else {
+            error = "unknown option '" + a + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+const char* usageText() {
+    return R"(Usage: zorvisim [options] [--run CMD ARGS...]
+
+A simulated board-management microcontroller. zorvisim opens a pseudo-
+terminal, prints its path as the first line of standard output and answers
+uC requests framed on it (and on a Unix socket for libtobra.so/libquenta.so)
+until SIGTERM or SIGINT.
+
+Board:
+  --model DRAWING          drawing number of the board (default 1353)
+  --serial N               board serial number in the VPD (default 100001)
+  --service                start in service mode (the service switch)
+  --product-ids SET        standard (721/720, default), alt (1321/1320) or
+                           xdma (0x2D100/0x2D000): normal/service product IDs
+  --product-id N           report N in both modes (e.g. an unknown firmware)
+  --silent-unknown         no reply to unknown commands (default: the reply
+                           {group, command & 0x7F, 0xFF})
+
+VPD record (Request VPD and the flash copy at 0x1FF00):
+  --vpd-bad-checksum       store a wrong checksum
+  --vpd-version N          data structure version (checksum kept right)
+  --vpd-length N           data structure length (checksum kept right)
+  --vpd-drawing N          drawing number in the record, even an unknown one
+
+Service mode faults:
+  --page-write-fail PAGE[=STATUS]
+                           a write of flash page number PAGE (or all) fails
+                           with STATUS (default 0x07); nothing is written
+  --refuse-switch STATUS   enter/exit service mode answer STATUS, no switch
+  --switch-no-effect       enter/exit answer 0 but the mode stays
+
+Faults (repeatable): --fault KIND@WHEN[=PARAM]
+  WHEN is N (the Nth request received, counting from 1), all, or GG.CC
+  (every request with group GG and command CC, in hex, e.g. 03.83).
+  no-reply                 no reply at all
+  late=MS                  the reply after MS milliseconds (default 2000)
+  short                    only the first byte of the reply
+  wrong-code               reply byte 1 plus one (03 06 becomes 03 07)
+  status=S                 reply byte 2 (the status byte) set to S
+  noise=N                  N bytes of line noise before the frame (default 8)
+  oversize=N               N extra bytes at the end of the reply (default 16)
+  restart                  a half frame (0x01, code, junk) before the reply
+  Shorthands: --no-reply WHEN, --late-reply WHEN=MS, --short-reply WHEN,
+  --wrong-code WHEN, --status WHEN=S, --noise WHEN[=N], --oversize WHEN[=N],
+  --restart-frame WHEN.
+
+State and logging:
+  --state-dir DIR          keep the application flash (DIR/appflash.bin) and
+                           sensor overrides (DIR/overrides.txt) across runs;
+                           saved after each change. The mode is not kept: a
+                           start is a power-on.
+  --log FILE               append every request received, one line of hex
+                           bytes per request (e.g. "03 86")
+
+PCIe stand-ins (libtobra.so, libquenta.so):
+  --pcie-socket PATH       listen there (default /tmp/zorvisim-pcie.sock);
+                           the libraries use $ZORVISIM_PCIE_SOCKET or that
+                           default
+  --no-pcie                do not open the socket
+  --card-type HEX          card type from TOBRA_GetUniqueId (default 117)
+  --card-serial N          card serial number (default 100001)
+
+Running a command:
+  --run CMD ARGS...        start the board, run CMD with "{port}" in its
+                           arguments replaced by the pty path and "{socket}"
+                           by the socket path (ZORVISIM_PCIE_SOCKET is set
+                           for it), then exit with its exit status
+  -h, --help               this text
+)";
+}
+
+}  // namespace zsim

@@ -1,0 +1,89 @@
+// zorvisim's options: what the board is, how it misbehaves, where it keeps
+// its state and how it is served. Parsed here (not in main) so that the
+// unit tests pin the option syntax.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zsim {
+
+/// Firmware product-ID pairs a board can report.
+enum class ProductIdSet { Standard, Alt, Xdma };
+
+/// Line- and message-level misbehaviour, applied to chosen requests.
+enum class FaultKind {
+    NoReply,    ///< the request is never answered
+    LateReply,  ///< answered after `param` milliseconds
+    ShortReply, ///< only the first reply byte
+    WrongCode,  ///< reply byte 1 plus one (0x03 0x06 becomes 0x03 0x07)
+    Status,     ///< reply byte 2 replaced by `param`
+    Noise,      ///< `param` bytes of line noise (no 0x01) before the frame
+    Oversize,   ///< `param` extra bytes after the reply
+    Restart,    ///< a bogus half frame, then the real frame from its own 0x01
+};
+
+/// Which requests a fault hits: the Nth request received (1-based), every
+/// request, or every request with the given group and command bytes.
+struct FaultWhen {
+    enum Kind { Nth, All, Command } kind = Nth;
+    uint32_t n = 0;
+    uint8_t group = 0;
+    uint8_t command = 0;
+};
+
+struct FaultSpec {
+    FaultKind kind = FaultKind::NoReply;
+    FaultWhen when;
+    uint32_t param = 0;
+};
+
+struct SimOptions {
+    // The board.
+    uint32_t model = 1353;           ///< drawing number
+    uint32_t serial = 100001;        ///< board serial number (VPD)
+    bool service = false;            ///< start in service mode
+    ProductIdSet productIds = ProductIdSet::Standard;
+    std::optional<uint32_t> productIdOverride;  ///< report this ID in both modes (an unknown firmware)
+    bool silentUnknown = false;      ///< unknown commands get no reply at all
+    bool identityGiven = false;      ///< --model, --serial or a --vpd-* option was given
+
+    // VPD record options.
+    bool vpdBadChecksum = false;
+    std::optional<uint16_t> vpdVersion;
+    std::optional<uint16_t> vpdLength;
+    std::optional<uint32_t> vpdDrawing;
+
+    // Service-mode faults.
+    std::optional<uint32_t> pageWriteFailPage;  ///< page number; 0xFFFFFFFF = every page
+    uint8_t pageWriteFailStatus = 0x07;
+    uint8_t refuseSwitchStatus = 0;  ///< non-zero: enter/exit answer this status and do nothing
+    bool switchNoEffect = false;     ///< enter/exit answer 0 but the mode stays
+
+    std::vector<FaultSpec> faults;
+
+    // PCIe stand-ins.
+    std::string pcieSocket;          ///< empty: the default path
+    bool noPcie = false;
+    uint32_t cardType = 0x117;
+    uint32_t cardSerial = 100001;
+
+    // Serving.
+    std::string stateDir;
+    std::string logFile;
+    std::vector<std::string> runCommand;  ///< --run CMD ARGS...
+    bool help = false;
+};
+
+constexpr const char* kDefaultPcieSocket = "/tmp/zorvisim-pcie.sock";
+constexpr const char* kPcieSocketEnv = "ZORVISIM_PCIE_SOCKET";
+
+/// Parses argv[1..]; false with `error` set on a bad option.
+bool parseOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error);
+
+/// The --help text.
+const char* usageText();
+
+}  // namespace zsim

@@ -1,0 +1,291 @@
+#include "server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "pcie/pcie_protocol.h"
+
+namespace zsim {
+namespace {
+
+long long nowMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+bool sendAll(int fd, const uint8_t* data, size_t length) {
+    while (length > 0) {
+        ssize_t w = ::send(fd, data, length, MSG_NOSIGNAL);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += w;
+        length -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+}  // namespace
+
+Server::Server(const SimOptions& options) : options_(options), sim_(options) {}
+
+Server::~Server() {
+    for (Client& c : clients_) ::close(c.fd);
+    if (listen_ >= 0) {
+        ::close(listen_);
+        ::unlink(socketPath_.c_str());
+    }
+    if (log_ >= 0) ::close(log_);
+    if (slave_ >= 0) ::close(slave_);
+    if (master_ >= 0) ::close(master_);
+}
+
+bool Server::open(std::string& error) {
+    if (!sim_.board().loadState(error)) return false;
+    if (!options_.logFile.empty()) {
+        log_ = ::open(options_.logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (log_ < 0) {
+            error = "cannot open log file '" + options_.logFile + "': " + std::strerror(errno);
+            return false;
+        }
+    }
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+        error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
+        return false;
+    }
+    const char* name = ptsname(master_);
+    if (name == nullptr) {
+        error = "ptsname failed";
+        return false;
+    }
+    port_ = name;
+    // The simulator keeps the slave side open itself: then a client that
+    // closes its end leaves the pair intact (no EIO/HUP on the master) and
+    // the terminal settings below stay in force for the next client.
+    slave_ = ::open(port_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ < 0) {
+        error = "cannot open '" + port_ + "': " + std::strerror(errno);
+        return false;
+    }
+    termios t{};
+    if (tcgetattr(slave_, &t) == 0) {
+        cfmakeraw(&t);  // every byte value passes untouched, 0x04 and 0x10 included
+        t.c_cc[VMIN] = 1;
+        t.c_cc[VTIME] = 0;
+        cfsetispeed(&t, B115200);
+        cfsetospeed(&t, B115200);
+        tcsetattr(slave_, TCSANOW, &t);
+    }
+    int flags = fcntl(master_, F_GETFL);
+    fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+    if (!options_.noPcie && !openSocket(error)) {
+        if (!options_.pcieSocket.empty()) return false;
+        // Only the default path was taken (another simulator runs): the
+        // serial link still works, so go on without the PCIe links.
+        std::fprintf(stderr, "zorvisim: %s; PCIe links disabled\n", error.c_str());
+        error.clear();
+    }
+    return true;
+}
+
+bool Server::openSocket(std::string& error) {
+    socketPath_ = options_.pcieSocket.empty() ? kDefaultPcieSocket : options_.pcieSocket;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (socketPath_.size() >= sizeof addr.sun_path) {
+        error = "socket path too long: " + socketPath_;
+        return false;
+    }
+    std::memcpy(addr.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
+    // A socket file left by a simulator that died is taken over; one that
+    // still answers belongs to a running simulator and is left alone.
+    int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe >= 0) {
+        if (::connect(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+            ::close(probe);
+            error = "another simulator listens on '" + socketPath_ + "' (use --pcie-socket or --no-pcie)";
+            socketPath_.clear();
+            return false;
+        }
+        ::close(probe);
+    }
+    ::unlink(socketPath_.c_str());
+    listen_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listen_, 16) != 0) {
+        error = "cannot listen on '" + socketPath_ + "': " + std::strerror(errno);
+        if (listen_ >= 0) ::close(listen_);
+        listen_ = -1;
+        socketPath_.clear();
+        return false;
+    }
+    return true;
+}
+
+void Server::logRequest(const std::vector<uint8_t>& request) {
+    if (log_ < 0) return;
+    std::string line = hexLine(request) + "\n";
+    // One write per line: O_APPEND keeps lines whole even if the log is truncated meanwhile.
+    ssize_t w = ::write(log_, line.data(), line.size());
+    (void)w;
+}
+
+void Server::sleepMs(uint32_t ms) {
+    // A late reply holds the (single-threaded, like the uC's) loop, but a
+    // stop request still ends the wait.
+    long long deadline = nowMs() + ms;
+    for (;;) {
+        long long left = deadline - nowMs();
+        if (left <= 0) return;
+        pollfd p{stopFd_, POLLIN, 0};
+        int r = poll(&p, 1, static_cast<int>(left));
+        if (r > 0) return;
+    }
+}
+
+void Server::writePty(const std::vector<uint8_t>& bytes) {
+    size_t done = 0;
+    bool flushed = false;
+    long long deadline = nowMs() + 1000;
+    while (done < bytes.size()) {
+        ssize_t w = ::write(master_, bytes.data() + done, bytes.size() - done);
+        if (w > 0) {
+            done += static_cast<size_t>(w);
+            continue;
+        }
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0 && errno != EAGAIN) return;
+        if (nowMs() >= deadline) {
+            // Nobody reads the terminal (the client went away): drop what
+            // piled up unread rather than hang, as a real line would.
+            if (flushed) return;
+            tcflush(slave_, TCIFLUSH);
+            flushed = true;
+            deadline = nowMs() + 1000;
+            continue;
+        }
+        pollfd p{master_, POLLOUT, 0};
+        poll(&p, 1, 50);
+    }
+}
+
+void Server::onPtyReadable() {
+    uint8_t buf[4096];
+    for (;;) {
+        ssize_t got = ::read(master_, buf, sizeof buf);
+        if (got <= 0) return;
+        std::vector<std::vector<uint8_t>> requests;
+        std::vector<Outgoing> outs = sim_.feedLine(buf, static_cast<size_t>(got), &requests);
+        for (size_t i = 0; i < outs.size(); ++i) {
+            logRequest(requests[i]);
+            if (!outs[i].reply) continue;
+            if (outs[i].delayMs != 0) sleepMs(outs[i].delayMs);
+            writePty(outs[i].lineBytes());
+        }
+    }
+}
+
+void Server::onAccept() {
+    for (;;) {
+        int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) return;
+        clients_.push_back(Client{fd, {}});
+    }
+}
+
+bool Server::onClientReadable(Client& c) {
+    uint8_t buf[8192];
+    ssize_t got = ::recv(c.fd, buf, sizeof buf, 0);
+    if (got == 0) return false;
+    if (got < 0) return errno == EAGAIN || errno == EINTR;
+    c.in.insert(c.in.end(), buf, buf + got);
+    while (c.in.size() >= pcie::kRequestHeader) {
+        const uint8_t op = c.in[0];
+        const uint32_t seq = pcie::get32(&c.in[1]);
+        const uint32_t length = pcie::get32(&c.in[5]);
+        if (length > pcie::kMaxPayload) return false;
+        if (c.in.size() < pcie::kRequestHeader + length) break;
+        std::vector<uint8_t> payload(c.in.begin() + pcie::kRequestHeader,
+                                     c.in.begin() + pcie::kRequestHeader + length);
+        c.in.erase(c.in.begin(), c.in.begin() + pcie::kRequestHeader + length);
+        std::vector<uint8_t> answer;
+        bool answered = true;
+        if (op == pcie::kOpCommand) {
+            logRequest(payload);
+            Outgoing out = sim_.handle(payload);
+            // Line noise and half frames exist only on the serial line.
+            answered = out.reply;
+            if (answered && out.delayMs != 0) sleepMs(out.delayMs);
+            answer = std::move(out.message);
+        } else if (op == pcie::kOpUniqueId) {
+            answer.resize(8);
+            pcie::put32(&answer[0], options_.cardSerial);
+            pcie::put32(&answer[4], options_.cardType);
+        } else {
+            return false;
+        }
+        if (!answered) continue;
+        std::vector<uint8_t> packet(pcie::kReplyHeader + answer.size());
+        pcie::put32(&packet[0], seq);
+        pcie::put32(&packet[4], static_cast<uint32_t>(answer.size()));
+        std::copy(answer.begin(), answer.end(), packet.begin() + pcie::kReplyHeader);
+        int flags = fcntl(c.fd, F_GETFL);
+        fcntl(c.fd, F_SETFL, flags & ~O_NONBLOCK);
+        bool ok = sendAll(c.fd, packet.data(), packet.size());
+        fcntl(c.fd, F_SETFL, flags);
+        if (!ok) return false;
+    }
+    return true;
+}
+
+void Server::serve(int stopFd) {
+    stopFd_ = stopFd;
+    for (;;) {
+        std::vector<pollfd> fds;
+        fds.push_back({stopFd_, POLLIN, 0});
+        fds.push_back({master_, POLLIN, 0});
+        if (listen_ >= 0) fds.push_back({listen_, POLLIN, 0});
+        const size_t firstClient = fds.size();
+        for (const Client& c : clients_) fds.push_back({c.fd, POLLIN, 0});
+        int r = poll(fds.data(), fds.size(), 200);
+        if (r < 0 && errno != EINTR) return;
+        // A client may have put the terminal into exclusive mode; since the
+        // simulator holds the slave open, that would outlive the client and
+        // lock the next one out. Clients never share the port at once, so
+        // clearing it costs nothing.
+        ioctl(slave_, TIOCNXCL);
+        if (r <= 0) continue;
+        if ((fds[0].revents & POLLIN) != 0) return;
+        if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) onPtyReadable();
+        if (listen_ >= 0 && (fds[2].revents & POLLIN) != 0) onAccept();
+        for (size_t i = firstClient, k = 0; i < fds.size(); ++i, ++k) {
+            if (fds[i].revents == 0) continue;
+            Client& c = clients_[k];
+            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0 && !onClientReadable(c)) {
+                ::close(c.fd);
+                c.fd = -1;
+            }
+        }
+        std::erase_if(clients_, [](const Client& c) { return c.fd < 0; });
+        const std::string err = sim_.board().takeSaveError();
+        if (!err.empty()) {
+            std::fprintf(stderr, "zorvisim: %s\n", err.c_str());
+        }
+    }
+}
+
+}  // namespace zsim

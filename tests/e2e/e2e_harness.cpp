@@ -1,0 +1,394 @@
+#include "e2e_harness.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#ifndef ZORVI_BIN_DIR
+#error "ZORVI_BIN_DIR must name the build's bin directory"
+#endif
+
+namespace e2e {
+namespace {
+
+long long nowMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// A file descriptor closed on scope exit.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+bool makePipe(Fd& readEnd, Fd& writeEnd) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    readEnd.reset(fds[0]);
+    writeEnd.reset(fds[1]);
+    return true;
+}
+
+// The environment a child sees: nothing of the caller's except what a
+// program needs to run at all, so that a developer's ZORVIUTIL_FLAGS or
+// LD_LIBRARY_PATH can never change a test's outcome.
+std::vector<std::string> childEnvironment(const EnvList& extra) {
+    std::vector<std::string> env = {"PATH=/usr/local/bin:/usr/bin:/bin", "LANG=C", "LC_ALL=C"};
+    for (const char* keep : {"HOME", "TMPDIR", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+        const char* v = std::getenv(keep);
+        if (v != nullptr) env.push_back(std::string(keep) + "=" + v);
+    }
+    for (const auto& [name, value] : extra) {
+        std::string prefix = name + "=";
+        for (auto it = env.begin(); it != env.end();) {
+            if (it->compare(0, prefix.size(), prefix) == 0)
+                it = env.erase(it);
+            else
+                ++it;
+        }
+        env.push_back(prefix + value);
+    }
+    return env;
+}
+
+std::vector<char*> cStrings(std::vector<std::string>& strings) {
+    std::vector<char*> v;
+    for (auto& s : strings) v.push_back(s.data());
+    v.push_back(nullptr);
+    return v;
+}
+
+// Forks and execs; the child's fds 0/1/2 become stdinFd/stdoutFd/stderrFd.
+pid_t spawn(const std::string& program, const std::vector<std::string>& args, const EnvList& env, int stdinFd,
+            int stdoutFd, int stderrFd) {
+    std::vector<std::string> argvStrings;
+    argvStrings.push_back(program);
+    argvStrings.insert(argvStrings.end(), args.begin(), args.end());
+    std::vector<std::string> envStrings = childEnvironment(env);
+    std::vector<char*> argv = cStrings(argvStrings);
+    std::vector<char*> envp = cStrings(envStrings);
+
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    // Child: only async-signal-safe calls from here on.
+    if (dup2(stdinFd, 0) < 0 || dup2(stdoutFd, 1) < 0 || dup2(stderrFd, 2) < 0) _exit(126);
+    signal(SIGPIPE, SIG_DFL);
+    execve(program.c_str(), argv.data(), envp.data());
+    _exit(127);
+}
+
+int decodeWaitStatus(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+void ignoreSigpipeOnce() {
+    static const bool done = [] {
+        signal(SIGPIPE, SIG_IGN);
+        return true;
+    }();
+    (void)done;
+}
+
+// Waits up to `ms` for the child to end; true when it was reaped.
+bool waitWithLimit(pid_t pid, int ms, int& status) {
+    long long deadline = nowMs() + ms;
+    for (;;) {
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) return true;
+        if (r < 0 && errno != EINTR) return false;
+        if (nowMs() >= deadline) return false;
+        usleep(2000);
+    }
+}
+
+std::string replaceAll(std::string s, const std::string& what, const std::string& with) {
+    size_t pos = 0;
+    while ((pos = s.find(what, pos)) != std::string::npos) {
+        s.replace(pos, what.size(), with);
+        pos += with.size();
+    }
+    return s;
+}
+
+}  // namespace
+
+std::string binDir() { return ZORVI_BIN_DIR; }
+
+std::string makeTempDir(const std::string& prefix) {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/" + prefix + "-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data()) == nullptr) return "";
+    return buf.data();
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line.push_back(c);
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+bool readFile(const std::string& path, std::string& content) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) return false;
+    std::ostringstream s;
+    s << f.rdbuf();
+    content = s.str();
+    return true;
+}
+
+bool writeFile(const std::string& path, const std::string& content) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    if (!f) return false;
+    f.write(content.data(), static_cast<std::streamsize>(content.size()));
+    return static_cast<bool>(f);
+}
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args, const std::string& stdinText,
+                     const EnvList& env, int timeLimitMs) {
+    ignoreSigpipeOnce();
+    RunResult result;
+    Fd inRead, inWrite, outRead, outWrite, errRead, errWrite;
+    if (!makePipe(inRead, inWrite) || !makePipe(outRead, outWrite) || !makePipe(errRead, errWrite)) {
+        result.err = "pipe failed";
+        return result;
+    }
+    pid_t pid = spawn(program, args, env, inRead.get(), outWrite.get(), errWrite.get());
+    if (pid < 0) {
+        result.err = "fork failed";
+        return result;
+    }
+    inRead.reset();
+    outWrite.reset();
+    errWrite.reset();
+    fcntl(inWrite.get(), F_SETFL, O_NONBLOCK);
+
+    size_t written = 0;
+    if (stdinText.empty()) inWrite.reset();
+    long long deadline = nowMs() + timeLimitMs;
+    char buf[4096];
+    while (outRead.get() >= 0 || errRead.get() >= 0) {
+        pollfd fds[3];
+        nfds_t n = 0;
+        int outIdx = -1, errIdx = -1, inIdx = -1;
+        if (outRead.get() >= 0) {
+            outIdx = static_cast<int>(n);
+            fds[n++] = {outRead.get(), POLLIN, 0};
+        }
+        if (errRead.get() >= 0) {
+            errIdx = static_cast<int>(n);
+            fds[n++] = {errRead.get(), POLLIN, 0};
+        }
+        if (inWrite.get() >= 0) {
+            inIdx = static_cast<int>(n);
+            fds[n++] = {inWrite.get(), POLLOUT, 0};
+        }
+        long long left = deadline - nowMs();
+        if (left <= 0) {
+            kill(pid, SIGKILL);
+            result.timedOut = true;
+            break;
+        }
+        int r = poll(fds, n, static_cast<int>(left > 100 ? 100 : left));
+        if (r < 0 && errno != EINTR) break;
+        if (r <= 0) continue;
+        if (inIdx >= 0 && (fds[inIdx].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
+            ssize_t w = write(inWrite.get(), stdinText.data() + written, stdinText.size() - written);
+            if (w > 0) written += static_cast<size_t>(w);
+            if (w < 0 && errno != EAGAIN) written = stdinText.size();
+            if (written >= stdinText.size()) inWrite.reset();
+        }
+        if (outIdx >= 0 && (fds[outIdx].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            ssize_t got = read(outRead.get(), buf, sizeof buf);
+            if (got > 0)
+                result.out.append(buf, static_cast<size_t>(got));
+            else if (got == 0 || errno != EINTR)
+                outRead.reset();
+        }
+        if (errIdx >= 0 && (fds[errIdx].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            ssize_t got = read(errRead.get(), buf, sizeof buf);
+            if (got > 0)
+                result.err.append(buf, static_cast<size_t>(got));
+            else if (got == 0 || errno != EINTR)
+                errRead.reset();
+        }
+    }
+    int status = 0;
+    if (!waitWithLimit(pid, result.timedOut ? 5000 : timeLimitMs, status)) {
+        kill(pid, SIGKILL);
+        result.timedOut = true;
+        waitpid(pid, &status, 0);
+    }
+    result.exitCode = decodeWaitStatus(status);
+    return result;
+}
+
+RunResult runZorviutil(const std::vector<std::string>& args, const std::string& stdinText, const EnvList& env,
+                       int timeLimitMs) {
+    return runProgram(binDir() + "/zorviutil", args, stdinText, env, timeLimitMs);
+}
+
+SimBoard::SimBoard(std::vector<std::string> simArgs) {
+    ignoreSigpipeOnce();
+    tempDir_ = makeTempDir("zorvisim");
+    if (tempDir_.empty()) {
+        error_ = "cannot create a temporary directory";
+        return;
+    }
+    logPath_ = tempDir_ + "/requests.log";
+    socketPath_ = tempDir_ + "/pcie.sock";
+    errPath_ = tempDir_ + "/zorvisim.stderr";
+    for (size_t i = 0; i + 1 < simArgs.size(); ++i) {
+        if (simArgs[i] == "--state-dir") {
+            stateDir_ = simArgs[i + 1];
+            ownStateDir_ = false;
+        }
+    }
+    if (ownStateDir_) {
+        stateDir_ = tempDir_ + "/state";
+        simArgs.push_back("--state-dir");
+        simArgs.push_back(stateDir_);
+    }
+    simArgs.push_back("--log");
+    simArgs.push_back(logPath_);
+    simArgs.push_back("--pcie-socket");
+    simArgs.push_back(socketPath_);
+
+    Fd devNull(open("/dev/null", O_RDONLY | O_CLOEXEC));
+    Fd errFile(open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    Fd outRead, outWrite;
+    if (devNull.get() < 0 || errFile.get() < 0 || !makePipe(outRead, outWrite)) {
+        error_ = "cannot set up the simulator's files";
+        return;
+    }
+    pid_ = spawn(binDir() + "/zorvisim", simArgs, {}, devNull.get(), outWrite.get(), errFile.get());
+    outWrite.reset();
+    if (pid_ < 0) {
+        error_ = "fork failed";
+        return;
+    }
+    // The handshake: the first line of the simulator's stdout is the port.
+    std::string line;
+    long long deadline = nowMs() + 20000;
+    for (;;) {
+        long long left = deadline - nowMs();
+        if (left <= 0) {
+            error_ = "no port line from zorvisim within 20 s";
+            break;
+        }
+        pollfd p{outRead.get(), POLLIN, 0};
+        int r = poll(&p, 1, static_cast<int>(left));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) continue;
+        char c;
+        ssize_t got = read(outRead.get(), &c, 1);
+        if (got == 1) {
+            if (c == '\n') {
+                port_ = line;
+                break;
+            }
+            line.push_back(c);
+        } else if (got == 0 || errno != EINTR) {
+            error_ = "zorvisim ended before printing its port";
+            break;
+        }
+    }
+    if (port_.empty()) stop();
+}
+
+SimBoard::~SimBoard() {
+    stop();
+    if (!tempDir_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(tempDir_, ec);
+    }
+}
+
+std::string SimBoard::error() const {
+    std::string err;
+    readFile(errPath_, err);
+    return error_ + (err.empty() ? "" : "; zorvisim stderr: " + err);
+}
+
+int SimBoard::stop() {
+    if (pid_ <= 0) return -1;
+    int status = 0;
+    kill(pid_, SIGTERM);
+    if (!waitWithLimit(pid_, 5000, status)) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+    return decodeWaitStatus(status);
+}
+
+std::vector<std::string> SimBoard::requests() const {
+    std::string text;
+    readFile(logPath_, text);
+    return splitLines(text);
+}
+
+void SimBoard::clearRequests() {
+    // The simulator appends with O_APPEND, so truncating under it is safe.
+    if (truncate(logPath_.c_str(), 0) != 0) {
+        writeFile(logPath_, "");
+    }
+}
+
+RunResult SimBoard::run(std::vector<std::string> args, const std::string& stdinText, EnvList env,
+                        int timeLimitMs) const {
+    for (auto& a : args) {
+        a = replaceAll(a, "{port}", port_);
+        a = replaceAll(a, "{socket}", socketPath_);
+    }
+    bool hasSocket = false;
+    for (const auto& e : env)
+        if (e.first == "ZORVISIM_PCIE_SOCKET") hasSocket = true;
+    if (!hasSocket) env.emplace_back("ZORVISIM_PCIE_SOCKET", socketPath_);
+    return runZorviutil(args, stdinText, env, timeLimitMs);
+}
+
+}  // namespace e2e

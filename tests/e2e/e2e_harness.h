@@ -1,0 +1,108 @@
+// End-to-end test harness: runs the real build/bin/zorvisim on a pseudo-
+// terminal and the real build/bin/zorviutil against it.
+//
+//   e2e::SimBoard board({"--model", "1353"});       // starts zorvisim
+//   ASSERT_TRUE(board.ok()) << board.error();
+//   auto r = board.run({"-usbcom", "{port}", "version"});
+//   EXPECT_EQ(r.exitCode, 0);
+//   EXPECT_EQ(r.out, "ZORVI Keeper2 version is 4.26.0.7\n");
+//   EXPECT_EQ(board.requests(), (std::vector<std::string>{"03 86", "03 83"}));
+//
+// Every SimBoard gets its own temporary directory holding the request log,
+// the PCIe socket and (unless the arguments name one) the --state-dir, so
+// boards of parallel tests never meet.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+using EnvList = std::vector<std::pair<std::string, std::string>>;
+
+struct RunResult {
+    int exitCode = -1;   ///< process exit status; 128 + signal if killed; -1 if it could not start
+    std::string out;     ///< everything the program wrote to stdout
+    std::string err;     ///< everything it wrote to stderr (zorviutil writes nothing there)
+    bool timedOut = false;  ///< killed by the harness after the run's time limit
+};
+
+/// The build's bin directory (build/bin): zorviutil, zorvisim and the link libraries.
+std::string binDir();
+
+/// Creates a fresh directory under $TMPDIR (or /tmp); empty string on failure.
+std::string makeTempDir(const std::string& prefix = "zorvi-e2e");
+
+/// Runs any program with a scrubbed environment (PATH, LANG=C, HOME and the
+/// sanitizer option variables if set, plus `env`), feeds `stdinText` on its
+/// standard input and captures its output. Killed after `timeLimitMs`.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& stdinText = "", const EnvList& env = {}, int timeLimitMs = 60000);
+
+/// runProgram with binDir() + "/zorviutil".
+RunResult runZorviutil(const std::vector<std::string>& args, const std::string& stdinText = "",
+                       const EnvList& env = {}, int timeLimitMs = 60000);
+
+/// One running zorvisim. The constructor returns once the simulator printed
+/// its port (the readiness handshake); the destructor stops it by pid.
+class SimBoard {
+public:
+    /// simArgs: zorvisim options (see `zorvisim --help`); the harness adds
+    /// --log, --pcie-socket and --state-dir (unless given) itself.
+    explicit SimBoard(std::vector<std::string> simArgs = {});
+    ~SimBoard();
+    SimBoard(const SimBoard&) = delete;
+    SimBoard& operator=(const SimBoard&) = delete;
+
+    bool ok() const { return pid_ > 0 && !port_.empty(); }
+    /// Why the start failed (and the simulator's stderr so far).
+    std::string error() const;
+
+    /// The pseudo-terminal path to pass to -usbcom / -psuart.
+    const std::string& port() const { return port_; }
+    /// The Unix socket of the PCIe stand-ins (libtobra.so, libquenta.so).
+    std::string socket() const { return socketPath_; }
+    /// The board's state directory (persistent flash, mode, overrides).
+    std::string stateDir() const { return stateDir_; }
+    /// This board's private temporary directory (free for test files).
+    std::string tempDir() const { return tempDir_; }
+    pid_t pid() const { return pid_; }
+
+    /// Every request the simulator received so far, one line of upper-case
+    /// hex bytes separated by blanks per request, e.g. "03 86".
+    std::vector<std::string> requests() const;
+    /// Forgets the requests logged so far (truncates the log).
+    void clearRequests();
+
+    /// Runs zorviutil: every "{port}" in the arguments becomes port(),
+    /// "{socket}" becomes socket(), and ZORVISIM_PCIE_SOCKET is set so that
+    /// -index / -quenta reach this board.
+    RunResult run(std::vector<std::string> args, const std::string& stdinText = "", EnvList env = {},
+                  int timeLimitMs = 60000) const;
+
+    /// Stops the simulator now (SIGTERM, then SIGKILL); returns its exit status.
+    int stop();
+
+private:
+    pid_t pid_ = -1;
+    std::string port_;
+    std::string tempDir_;
+    std::string logPath_;
+    std::string socketPath_;
+    std::string stateDir_;
+    std::string errPath_;
+    std::string error_;
+    bool ownStateDir_ = true;
+};
+
+/// Splits text into lines (without their "\n"); a final line without "\n" counts.
+std::vector<std::string> splitLines(const std::string& text);
+
+/// Reads/writes whole binary files (tests build images with these).
+bool readFile(const std::string& path, std::string& content);
+bool writeFile(const std::string& path, const std::string& content);
+
+}  // namespace e2e

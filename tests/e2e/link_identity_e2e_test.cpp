@@ -1,0 +1,344 @@
+// End-to-end: the four links and the identity verbs, through the real
+// zorviutil, the real link libraries and the simulated board. What only the
+// real path shows: framing on a real terminal, time-outs, line faults,
+// library loading, process exit codes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "e2e_harness.h"
+
+namespace {
+
+using e2e::RunResult;
+using e2e::SimBoard;
+using Lines = std::vector<std::string>;
+
+const char* const kVersionLine = "ZORVI Keeper2 version is 4.26.0.7\n";
+const char* const kTimeoutUsb = "*** Failed to send command to ZORVI uC via USB: ZORVI_TIMEOUT\n";
+
+#define ASSERT_BOARD(board) ASSERT_TRUE((board).ok()) << (board).error()
+
+TEST(E2eLink, UsbVersionReadsProductIdThenVersion) {
+    SimBoard board;
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-usbcom", "{port}", "version"});
+    EXPECT_EQ(r.out, kVersionLine);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83"}));
+}
+
+TEST(E2eLink, ServiceFirmwareNamesItselfAndReportsItsVersion) {
+    SimBoard board({"--service"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-usbcom", "{port}", "version"});
+    EXPECT_EQ(r.out, "ZORVI Ignis2 version is 1.3.0.2\n");
+    EXPECT_EQ(r.exitCode, 0);
+}
+
+TEST(E2eLink, PortCanBeOpenedAndClosedRepeatedly) {
+    SimBoard board;
+    ASSERT_BOARD(board);
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        RunResult r = board.run({"-usbcom", "{port}", "version"});
+        EXPECT_EQ(r.out, kVersionLine);
+        EXPECT_EQ(r.exitCode, 0);
+    }
+    EXPECT_EQ(board.requests().size(), 8u);
+}
+
+TEST(E2eLink, PsUartReadsVpdForPermissionsThenProductId) {
+    SimBoard board;
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-psuart", "{port},171428", "product-id"});
+    EXPECT_EQ(r.out, "ZORVI firmware Product ID is 721(0x2D1)\n");
+    EXPECT_EQ(r.exitCode, 0);
+    // Opening: product ID, VPD (drawing number); then the verb's own read.
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "05 8C", "03 86"}));
+}
+
+TEST(E2eLink, PsUartInServiceModeReadsTheVpdCopyFromFlash) {
+    SimBoard board({"--service", "--product-ids", "xdma"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-psuart", "{port}", "product-id"});
+    // The opener's flash read prints its progress line (page 255).
+    EXPECT_EQ(r.out,
+              "Reading Application Flash page @ 0x1FE00...\n"
+              "ZORVI firmware Product ID is 184320(0x2D000)\n");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "06 80 09 FF 00", "03 86"}));
+}
+
+TEST(E2eLink, TobraCardCommTestEchoesLoopbackData) {
+    SimBoard board;
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-index", "0", "comm-test"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(std::regex_match(r.out, std::regex("Measuring data rate for 2000 ms using Loopback32 command...\n"
+                                                   "Link sent / received rate = ([0-9]+\\.[0-9]) / \\1 B/s\n"
+                                                   "Payload sent / received rate = ([0-9]+\\.[0-9]) / \\2 B/s\n")))
+        << r.out;
+    Lines rq = board.requests();
+    ASSERT_GE(rq.size(), 3u);
+    EXPECT_EQ(rq[0], "03 86");
+    // Seed 1: data bytes 0x01..0x20; the next iteration starts at 0x02.
+    EXPECT_EQ(rq[1],
+              "03 84 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F 20");
+    EXPECT_EQ(rq[2].substr(0, 11), "03 84 02 03");
+}
+
+TEST(E2eLink, QuentaRawProductId) {
+    SimBoard board;
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-quenta", "0", "raw", "6", "0x03", "0x86"});
+    EXPECT_EQ(r.out, "Expected/actual response length = 6 / 6\n03 06 D1 02 00 00 \n");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 86"}));
+}
+
+TEST(E2eLink, TobraCardOfAnotherTypeIsRefused) {
+    SimBoard board({"--card-type", "0x120"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-index", "0", "version"});
+    EXPECT_EQ(r.out,
+              "*** TOBRA Driver connection can be used only with the following models:\n"
+              "\n"
+              "  o CARD-A30\n"
+              "  o CARD-A31\n"
+              "  o CARD-A07\n"
+              "  o CARD-A08(-FH) / CARD-A10\n"
+              "  o CARD-A32\n"
+              "  o CARD-A33\n");
+    EXPECT_EQ(r.exitCode, 9);
+    EXPECT_TRUE(board.requests().empty());
+}
+
+TEST(E2eLink, TobraSerialNumberMismatchFailsTheOpen) {
+    SimBoard board({"--card-serial", "4242"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-index", "0", "-sn", "4243", "version"});
+    EXPECT_EQ(r.out, "*** Failed to open card: TOBRA_DEVICE_NOT_FOUND\n");
+    EXPECT_EQ(r.exitCode, 100);
+    r = board.run({"-index", "0", "-sn", "4242", "version"});
+    EXPECT_EQ(r.out, kVersionLine);
+    EXPECT_EQ(r.exitCode, 0);
+}
+
+TEST(E2eLink, QuentaWithoutSimulatorSocketFailsToOpen) {
+    SimBoard board({"--no-pcie"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-quenta", "0", "version"});
+    EXPECT_EQ(r.out, "*** Failed to open device: QUENTA_BAD_DRIVER\n");
+    EXPECT_EQ(r.exitCode, 100);
+}
+
+TEST(E2eLink, UnknownProductIdStopsTheRun) {
+    SimBoard board({"--product-id", "1234"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-usbcom", "{port}", "version"});
+    EXPECT_EQ(r.out,
+              "*** ZORVI firmware Product ID 1234(0x4D2) not recognized. Aborting as a precaution against firmware "
+              "corruption.\n");
+    EXPECT_EQ(r.exitCode, 14);
+    EXPECT_EQ(board.requests(), (Lines{"03 86"}));
+}
+
+// test-timeout succeeds exactly when the link reports a failure; every link
+// names its own library's time-out status.
+TEST(E2eLink, TestTimeoutOnEveryLink) {
+    SimBoard board;
+    ASSERT_BOARD(board);
+    struct Case {
+        std::vector<std::string> link;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"-usbcom", "{port}"}, kTimeoutUsb},
+        {{"-index", "0"}, "*** Failed to send command to ZORVI uC: TOBRA_TIMEOUT\n"},
+        {{"-quenta", "0"}, "*** Failed to send command to uC: QUENTA_TIMEOUT\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.link[0]);
+        board.clearRequests();
+        std::vector<std::string> args = c.link;
+        args.insert(args.end(), {"-timeout", "150", "test-timeout"});
+        RunResult r = board.run(args);
+        EXPECT_EQ(r.out, c.message);
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(board.requests(), (Lines{"03 86", "FF 81"}));
+    }
+}
+
+TEST(E2eLink, LateReplyWithinAndBeyondTheTimeout) {
+    SimBoard board({"--fault", "late@03.83=400"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-usbcom", "{port}", "version"});
+    EXPECT_EQ(r.out, kVersionLine);
+    EXPECT_EQ(r.exitCode, 0);
+    r = board.run({"-usbcom", "{port}", "-timeout", "100", "version"});
+    EXPECT_EQ(r.out, kTimeoutUsb);
+    EXPECT_EQ(r.exitCode, 102);
+    // The late answer to the timed-out request is still on the line when
+    // the next run opens the port; it must not be taken for a new reply.
+    r = board.run({"-usbcom", "{port}", "product-id"});
+    EXPECT_EQ(r.out, "ZORVI firmware Product ID is 721(0x2D1)\n");
+    EXPECT_EQ(r.exitCode, 0);
+}
+
+// Faults on the line that the serial decoder must see through.
+TEST(E2eLink, SerialLineFaultsThatStillGiveTheReply) {
+    for (const char* fault : {"noise@2=24", "restart@2", "noise@all=3"}) {
+        SCOPED_TRACE(fault);
+        SimBoard board({"--fault", fault});
+        ASSERT_BOARD(board);
+        RunResult r = board.run({"-usbcom", "{port}", "version"});
+        EXPECT_EQ(r.out, kVersionLine);
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83"}));
+    }
+}
+
+TEST(E2eLink, OversizeReplyIsCutToTheBufferAndWarned) {
+    SimBoard board({"--fault", "oversize@2=5"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-usbcom", "{port}", "+verbose", "version"});
+    EXPECT_EQ(r.out,
+              "DEBUG: ZORVI command[2] = { 03 86 }\n"
+              "DEBUG: ZORVI response[6] = { 03 06 D1 02 00 00 }\n"
+              "Current microcontroller mode: Normal Mode\n"
+              "DEBUG: ZORVI command[2] = { 03 83 }\n"
+              "DEBUG: ZORVI response[10] = { 03 03 04 00 1A 00 00 00 07 00 }\n"
+              "DEBUG: 5 extra unexpected characters of actual ZORVI response were discarded.\n"
+              "+++ Unexpected ZORVI response length 15 bytes; expected 10 bytes.\n"
+              "ZORVI Keeper2 version is 4.26.0.7\n");
+    EXPECT_EQ(r.exitCode, 0);
+}
+
+TEST(E2eLink, OneByteReplyIsTooShort) {
+    SimBoard board({"--fault", "short@2"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-usbcom", "{port}", "version"});
+    EXPECT_EQ(r.out,
+              "+++ Unexpected ZORVI response length 1 bytes; expected 10 bytes.\n"
+              "+++ ZORVI response too short to be valid.\n");
+    EXPECT_EQ(r.exitCode, 104);
+}
+
+// A wrong reply code: the serial library's decoder drops the frame (and
+// waits for the right one until the time-out); the PCIe libraries carry
+// the bytes as they are and the exchange only warns.
+TEST(E2eLink, WrongReplyCodeDependsOnTheLink) {
+    SimBoard board({"--fault", "wrong-code@03.83"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-usbcom", "{port}", "-timeout", "200", "version"});
+    EXPECT_EQ(r.out, kTimeoutUsb);
+    EXPECT_EQ(r.exitCode, 102);
+    r = board.run({"-quenta", "0", "version"});
+    EXPECT_EQ(r.out,
+              "+++ Unexpected ZORVI response code { 0x03, 0x04 }; expected { 0x03, 0x03 }.\n"
+              "ZORVI Keeper2 version is 4.26.0.7\n");
+    EXPECT_EQ(r.exitCode, 0);
+}
+
+TEST(E2eLink, NoReplyToTheProductIdFailsTheOpen) {
+    SimBoard board({"--fault", "no-reply@1"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-usbcom", "{port}", "-timeout", "100", "version"});
+    // -timeout applies after the open: the product-ID read waits its 1 s.
+    EXPECT_EQ(r.out,
+              "*** Failed to send command to ZORVI uC via USB: ZORVI_TIMEOUT\n"
+              "*** Failed to get ZORVI firmware Product ID.\n");
+    EXPECT_EQ(r.exitCode, 102);
+}
+
+TEST(E2eLink, TestClobberStatusFromTheBoard) {
+    SimBoard board({"--fault", "status@05.86=0x05"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-usbcom", "{port}", "test-clobber"});
+    EXPECT_EQ(r.out, "*** ZORVI returned status 0x05 => ** UNEXPECTED ERROR CODE **\n");
+    EXPECT_EQ(r.exitCode, 103);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "05 86"}));
+}
+
+TEST(E2eLink, EnterServiceModeOverPsUartSticksForTheNextRun) {
+    SimBoard board;
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-psuart", "{port}", "enter-service-mode"});
+    EXPECT_EQ(r.out, "Entering service mode: OK\n");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "05 8C", "03 80", "03 86"}));
+    r = board.run({"-usbcom", "{port}", "version"});
+    EXPECT_EQ(r.out, "ZORVI Ignis2 version is 1.3.0.2\n");
+    EXPECT_EQ(r.exitCode, 0);
+}
+
+TEST(E2eLink, RefusedModeSwitchReportsTheStatus) {
+    SimBoard board({"--refuse-switch", "0x09"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-psuart", "{port}", "enter-service-mode"});
+    EXPECT_EQ(r.out, "Entering service mode: *** ZORVI returned status 0x09 for Enter Service Mode command\n");
+    EXPECT_EQ(r.exitCode, 102);
+}
+
+// The link libraries are loaded by file name from the program's own
+// directory: a zorviutil copied alone elsewhere finds none of them.
+TEST(E2eLink, MissingLinkLibraryIsReported) {
+    const std::string dir = e2e::makeTempDir("zorviutil-alone");
+    ASSERT_FALSE(dir.empty());
+    std::error_code ec;
+    std::filesystem::copy_file(e2e::binDir() + "/zorviutil", dir + "/zorviutil", ec);
+    ASSERT_FALSE(ec) << ec.message();
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+    };
+    const Case cases[] = {
+        {{"-usbcom", "/dev/null", "version"},
+         "*** Cannot find DLL 'libzorviapi.so'. This can be corrected by installing the ZORVI System Monitor "
+         "Driver, or copying 'libzorviapi.so' to the same folder as this program.\n"},
+        {{"-psuart", "/dev/null,9600", "version"},
+         "*** Cannot find DLL 'libzorviapi.so'. This can be corrected by installing the ZORVI System Monitor "
+         "Driver, or copying 'libzorviapi.so' to the same folder as this program.\n"},
+        {{"-index", "0", "version"},
+         "*** Cannot find DLL 'libtobra.so'. This can be corrected by installing the TOBRA Driver.\n"},
+        {{"-quenta", "0", "version"},
+         "*** Cannot find DLL 'libquenta.so'. This can be corrected by installing the QUENTA Driver, or copying "
+         "'libquenta.so' to the same folder as this program.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        RunResult r = e2e::runProgram(dir + "/zorviutil", c.args);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.exitCode, 105);
+    }
+    // A bad baud rate is found before any library is looked for.
+    RunResult r = e2e::runProgram(dir + "/zorviutil", {"-psuart", "/dev/null,fast", "version"});
+    EXPECT_EQ(r.out, "*** Baud rate value 'fast' from '-psuart' connection string not recognized as a number.\n");
+    EXPECT_EQ(r.exitCode, 110);
+    std::filesystem::remove_all(dir, ec);
+}
+
+TEST(E2eLink, RunOptionServesTheCommandAndReturnsItsStatus) {
+    // zorvisim --run: the README's way to try a verb; the exit status is the
+    // command's.
+    const std::string dir = e2e::makeTempDir("zorvisim-run");
+    ASSERT_FALSE(dir.empty());
+    RunResult r = e2e::runProgram(e2e::binDir() + "/zorvisim",
+                                  {"--state-dir", dir + "/state", "--run", e2e::binDir() + "/zorviutil", "-usbcom",
+                                   "{port}", "version"});
+    Lines lines = e2e::splitLines(r.out);
+    ASSERT_EQ(lines.size(), 2u) << r.out;
+    EXPECT_EQ(lines[0].rfind("/dev/pts/", 0), 0u);
+    EXPECT_EQ(lines[1] + "\n", kVersionLine);
+    EXPECT_EQ(r.exitCode, 0);
+
+    r = e2e::runProgram(e2e::binDir() + "/zorvisim",
+                        {"--product-id", "5", "--run", e2e::binDir() + "/zorviutil", "-quenta", "0", "version"});
+    EXPECT_EQ(r.exitCode, 14) << r.out << r.err;
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
+}  // namespace
