@@ -10,6 +10,9 @@
 
 namespace {
 
+using sensortest::SensorTestBoard;
+using sensortest::skeleton;
+
 const std::string kRule = "-------------------------------------------------------------------------------\n";
 
 std::string clobberHeader(unsigned page) {

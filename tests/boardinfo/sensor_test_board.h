@@ -9,6 +9,8 @@
 
 #include "support/fake_uc.h"
 
+namespace sensortest {
+
 struct SensorTestBoard {
     uint8_t vpd[256] = {};
     uint8_t sensors[64] = {};
@@ -68,3 +70,5 @@ inline std::string skeleton(const std::string& text) {
     }
     return result;
 }
+
+}  // namespace sensortest

@@ -11,6 +11,9 @@
 
 namespace {
 
+using sensortest::SensorTestBoard;
+using sensortest::skeleton;
+
 const char* const kExitHint =
     "    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode command.\n";
 
