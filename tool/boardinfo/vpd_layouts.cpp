@@ -11,7 +11,7 @@ namespace {
 
 // ---- Text tables -----------------------------------------------------------
 
-// "commerical" is how the boards' documentation spells it; kept as printed.
+// "commerical" is misspelt, but it is the text users and their scripts know.
 constexpr const char* kCoolingLongTexts[] = {"Air-cooled commerical", "/AC1 - air-cooled industrial",
                                              "/CC1 - conduction-cooled industrial"};
 constexpr const char* kCoolingShortTexts[] = {"Air-cooled commerical", "Air-cooled industrial",
