@@ -553,18 +553,6 @@ TEST(VpdFieldPrinters, RanksByte) {
     }
 }
 
-TEST(VpdFieldPrinters, MemorySizeArithmetic) {
-    // W x 2^S in 64 bits; 2^S is 0 from S = 64; wrap-around to 0 is 0 bytes.
-    EXPECT_EQ(vpdMemorySize(27, 8, VpdSizeRule::Plain), uint64_t{1} << 30);
-    EXPECT_EQ(vpdMemorySize(27, 4, VpdSizeRule::Plain), uint64_t{1} << 29);
-    EXPECT_EQ(vpdMemorySize(63, 1, VpdSizeRule::Plain), uint64_t{1} << 63);
-    EXPECT_EQ(vpdMemorySize(61, 8, VpdSizeRule::Plain), 0u);
-    EXPECT_EQ(vpdMemorySize(64, 1, VpdSizeRule::Plain), 0u);
-    EXPECT_EQ(vpdMemorySize(200, 8, VpdSizeRule::Zbt), 0u);
-    EXPECT_EQ(vpdMemorySize(31, 1, VpdSizeRule::ThirtyTwoBit), uint64_t{1} << 31);
-    EXPECT_EQ(vpdMemorySize(32, 1, VpdSizeRule::ThirtyTwoBit), 0u);
-}
-
 TEST(VpdFieldPrinters, HugeSizesAreTruncatedToThirtyTwoBitsAfterTheDivision) {
     // Layout S eMMC (W = 1): 2^61 bytes is 2^31 GiB; 2^62 bytes would be 2^32
     // GiB, which prints as 0 GiB; 2^63 is 2^33 GiB, also 0.
