@@ -30,8 +30,10 @@ uint32_t readValue(const uint8_t* p, uint8_t width) {
 
 /// The value part of a memory size line (the label is printed by the caller).
 void printSize(uint64_t size, VpdSizeRule rule) {
-    // Quotients are printed as 32-bit values, as the line formats have them;
-    // sizes of 2^62 bytes or more mean nothing on these boards anyway.
+    // Quotients are printed as 32-bit values, as the line formats have them.
+    // Decision: sizes of 2^62 bytes or more (no board comes near them; only a
+    // damaged record holds such codes) print what this arithmetic gives, for
+    // example 0 GiB for 2^62 bytes, rather than a message of their own.
     if (rule == VpdSizeRule::NotFittedIfZero && size == 0) {
         out("NOT FITTED\n");
     } else if (rule == VpdSizeRule::Zbt) {
