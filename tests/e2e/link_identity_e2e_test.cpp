@@ -282,6 +282,34 @@ TEST(E2eLink, RefusedModeSwitchReportsTheStatus) {
     EXPECT_EQ(r.exitCode, 102);
 }
 
+TEST(E2eLink, SwitchThatNeverHappensIsDetected) {
+    SimBoard board({"--switch-no-effect"});
+    ASSERT_BOARD(board);
+    RunResult r = board.run({"-psuart", "{port}", "enter-service-mode"});
+    EXPECT_EQ(r.out, "Entering service mode: *** uC did not enter Service Mode as requested.\n");
+    EXPECT_EQ(r.exitCode, 12);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "05 8C", "03 80", "03 86"}));
+}
+
+TEST(E2eLink, FailingPageWriteLeavesTheSavedFlashAlone) {
+    SimBoard board({"--page-write-fail", "255=0x21"});
+    ASSERT_BOARD(board);
+    std::string before;
+    ASSERT_TRUE(e2e::readFile(board.stateDir() + "/appflash.bin", before));
+    ASSERT_EQ(before.size(), 131072u);
+    const std::string image = board.tempDir() + "/vpd8.bin";
+    ASSERT_TRUE(e2e::writeFile(image, "ABCDEFGH"));
+    RunResult r = board.run({"-psuart", "{port}", "update-vpd", image});
+    EXPECT_EQ(r.exitCode, 102);
+    EXPECT_NE(r.out.find("Writing Application Flash page @ 0x1FE00...\n"
+                         "*** ZORVI returned status 0x21 for Flash Application Write command\n"),
+              std::string::npos)
+        << r.out;
+    std::string after;
+    ASSERT_TRUE(e2e::readFile(board.stateDir() + "/appflash.bin", after));
+    EXPECT_TRUE(after == before);
+}
+
 // The link libraries are loaded by file name from the program's own
 // directory: a zorviutil copied alone elsewhere finds none of them.
 TEST(E2eLink, MissingLinkLibraryIsReported) {
