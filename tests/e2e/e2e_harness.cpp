@@ -266,9 +266,24 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     return result;
 }
 
+EnvList loaderEnv() {
+#ifdef ZORVI_E2E_SANITIZED
+    // Under AddressSanitizer dlopen() is intercepted, so the search runs
+    // with the sanitizer runtime as the caller and the program's own
+    // $ORIGIN run path is not used: the link libraries beside zorviutil are
+    // not found. Point the loader at them for sanitized builds only; the
+    // plain build tests the real search.
+    return {{"LD_LIBRARY_PATH", binDir()}};
+#else
+    return {};
+#endif
+}
+
 RunResult runZorviutil(const std::vector<std::string>& args, const std::string& stdinText, const EnvList& env,
                        int timeLimitMs) {
-    return runProgram(binDir() + "/zorviutil", args, stdinText, env, timeLimitMs);
+    EnvList all = loaderEnv();
+    all.insert(all.end(), env.begin(), env.end());
+    return runProgram(binDir() + "/zorviutil", args, stdinText, all, timeLimitMs);
 }
 
 SimBoard::SimBoard(std::vector<std::string> simArgs) {

@@ -42,7 +42,12 @@ std::string makeTempDir(const std::string& prefix = "zorvi-e2e");
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& stdinText = "", const EnvList& env = {}, int timeLimitMs = 60000);
 
-/// runProgram with binDir() + "/zorviutil".
+/// What a program that loads the link libraries needs in its environment
+/// beyond the scrubbed one (empty except in sanitizer builds, where the
+/// loader cannot use the program's own run path). runZorviutil adds it.
+EnvList loaderEnv();
+
+/// runProgram with binDir() + "/zorviutil" (and loaderEnv()).
 RunResult runZorviutil(const std::vector<std::string>& args, const std::string& stdinText = "",
                        const EnvList& env = {}, int timeLimitMs = 60000);
 

@@ -355,7 +355,8 @@ TEST(E2eLink, RunOptionServesTheCommandAndReturnsItsStatus) {
     ASSERT_FALSE(dir.empty());
     RunResult r = e2e::runProgram(e2e::binDir() + "/zorvisim",
                                   {"--state-dir", dir + "/state", "--run", e2e::binDir() + "/zorviutil", "-usbcom",
-                                   "{port}", "version"});
+                                   "{port}", "version"},
+                                  "", e2e::loaderEnv());
     Lines lines = e2e::splitLines(r.out);
     ASSERT_EQ(lines.size(), 2u) << r.out;
     EXPECT_EQ(lines[0].rfind("/dev/pts/", 0), 0u);
@@ -363,7 +364,8 @@ TEST(E2eLink, RunOptionServesTheCommandAndReturnsItsStatus) {
     EXPECT_EQ(r.exitCode, 0);
 
     r = e2e::runProgram(e2e::binDir() + "/zorvisim",
-                        {"--product-id", "5", "--run", e2e::binDir() + "/zorviutil", "-quenta", "0", "version"});
+                        {"--product-id", "5", "--run", e2e::binDir() + "/zorviutil", "-quenta", "0", "version"}, "",
+                        e2e::loaderEnv());
     EXPECT_EQ(r.exitCode, 14) << r.out << r.err;
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
