@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <chrono>
 
-PtyDevice::PtyDevice(Handler handler) : handler_(std::move(handler)) {
+PtyDevice::PtyDevice(Handler handler, int deafMs) : handler_(std::move(handler)), deafMs_(deafMs) {
     int m = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m < 0) return;
     char name[128];
@@ -62,6 +62,7 @@ void PtyDevice::send(const Bytes& bytes) {
 
 void PtyDevice::run() {
     Bytes pending;
+    for (int waited = 0; waited < deafMs_ && !stop_; ++waited) usleep(1000);
     while (!stop_) {
         pollfd p{master_, POLLIN, 0};
         if (poll(&p, 1, 10) <= 0) continue;

@@ -25,7 +25,9 @@ public:
     /// listens.
     using Handler = std::function<DeviceReply(const Bytes& frame)>;
 
-    explicit PtyDevice(Handler handler = {});
+    /// The device reads nothing for its first `deafMs` milliseconds, so
+    /// that a long request fills the line's buffers.
+    explicit PtyDevice(Handler handler = {}, int deafMs = 0);
     ~PtyDevice();
     PtyDevice(const PtyDevice&) = delete;
     PtyDevice& operator=(const PtyDevice&) = delete;
@@ -46,6 +48,7 @@ private:
     int master_ = -1;
     std::string path_;
     Handler handler_;
+    int deafMs_;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     Bytes wire_;

@@ -60,9 +60,7 @@ Exchange command(ZORVI_HANDLE handle, const Bytes& request, uint32_t capacity = 
 }
 
 TEST(SerialLink, ProductIdExchange) {
-    Bytes seen;
-    PtyDevice device([&](const Bytes& frame) {
-        seen = frame;
+    PtyDevice device([](const Bytes&) {
         // Noise, then the reply with an escaped 0x04.
         return DeviceReply{{0x55, 0x01, 0x03, 0x06, 0x10, 0xFB, 0x00, 0x00, 0x00, 0x04}};
     });
@@ -73,7 +71,7 @@ TEST(SerialLink, ProductIdExchange) {
     ASSERT_EQ(e.status, ZORVI_SUCCESS);
     EXPECT_EQ(e.length, 6u);
     EXPECT_EQ(e.reply, (Bytes{0x03, 0x06, 0x04, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(seen, (Bytes{0x01, 0x03, 0x86, 0x04}));
+    EXPECT_EQ(device.wire(), (Bytes{0x01, 0x03, 0x86, 0x04}));
 }
 
 TEST(SerialLink, EveryByteValuePassesUntouched) {
@@ -168,6 +166,41 @@ TEST(SerialLink, TimeOutWhileTheLineStreamsNoise) {
     stop = true;
     noise.join();
     EXPECT_EQ(e.status, ZORVI_TIMEOUT);
+    EXPECT_LT(took, 1000);
+}
+
+// Far more than the pseudo-terminal buffers hold: writes come back short or
+// refused until the device reads.
+Bytes hugeRequest() {
+    Bytes request{0x0B, 0x85};
+    for (int i = 0; i < 300000; ++i) request.push_back(static_cast<uint8_t>(i));
+    return request;
+}
+
+TEST(SerialLink, LongRequestWaitsForRoomOnTheLine) {
+    PtyDevice device([](const Bytes& frame) { return answer(frame, {0x00}); }, 200);
+    ASSERT_TRUE(device.ready());
+    OpenPort port(device);
+    ASSERT_EQ(port.status, ZORVI_SUCCESS);
+    const Bytes request = hugeRequest();
+    Exchange e = command(port.handle, request, 64, 5000000);
+    ASSERT_EQ(e.status, ZORVI_SUCCESS);
+    EXPECT_EQ(e.reply, (Bytes{0x0B, 0x05, 0x00}));
+    EXPECT_TRUE(device.wire() == frameOf(request));  // every byte, in order, exactly once
+}
+
+TEST(SerialLink, TimeOutWhileSending) {
+    // The deadline covers the writes too: a device that takes nothing ends
+    // the exchange while the request is still going out.
+    PtyDevice device({}, 3000);
+    ASSERT_TRUE(device.ready());
+    OpenPort port(device);
+    ASSERT_EQ(port.status, ZORVI_SUCCESS);
+    auto start = Clock::now();
+    Exchange e = command(port.handle, hugeRequest(), 64, 100000);
+    long long took = msSince(start);
+    EXPECT_EQ(e.status, ZORVI_TIMEOUT);
+    EXPECT_GE(took, 100);
     EXPECT_LT(took, 1000);
 }
 
