@@ -94,21 +94,21 @@ bool parseFault(const std::string& text, FaultSpec& fault, std::string& error) {
     for (const FaultName& f : kFaultNames)
         if (kind == f.name) found = &f;
     if (found == nullptr) {
-        error = "unknown fault kind '" + kind + "'";
+        error = "unknown fault kind '" + kind + "' in '" + text + "'";
         return false;
     }
     fault.kind = found->kind;
     fault.param = found->defaultParam;
     if (!parseWhen(rest, fault.when)) {
-        error = "bad request selector '" + rest + "' (N, all or GG.CC)";
+        error = "bad request selector '" + rest + "' in '" + text + "' (N from 1, all or GG.CC)";
         return false;
     }
     if (found->needsParam && !hasParam) {
-        error = "fault '" + kind + "' needs =VALUE";
+        error = "fault '" + text + "' needs =VALUE";
         return false;
     }
     if (hasParam && !parseNumber(param, found->kind == FaultKind::Status ? 0xFF : 0xFFFFFF, fault.param)) {
-        error = "bad value '" + param + "' for fault '" + kind + "'";
+        error = "bad value '" + param + "' in fault '" + text + "'";
         return false;
     }
     return true;

@@ -1,0 +1,87 @@
+// End-to-end: zorvisim as a program — its handshake, clean stop, command
+// line, and the state directory seen by a later run.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "e2e_harness.h"
+
+namespace {
+
+using e2e::RunResult;
+using e2e::SimBoard;
+
+std::string lineStartingWith(const std::string& out, const std::string& prefix) {
+    for (const std::string& line : e2e::splitLines(out))
+        if (line.rfind(prefix, 0) == 0) return line;
+    return "";
+}
+
+TEST(E2eZorvisim, HandshakeNamesATerminalAndSigtermStopsCleanly) {
+    SimBoard board;
+    ASSERT_TRUE(board.ok()) << board.error();
+    int fd = open(board.port().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(isatty(fd));
+    close(fd);
+    struct stat st {};
+    EXPECT_EQ(stat(board.socket().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+    EXPECT_EQ(board.stop(), 0);
+    EXPECT_NE(stat(board.socket().c_str(), &st), 0);  // the socket file goes with it
+}
+
+TEST(E2eZorvisim, HelpAndBadOptions) {
+    const std::string sim = e2e::binDir() + "/zorvisim";
+    RunResult r = e2e::runProgram(sim, {"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* option : {"--model", "--serial", "--service", "--product-ids", "--state-dir", "--log",
+                               "--silent-unknown", "--fault", "--pcie-socket", "--card-type", "--card-serial",
+                               "--run", "--page-write-fail", "--refuse-switch", "--switch-no-effect"}) {
+        SCOPED_TRACE(option);
+        EXPECT_NE(r.out.find(option), std::string::npos);
+    }
+    r = e2e::runProgram(sim, {"--fault", "short@0"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("short@0"), std::string::npos) << r.err;
+}
+
+// What one run writes, the next run with the same state directory sees;
+// the mode is not kept (a start is a power-on).
+TEST(E2eZorvisim, StateDirectoryCarriesFlashAndOverridesToTheNextRun) {
+    const std::string dir = e2e::makeTempDir("zorvisim-state");
+    ASSERT_FALSE(dir.empty());
+    const std::string image = dir + "/vpd8.bin";
+    ASSERT_TRUE(e2e::writeFile(image, "ABCDEFGH"));
+    {
+        SimBoard board({"--state-dir", dir + "/state"});
+        ASSERT_TRUE(board.ok()) << board.error();
+        RunResult r = board.run({"-usbcom", "{port}", "override-sensor", "0", "0x1234"});
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+        // The board stays in service mode after this run.
+        r = board.run({"-psuart", "{port}", "enter-service-mode"});
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+        r = board.run({"-psuart", "{port}", "update-vpd", image});
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+    }
+    SimBoard board({"--state-dir", dir + "/state"});
+    ASSERT_TRUE(board.ok()) << board.error();
+    RunResult r = board.run({"-usbcom", "{port}", "version"});
+    EXPECT_EQ(r.out, "ZORVI Keeper2 version is 4.26.0.7\n");
+    r = board.run({"-usbcom", "{port}", "display-vpd-raw"});
+    EXPECT_EQ(r.exitCode, 0);
+    // The written bytes, then the rest of the record: serial 100001 at 8.
+    EXPECT_EQ(lineStartingWith(r.out, "0x00:").substr(0, 41), "0x00: 41 42 43 44 45 46 47 48 A1 86 01 00") << r.out;
+    r = board.run({"-usbcom", "{port}", "display-sensors-raw"});
+    EXPECT_EQ(r.exitCode, 0);
+    // Channel 0's raw reading is the u16 at offset 8.
+    EXPECT_EQ(lineStartingWith(r.out, "0x00:").substr(29, 6), " 34 12") << r.out;
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
+}  // namespace
