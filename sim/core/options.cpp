@@ -274,7 +274,7 @@ Board:
   --model DRAWING          drawing number of the board (default 1353)
   --serial N               board serial number in the VPD (default 100001)
   --service                start in service mode (the service switch)
-  --product-ids SET        standard (721/720, default), alt (1321/1320) or
+  --product-ids SET        standard or normal (721/720, default), alt (1321/1320) or
                            xdma (0x2D100/0x2D000): normal/service product IDs
   --product-id N           report N in both modes (e.g. an unknown firmware)
   --silent-unknown         no reply to unknown commands (default: the reply
