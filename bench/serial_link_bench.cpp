@@ -38,8 +38,10 @@ Bytes message(uint8_t group, uint8_t command, size_t length) {
 }
 
 Bytes frameOf(const Bytes& m) {
-    Bytes f{0x01};
-    f.insert(f.end(), m.begin(), m.end());
+    Bytes f;
+    f.reserve(m.size() + 2);
+    f.push_back(0x01);
+    for (uint8_t b : m) f.push_back(b);
     f.push_back(0x04);
     return f;
 }
