@@ -1,18 +1,36 @@
 #include "platform/platform.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 #include <time.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace platform {
 namespace {
 ClockHooks gHooks;
 }
 
-void* loadLibrary(const char* fileName) { return dlopen(fileName, RTLD_NOW | RTLD_LOCAL); }
+void* loadLibrary(const char* fileName) {
+    // Like the Windows loader, look in the program's own folder first, then
+    // the system's search path. The run path ($ORIGIN) alone is not enough:
+    // when dlopen is intercepted (sanitizer builds) the caller's run path is
+    // no longer consulted.
+    if (std::strchr(fileName, '/') == nullptr) {
+        char self[4096];
+        const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+        if (n > 0) {
+            std::string path(self, static_cast<size_t>(n));
+            path.resize(path.rfind('/') + 1);
+            path += fileName;
+            if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return library;
+        }
+    }
+    return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
+}
 
 void* findSymbol(void* library, const char* name) { return dlsym(library, name); }
 
