@@ -160,10 +160,12 @@ ZORVI_STATUS closePort(int fd) {
     // it so that the port is free again if someone else still holds it
     // open. The lock goes with the descriptor.
     ioctl(fd, TIOCNXCL);
-    if (::close(fd) != 0 && errno == EBADF) return ZORVI_INVALID_HANDLE;
-    // Any other close failure (EINTR, EIO) still releases the descriptor
-    // on this system, so the handle is gone either way.
-    return ZORVI_SUCCESS;
+    if (::close(fd) == 0) return ZORVI_SUCCESS;
+    // The descriptor is released even when close fails, so it is never
+    // retried. An interrupted close has still done its work; an I/O error
+    // (output that could not be delivered) is reported.
+    if (errno == EBADF) return ZORVI_INVALID_HANDLE;
+    return errno == EINTR ? ZORVI_SUCCESS : ZORVI_UNEXPECTED_ERROR;
 }
 
 void drainPort(int fd) {
