@@ -334,14 +334,4 @@ TEST(ImagesE2e, LinkAndFileFailures) {
     EXPECT_EQ(r.out, "*** Failed to VPD file '" + board.tempDir() + "/missing.bin' for reading.\n");
 }
 
-TEST(ImagesE2e, SaveFileThatCannotBeCreated) {
-    SimBoard board(kPermittedBoardInService);
-    ASSERT_TRUE(board.ok()) << board.error();
-    const std::string path = board.tempDir() + "/no/such/dir/vpd.bin";
-    auto r = board.run({"-psuart", "{port}", "save-vpd", path});
-    EXPECT_EQ(r.exitCode, 22);
-    EXPECT_EQ(r.out, kOpenerRead + "Reading Application Flash page @ 0x1FE00...\n" +
-                         "*** Failed to open VPD save file '" + path + "' for writing.\n");
-}
-
 }  // namespace

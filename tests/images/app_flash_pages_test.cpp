@@ -150,20 +150,6 @@ TEST(WriteAppFlash, StopsAtTheFirstFailureWithoutWritingUnreadPages) {
     }
 }
 
-TEST(WriteAppFlashTracked, TellsWhetherFlashMayHaveChanged) {
-    Rig rig;
-    rig.uc.failReadPage = 255;
-    const Bytes source(8, 0);
-    bool wrote = true;
-    OutCapture cap;
-    EXPECT_EQ(writeAppFlashTracked(source.data(), rig.ctx(), false, 0x1FF00, 8, &wrote), 102u);
-    EXPECT_FALSE(wrote);
-    rig.uc.failReadPage = -1;
-    rig.uc.failWritePage = 255;
-    EXPECT_EQ(writeAppFlashTracked(source.data(), rig.ctx(), false, 0x1FF00, 8, &wrote), 102u);
-    EXPECT_TRUE(wrote);
-}
-
 TEST(VerifyAppFlash, ReportsTwentyMismatchesThenCounts) {
     Rig rig;
     // 25 differing bytes across a page boundary: 0x3F0..0x3FF and 0x400..0x408.
@@ -220,17 +206,6 @@ TEST(VerifyAppFlash, ExactRunsAndEdges) {
                   "+++ Unexpected ZORVI response length 100 bytes; expected 515 bytes.\n"
                   "*** Incomplete reply to Flash Application Read command for page @ 0x0.\n");
     }
-}
-
-TEST(ReadAppFlashExact, CopiesTheRangeAcrossPages) {
-    Rig rig;
-    Bytes got(600);
-    OutCapture cap;
-    EXPECT_EQ(readAppFlashExact(got.data(), rig.ctx(), false, 0x1FC80, 600), 0u);
-    EXPECT_EQ(cap.text(),
-              "Reading Application Flash page @ 0x1FC00...\n"
-              "Reading Application Flash page @ 0x1FE00...\n");
-    EXPECT_TRUE(std::equal(got.begin(), got.end(), rig.uc.flash.begin() + 0x1FC80));
 }
 
 }  // namespace

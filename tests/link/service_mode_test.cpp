@@ -136,67 +136,54 @@ TEST(SwitchServiceMode, SwitchesBothWaysAndWaitsTheLinkDelay) {
 TEST(SwitchServiceMode, FailuresOfTheSwitch) {
     struct Case {
         const char* name;
-        void (*setUp)(ModeUc&);
+        bool enter;
+        void (*setUp)(ModeUc&, FakeUc&);
         Result result;
         std::vector<Bytes> requests;
         std::vector<uint32_t> sleeps;
         const char* expected;
     };
     const Case cases[] = {
-        {"status byte", [](ModeUc& uc) { uc.switchStatus = 0x05; }, 102, {kEnter}, {},
+        {"status byte", true, [](ModeUc& uc, FakeUc&) { uc.switchStatus = 0x05; }, 102, {kEnter}, {},
          "Entering service mode: *** ZORVI returned status 0x05 for Enter Service Mode command\n"},
-        {"uC keeps its mode", [](ModeUc& uc) { uc.stuck = true; }, 12, {kEnter, kId}, {5000},
+        {"uC keeps its mode", true, [](ModeUc& uc, FakeUc&) { uc.stuck = true; }, 12, {kEnter, kId}, {5000},
          "Entering service mode: *** uC did not enter Service Mode as requested.\n"},
-        {"product ID unreadable after the delay", [](ModeUc& uc) { uc.idTimesOut = true; }, 12, {kEnter, kId}, {5000},
+        {"uC stays in service mode", false, [](ModeUc& uc, FakeUc&) { uc.stuck = true; }, 12, {kExit, kId}, {5000},
+         "Exiting service mode: *** uC did not exit Service Mode as requested.\n"},
+        {"product ID unreadable after the delay", true, [](ModeUc& uc, FakeUc&) { uc.idTimesOut = true; }, 12,
+         {kEnter, kId}, {5000},
          "Entering service mode: *** Failed to send command to ZORVI uC via USB: ZORVI_TIMEOUT\n"
          "*** Failed to get ZORVI firmware Product ID.\n"
          "*** uC did not enter Service Mode as requested.\n"},
-        {"unknown product ID after the delay", [](ModeUc& uc) { uc.idOverride = 999; }, 12, {kEnter, kId}, {5000},
+        {"unknown product ID after the delay", true, [](ModeUc& uc, FakeUc&) { uc.idOverride = 999; }, 12,
+         {kEnter, kId}, {5000},
          "Entering service mode: *** ZORVI firmware Product ID 999(0x3E7) not recognized. Aborting as a precaution "
          "against firmware corruption.\n"
          "*** uC did not enter Service Mode as requested.\n"},
+        {"link failure", false, [](ModeUc&, FakeUc& fake) { fake.queueFailure(532); }, 102, {kExit}, {},
+         "Exiting service mode: *** Failed to send command to ZORVI uC via USB: ZORVI_TIMEOUT\n"},
+        {"reply too short", true, [](ModeUc&, FakeUc& fake) { fake.queueReply({0x03}); }, 104, {kEnter}, {},
+         "Entering service mode: +++ Unexpected ZORVI response length 1 bytes; expected 3 bytes.\n"
+         "+++ ZORVI response too short to be valid.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         InstantClock clock;
         FakeUc fake;
         ModeUc uc;
-        c.setUp(uc);
+        uc.service = !c.enter;
         uc.bind(fake);
+        c.setUp(uc, fake);
+        fake.context()->inServiceMode = c.enter ? 0 : 1;
         grant(fake.context(), 1, 1, 1);
         OutCapture cap;
-        EXPECT_EQ(switchServiceMode(fake.context(), true, false, false), c.result);
+        EXPECT_EQ(switchServiceMode(fake.context(), c.enter, false, false), c.result);
         EXPECT_EQ(cap.text(), c.expected);
         EXPECT_EQ(fake.requests(), c.requests);
         EXPECT_EQ(gSleeps, c.sleeps);
-        EXPECT_EQ(fake.context()->inServiceMode, 0u);
+        // The mode only changes on a confirmed switch.
+        EXPECT_EQ(fake.context()->inServiceMode, c.enter ? 0u : 1u);
     }
-}
-
-TEST(SwitchServiceMode, ExchangeFailureEndsTheStartedLine) {
-    InstantClock clock;
-    FakeUc fake;  // every request times out
-    grant(fake.context(), 1, 1, 1);
-    fake.context()->inServiceMode = 1;
-    OutCapture cap;
-    EXPECT_EQ(switchServiceMode(fake.context(), false, false, false), 102u);
-    EXPECT_EQ(cap.text(), "Exiting service mode: *** Failed to send command to ZORVI uC via USB: ZORVI_TIMEOUT\n");
-    EXPECT_TRUE(gSleeps.empty());
-    EXPECT_EQ(fake.context()->inServiceMode, 1u);
-}
-
-TEST(SwitchServiceMode, ExitThatDoesNotHappen) {
-    InstantClock clock;
-    FakeUc fake;
-    ModeUc uc;
-    uc.service = true;
-    uc.stuck = true;
-    uc.bind(fake);
-    grant(fake.context(), 0, 1, 0);
-    fake.context()->inServiceMode = 1;
-    OutCapture cap;
-    EXPECT_EQ(switchServiceMode(fake.context(), false, false, false), 12u);
-    EXPECT_EQ(cap.text(), "Exiting service mode: *** uC did not exit Service Mode as requested.\n");
 }
 
 TEST(EnsureServiceMode, DecidesBetweenNothingRefusalAndSwitch) {
@@ -273,23 +260,6 @@ TEST(ServiceModeVerbs, IgnoreAutomaticSwitchingButNotPermissions) {
     EXPECT_EQ(cap.take(), "Entering service mode: OK\nExiting service mode: OK\n");
     EXPECT_EQ(fake.requests(), (std::vector<Bytes>{kEnter, kId, kExit, kId}));
     EXPECT_EQ(gSleeps, (std::vector<uint32_t>{5000, 5000}));
-}
-
-}  // namespace
-
-namespace {
-
-TEST(SwitchServiceMode, ReplyTooShortIsPassedUp) {
-    InstantClock clock;
-    FakeUc fake;
-    grant(fake.context(), 1, 1, 1);
-    fake.queueReply({0x03});
-    OutCapture cap;
-    EXPECT_EQ(switchServiceMode(fake.context(), true, false, false), 104u);
-    EXPECT_EQ(cap.text(),
-              "Entering service mode: +++ Unexpected ZORVI response length 1 bytes; expected 3 bytes.\n"
-              "+++ ZORVI response too short to be valid.\n");
-    EXPECT_TRUE(gSleeps.empty());
 }
 
 }  // namespace
