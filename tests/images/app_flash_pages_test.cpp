@@ -7,7 +7,6 @@
 #include "base/out.h"
 #include "flash_uc.h"
 #include "images/app_flash_images.h"
-#include "images/app_flash_pages.h"
 
 namespace {
 
