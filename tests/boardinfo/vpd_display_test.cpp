@@ -3,6 +3,8 @@
 // record (Request VPD, or the flash copy in service mode).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <set>
 #include <string>
 
@@ -249,8 +251,11 @@ TEST(VpdTables, LayoutFieldsStayInsideTheRecordAndDoNotOverlap) {
 // ---- The verbs --------------------------------------------------------------
 
 Bytes vpdReply(uint8_t status, const VpdTestRecord& record) {
-    Bytes reply = {0x05, 0x0C, status};
-    reply.insert(reply.end(), record.bytes, record.bytes + kVpdSize);
+    Bytes reply(3 + kVpdSize);
+    reply[0] = 0x05;
+    reply[1] = 0x0C;
+    reply[2] = status;
+    std::copy(record.bytes, record.bytes + kVpdSize, reply.begin() + 3);
     return reply;
 }
 
