@@ -32,32 +32,13 @@ bool refuseSensorVerbInServiceMode(const ConnectionContext* ctx, const char* ver
 
 Result requestSensors(ConnectionContext* ctx, uint8_t* page, bool verbose) {
     const uint8_t request[2] = {0x05, 0x89};
-    const uint8_t code[2] = {0x05, 0x09};
-    uint8_t reply[3 + kSensorPageSize] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
-    if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned status 0x%02X for Request Sensors command\n", reply[2]);
-        return kLinkFailure;
-    }
-    std::memcpy(page, reply + 3, kSensorPageSize);
-    return kOk;
+    return requestWithStatus(ctx, verbose, request, sizeof request, "Request Sensors", page, kSensorPageSize);
 }
 
 Result requestBlackBoxRecord(uint32_t index, ConnectionContext* ctx, bool verbose, uint8_t* page) {
     const uint8_t request[3] = {0x05, 0x8A, static_cast<uint8_t>(index)};
-    const uint8_t code[2] = {0x05, 0x0A};
-    uint8_t reply[3 + kSensorPageSize] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
-    if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned status 0x%02X for Request Black Box record command\n", reply[2]);
-        return kLinkFailure;
-    }
-    std::memcpy(page, reply + 3, kSensorPageSize);
-    return kOk;
+    return requestWithStatus(ctx, verbose, request, sizeof request, "Request Black Box record", page,
+                             kSensorPageSize);
 }
 
 Result sendSensorOverride(ConnectionContext* ctx, bool verbose, uint32_t sensorIndex, uint32_t value, bool override) {

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr uint32_t kReadReplyLength = 3 + kAppFlashPageSize;
 constexpr uint32_t kWriteRequestLength = 5 + kAppFlashPageSize;
 constexpr uint32_t kMaxReportedMismatches = 20;
 
@@ -37,44 +36,6 @@ void putPageNumber(uint8_t* p, uint32_t pageAddress) {
 }
 
 }  // namespace
-
-Result readAppFlashPageExact(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, bool verbose) {
-    out("Reading Application Flash page @ 0x%lX...\n", static_cast<unsigned long>(pageAddress));
-    uint8_t request[5] = {0x06, 0x80, 0x09, 0, 0};
-    putPageNumber(request + 3, pageAddress);
-    const uint8_t code[2] = {0x06, 0x00};
-    uint8_t reply[kReadReplyLength] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
-    if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned status 0x%02X for Flash Application Read command\n", reply[2]);
-        return kLinkFailure;
-    }
-    // The exchange only warns about a short or foreign reply; its missing
-    // bytes would read as zeros and end up in flash or in a saved file.
-    if (actual != kReadReplyLength || reply[0] != code[0] || reply[1] != code[1]) {
-        out("*** Incomplete reply to Flash Application Read command for page @ 0x%lX.\n",
-            static_cast<unsigned long>(pageAddress));
-        return kLinkFailure;
-    }
-    std::memcpy(page, reply + 3, kAppFlashPageSize);
-    return kOk;
-}
-
-Result readAppFlashExact(uint8_t* destination, ConnectionContext* ctx, bool verbose, uint32_t start, uint32_t count) {
-    uint8_t page[kAppFlashPageSize];
-    while (count > 0) {
-        const Chunk c = chunkAt(start, count);
-        Result r = readAppFlashPageExact(c.pageAddress, page, ctx, verbose);
-        if (r != kOk) return r;
-        std::memcpy(destination, page + c.offset, c.length);
-        destination += c.length;
-        start += c.length;
-        count -= c.length;
-    }
-    return kOk;
-}
 
 Result writeAppFlashPage(uint32_t pageAddress, const uint8_t* page, ConnectionContext* ctx, bool verbose) {
     out("Writing Application Flash page @ 0x%lX...\n", static_cast<unsigned long>(pageAddress));

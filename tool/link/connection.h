@@ -69,6 +69,30 @@ const char* narrowText(const wchar_t* text);
 /// Reads any byte range of application flash, page by page.
 [[nodiscard]] Result readAppFlash(uint8_t* destination, ConnectionContext* ctx, bool verbose, uint32_t start,
                                   uint32_t count);
+/// Reads one page like readAppFlashPage, but only accepts a complete reply
+/// (515 bytes with the right reply code): the page bytes are written back to
+/// flash or saved to a file, so bytes the uC never sent must not stand in
+/// for flash contents. 102 for an incomplete reply.
+[[nodiscard]] Result readAppFlashPageExact(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, bool verbose);
+/// readAppFlash on top of readAppFlashPageExact.
+[[nodiscard]] Result readAppFlashExact(uint8_t* destination, ConnectionContext* ctx, bool verbose, uint32_t start,
+                                       uint32_t count);
+
+/// Largest payload of a reply { group, command, status, payload }.
+constexpr uint32_t kMaxStatusPayload = kAppFlashPageSize;
+/// One exchange whose reply is { group, command, status, payload }, the
+/// reply code being the request's first two bytes with bit 7 of the second
+/// cleared. The reply is cleared first. A non-zero status prints "*** ZORVI
+/// returned status 0x%02X for <commandName> command" and gives 102, copying
+/// nothing; otherwise payloadLength bytes (at most kMaxStatusPayload) are
+/// copied. `reply`, when given, tells how complete the reply was.
+struct ReplyInfo {
+    uint32_t length = 0;       ///< the reply's reported length
+    bool codeMatched = false;  ///< its first two bytes were the expected code
+};
+[[nodiscard]] Result requestWithStatus(ConnectionContext* ctx, bool verbose, const uint8_t* request,
+                                       uint32_t requestLength, const char* commandName, uint8_t* payload,
+                                       uint32_t payloadLength, ReplyInfo* reply = nullptr);
 
 /// Firmware product IDs.
 bool isServiceProductId(uint32_t id);

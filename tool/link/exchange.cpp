@@ -83,46 +83,64 @@ Result readProductId(ConnectionContext* ctx, uint32_t* productId, bool verbose, 
     return kOk;
 }
 
-Result requestVpd(ConnectionContext* ctx, uint8_t* vpd, bool verbose) {
-    const uint8_t request[2] = {0x05, 0x8C};
-    const uint8_t code[2] = {0x05, 0x0C};
-    uint8_t reply[3 + kVpdSize] = {};
+Result requestWithStatus(ConnectionContext* ctx, bool verbose, const uint8_t* request, uint32_t requestLength,
+                         const char* commandName, uint8_t* payload, uint32_t payloadLength, ReplyInfo* info) {
+    const uint8_t code[2] = {request[0], static_cast<uint8_t>(request[1] & 0x7F)};
+    uint8_t reply[3 + kMaxStatusPayload] = {};
+    if (payloadLength > kMaxStatusPayload) payloadLength = kMaxStatusPayload;
     uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    Result r = sendUcCommand(requestLength, ctx, verbose, 0, request, code, reply, 3 + payloadLength, &actual);
+    if (info != nullptr) {
+        info->length = actual;
+        info->codeMatched = actual >= 2 && reply[0] == code[0] && reply[1] == code[1];
+    }
     if (r != kOk) return r;
     if (reply[2] != 0) {
-        out("*** ZORVI returned status 0x%02X for Request VPD command\n", reply[2]);
+        out("*** ZORVI returned status 0x%02X for %s command\n", reply[2], commandName);
         return kLinkFailure;
     }
-    std::memcpy(vpd, reply + 3, kVpdSize);
+    std::memcpy(payload, reply + 3, payloadLength);
     return kOk;
 }
 
-Result readAppFlashPage(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, bool verbose) {
+Result requestVpd(ConnectionContext* ctx, uint8_t* vpd, bool verbose) {
+    const uint8_t request[2] = {0x05, 0x8C};
+    return requestWithStatus(ctx, verbose, request, sizeof request, "Request VPD", vpd, kVpdSize);
+}
+
+namespace {
+
+Result readPage(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, bool verbose, bool requireComplete) {
     out("Reading Application Flash page @ 0x%lX...\n", static_cast<unsigned long>(pageAddress));
     const uint32_t pageNumber = pageAddress / kAppFlashPageSize;
     const uint8_t request[5] = {0x06, 0x80, 0x09, static_cast<uint8_t>(pageNumber), static_cast<uint8_t>(pageNumber >> 8)};
-    const uint8_t code[2] = {0x06, 0x00};
-    uint8_t reply[3 + kAppFlashPageSize] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    // Read into a cleared page of our own so that a refused reply leaves the
+    // caller's buffer untouched.
+    uint8_t received[kAppFlashPageSize] = {};
+    ReplyInfo info;
+    Result r = requestWithStatus(ctx, verbose, request, sizeof request, "Flash Application Read", received,
+                                 kAppFlashPageSize, &info);
     if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned status 0x%02X for Flash Application Read command\n", reply[2]);
+    // The exchange only warns about a short reply; its missing bytes would
+    // read as zeros and end up in flash or in a saved file.
+    if (requireComplete && (info.length != 3 + kAppFlashPageSize || !info.codeMatched)) {
+        out("*** Incomplete reply to Flash Application Read command for page @ 0x%lX.\n",
+            static_cast<unsigned long>(pageAddress));
         return kLinkFailure;
     }
-    std::memcpy(page, reply + 3, kAppFlashPageSize);
+    std::memcpy(page, received, kAppFlashPageSize);
     return kOk;
 }
 
-Result readAppFlash(uint8_t* destination, ConnectionContext* ctx, bool verbose, uint32_t start, uint32_t count) {
+Result readRange(uint8_t* destination, ConnectionContext* ctx, bool verbose, uint32_t start, uint32_t count,
+                 bool requireComplete) {
     uint8_t page[kAppFlashPageSize];
     while (count > 0) {
         const uint32_t pageAddress = start - start % kAppFlashPageSize;
         const uint32_t offset = start - pageAddress;
         uint32_t chunk = kAppFlashPageSize - offset;
         if (chunk > count) chunk = count;
-        Result r = readAppFlashPage(pageAddress, page, ctx, verbose);
+        Result r = readPage(pageAddress, page, ctx, verbose, requireComplete);
         if (r != kOk) return r;
         std::memcpy(destination, page + offset, chunk);
         destination += chunk;
@@ -130,4 +148,22 @@ Result readAppFlash(uint8_t* destination, ConnectionContext* ctx, bool verbose, 
         count -= chunk;
     }
     return kOk;
+}
+
+}  // namespace
+
+Result readAppFlashPage(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, bool verbose) {
+    return readPage(pageAddress, page, ctx, verbose, false);
+}
+
+Result readAppFlashPageExact(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, bool verbose) {
+    return readPage(pageAddress, page, ctx, verbose, true);
+}
+
+Result readAppFlash(uint8_t* destination, ConnectionContext* ctx, bool verbose, uint32_t start, uint32_t count) {
+    return readRange(destination, ctx, verbose, start, count, false);
+}
+
+Result readAppFlashExact(uint8_t* destination, ConnectionContext* ctx, bool verbose, uint32_t start, uint32_t count) {
+    return readRange(destination, ctx, verbose, start, count, true);
 }
