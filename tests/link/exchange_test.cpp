@@ -69,6 +69,31 @@ TEST(SendUcCommand, VerboseDumpsShowOnlyTheBuffer) {
     EXPECT_NE(z.text.find("DEBUG: ZORVI response[0] = { }\n"), std::string::npos);
 }
 
+// A reply window smaller than the reply code (raw with an expected length of
+// 0 or 1): only the window is the caller's, so the code is not checked from
+// bytes beyond it. The sentinels stand for memory past the window.
+TEST(SendUcCommand, WindowSmallerThanTheCodeIsNeverReadBeyond) {
+    struct Case {
+        uint32_t window;
+        std::string text;
+    };
+    const Case cases[] = {
+        {0, "+++ Unexpected ZORVI response length 2 bytes; expected 0 bytes.\n"},
+        {1, "+++ Unexpected ZORVI response length 2 bytes; expected 1 bytes.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.window);
+        FakeUc uc;
+        uc.queueReply({0x03, 0x06});
+        uint8_t reply[2] = {0xEE, 0xEE};
+        uint32_t actual = 0;
+        OutCapture cap;
+        EXPECT_EQ(sendUcCommand(2, uc.context(), false, 0, kIdRequest, kIdCode, reply, c.window, &actual), 0u);
+        EXPECT_EQ(cap.text(), c.text);
+        EXPECT_EQ(reply[1], 0xEE);
+    }
+}
+
 TEST(SendUcCommand, LinkFailureAndTimeOut) {
     FakeUc uc;
     uc.queueFailure(532);
