@@ -1,6 +1,7 @@
 // The nine image verbs: mode handling, file checks, exact outputs, and what
 // happens to the flash, the file and the uC's mode on every path.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -366,6 +367,26 @@ TEST(ImageVerbs, SaveFileFailures) {
         const std::string text = cap.text();
         const std::string last = "*** Failed to write expected number of bytes to firmware save file '/dev/full'.\n";
         EXPECT_EQ(text.substr(text.size() - last.size()), last);
+    }
+}
+
+TEST(ImageVerbs, SaveLeavesAWriteProtectedFileAlone) {
+    // The superuser may write any file, so there is nothing to refuse.
+    if (geteuid() == 0) GTEST_SKIP() << "runs as the superuser";
+    Rig rig(true);
+    const Bytes old = flashtest::pattern(128, 0x19);
+    const std::string path = rig.dir.writeFile("vpd.bin", old);
+    const std::string link = rig.dir.path("link.bin");
+    std::filesystem::create_symlink(path, link);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    for (const std::string& name : {path, link}) {
+        SCOPED_TRACE(name);
+        OutCapture cap;
+        EXPECT_EQ(saveImage(ImageKind::Vpd, name.c_str(), rig.ctx(), false), 22u);
+        EXPECT_EQ(cap.text(), "Reading Application Flash page @ 0x1FE00...\n"
+                              "*** Failed to open VPD save file '" + name + "' for writing.\n");
+        EXPECT_EQ(flashtest::readFile(path), old);
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
     }
 }
 

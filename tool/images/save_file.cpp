@@ -44,6 +44,14 @@ SaveOutcome writeSaveFile(const char* path, const uint8_t* data, size_t size) {
         if (ec) return writeDirectly(path, data, size, true);
         target = resolved;
     }
+    // The rename below only needs the folder to be writable, so it would
+    // replace a file the user has write-protected. Ask the file itself, as
+    // opening it for writing would; "ab" changes nothing in it.
+    if (exists) {
+        std::FILE* probe = std::fopen(target.c_str(), "ab");
+        if (probe == nullptr) return SaveOutcome::OpenFailed;
+        std::fclose(probe);
+    }
 
     // A fresh name beside the target (same file system, so the rename below
     // is atomic); never reuse a file that is already there.
