@@ -203,6 +203,31 @@ TEST(PsUartString, SplitsPortAndBaud) {
     }
 }
 
+// The port name reaches ZORVI_OpenPortW as whole characters, so the library's
+// own UTF-8 form of it is the name the user typed.
+TEST(PortName, WidensWholeUtf8Characters) {
+    struct Case {
+        const char* name;
+        std::wstring wide;
+    };
+    const Case cases[] = {
+        {"/dev/ttyACM0", L"/dev/ttyACM0"},
+        {"/dev/serial/by-id/usb-P\xC3\xB6rt", L"/dev/serial/by-id/usb-P\u00F6rt"},  // 2-byte form
+        {"a\xE2\x82\xAC" "b", L"a\u20ACb"},                                         // 3-byte form
+        {"\xF0\x9F\x94\x8C", L"\U0001F50C"},                                        // 4-byte form
+        {"x\xFFy", L"x\uFFFDy"},                                                     // not a lead byte
+        {"x\xC3y", L"x\uFFFDy"},                                                     // cut short
+        {"x\xC0\xAF", L"x\uFFFD\uFFFD"},                                             // overlong '/'
+        {"\xED\xA0\x80", L"\uFFFD"},                                                 // surrogate
+        {"end\xE2\x82", L"end\uFFFD"},                                               // cut at the end
+        {"", L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(widenPortName(c.name) == c.wide);
+    }
+}
+
 TEST(CloseConnection, ClosesOnlyAnOpenHandle) {
     closeConnection(nullptr);
     FakeUc uc;

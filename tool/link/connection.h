@@ -128,3 +128,6 @@ struct PsUartSpec {
     std::string extra;    ///< the rest of the string from a third element on
 };
 PsUartSpec splitPsUartString(const char* connection);
+
+/// A UTF-8 port name as the wide text ZORVI_OpenPortW takes.
+std::wstring widenPortName(const char* name);

@@ -73,12 +73,6 @@ Result bindLibrary(const char* fileName, const char* const (&entries)[N], ApiEnt
     return kOk;
 }
 
-std::wstring widen(const char* text) {
-    std::wstring w;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) w.push_back(*p);
-    return w;
-}
-
 void fillContext(ConnectionContext* ctx, uint32_t handle, LinkKind kind, const char* linkName, uint32_t permissions,
                  uint32_t delayMs) {
     ctx->handle = handle;
@@ -117,6 +111,35 @@ using ContextPtr = std::unique_ptr<ConnectionContext, void (*)(ConnectionContext
 ContextPtr newContext() { return ContextPtr(new (std::nothrow) ConnectionContext(), closeConnection); }
 
 }  // namespace
+
+std::wstring widenPortName(const char* name) {
+    // Program text is UTF-8 and the library turns the wide name back into
+    // UTF-8 before opening it, so decode whole characters: widening byte by
+    // byte would encode a non-ASCII device name twice and open the wrong
+    // path. A malformed sequence becomes U+FFFD, a name no device has.
+    std::wstring wide;
+    const auto* p = reinterpret_cast<const unsigned char*>(name);
+    while (*p != 0) {
+        const unsigned char lead = *p;
+        // more: continuation bytes to follow (-1: not a valid lead byte);
+        // least: the smallest value that needs this many (no overlong forms).
+        int more = lead < 0x80 ? 0 : lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
+                                     : lead >= 0xF0 && lead <= 0xF4 ? 3 : -1;
+        const uint32_t least = more == 1 ? 0x80 : more == 2 ? 0x800 : more == 3 ? 0x10000 : 0;
+        uint32_t c = more <= 0 ? lead : lead & (0x3Fu >> more);
+        ++p;
+        for (int i = 0; i < more; ++i, ++p) {
+            if ((*p & 0xC0u) != 0x80u) {
+                more = -1;
+                break;
+            }
+            c = (c << 6) | (*p & 0x3Fu);
+        }
+        if (more < 0 || c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+        wide.push_back(static_cast<wchar_t>(c));
+    }
+    return wide;
+}
 
 bool isServiceProductId(uint32_t id) { return contains(kServiceProductIds, id); }
 bool isNormalProductId(uint32_t id) { return contains(kNormalProductIds, id); }
@@ -244,7 +267,7 @@ namespace {
 Result openSerialPort(ConnectionContext* ctx, const std::string& port, uint32_t* handle) {
     auto open = reinterpret_cast<ZORVI_OpenPortW_Fn>(ctx->api[3]);
     auto statusText = reinterpret_cast<ZORVI_GetStatusStringW_Fn>(ctx->api[2]);
-    std::wstring wide = widen(port.c_str());
+    std::wstring wide = widenPortName(port.c_str());
     uint32_t status = open(wide.c_str(), handle);
     if (status != 0) {
         out("*** Failed to open port '%s': %s\n", port.c_str(), narrowText(statusText(status, 1)));
