@@ -1,7 +1,10 @@
 // The nine image verbs: mode handling, file checks, exact outputs, and what
 // happens to the flash, the file and the uC's mode on every path.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <string>
@@ -367,6 +370,63 @@ TEST(ImageVerbs, SaveFileFailures) {
         const std::string text = cap.text();
         const std::string last = "*** Failed to write expected number of bytes to firmware save file '/dev/full'.\n";
         EXPECT_EQ(text.substr(text.size() - last.size()), last);
+    }
+}
+
+/// Makes every file write beyond `bytes` fail (EFBIG) for as long as it
+/// lives, the way a full disk would.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        ok_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+    bool ok_ = false;
+};
+
+TEST(ImageVerbs, SaveThatCannotBeWrittenKeepsWhatWasThere) {
+    // A regular file, a link to one, and a link whose file does not exist
+    // yet: a failed write leaves each as it was.
+    Rig rig(true);
+    const Bytes old = flashtest::pattern(10, 0x2C);
+    const std::string file = rig.dir.writeFile("old.bin", old);
+    const std::string link = rig.dir.path("link.bin");
+    std::filesystem::create_symlink(file, link);
+    const std::string dangling = rig.dir.path("dangling.bin");
+    const std::string missing = rig.dir.path("missing.bin");
+    std::filesystem::create_symlink(missing, dangling);
+
+    for (const std::string& name : {file, link, dangling}) {
+        SCOPED_TRACE(name);
+        std::string text;
+        Result r = 0;
+        {
+            FileSizeLimit limit(64);
+            ASSERT_TRUE(limit.ok());
+            OutCapture cap;
+            r = saveImage(ImageKind::Vpd, name.c_str(), rig.ctx(), false);
+            text = cap.text();
+        }
+        EXPECT_EQ(r, 22u);
+        EXPECT_EQ(text, "Reading Application Flash page @ 0x1FE00...\n"
+                        "*** Failed to write expected number of bytes to VPD save file '" + name + "'.\n");
+        EXPECT_EQ(flashtest::readFile(file), old);
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+        EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+        EXPECT_FALSE(std::filesystem::exists(missing));
+        EXPECT_FALSE(std::filesystem::exists(file + ".part0"));
     }
 }
 

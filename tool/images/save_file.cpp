@@ -23,8 +23,10 @@ SaveOutcome writeDirectly(const char* path, const uint8_t* data, size_t size, bo
     if (file == nullptr) return SaveOutcome::OpenFailed;
     if (writeAndClose(file, data, size)) return SaveOutcome::Written;
     if (removeOnFailure) {
+        // Through a link, remove the file written, never the link.
         std::error_code ec;
-        fs::remove(path, ec);
+        const fs::path written = fs::canonical(path, ec);
+        fs::remove(ec ? fs::path(path) : written, ec);
     }
     return SaveOutcome::ShortWrite;
 }
