@@ -125,6 +125,50 @@ TEST(VpdLayoutA, PerModelBitLinesChipClassBuildCodeFabricClockAndBanks) {
     }
 }
 
+// Masks with the three flag bits not all alike, so that a bit line reading
+// its neighbour's bit shows up.
+TEST(VpdLayoutA, EachBitLineReadsItsOwnBit) {
+    const struct {
+        uint32_t drawingNumber;
+        uint8_t mask;
+        const char* bitLines;
+    } cases[] = {
+        {1308, 0x12,
+         "  Modifications bitmask              18 (0x12)\n"
+         "                                     => RS232 converter:          NOT FITTED\n"
+         "                                     => zQSFP modules:            FITTED\n"
+         "                                     => FireFly modules:          NOT FITTED\n"
+         "                                     => DDR4-2400 CL17 (0001)\n"},
+        {1308, 0x05,
+         "  Modifications bitmask              5 (0x05)\n"
+         "                                     => RS232 converter:          FITTED\n"
+         "                                     => zQSFP modules:            NOT FITTED\n"
+         "                                     => FireFly modules:          FITTED\n"
+         "                                     => DDR4-2400 CL16 (0000)\n"},
+        {1342, 0x04,
+         "  Modifications bitmask              4 (0x04)\n"
+         "                                     => RS232 converter:          NOT FITTED\n"
+         "                                     => SI5328 jitter attenuator: NOT FITTED\n"
+         "                                     => FireFly modules:          FITTED\n"
+         "                                     => DDR4-2400 CL16 (0000)\n"},
+        {1329, 0xF3,
+         "  Modifications bitmask              243 (0xF3)\n"
+         "                                     => RS232 converter:          FITTED\n"
+         "                                     => SI5328 jitter attenuator: FITTED\n"
+         "                                     => FireFly modules:          NOT FITTED\n"
+         "                                     => UNRECOGNISED DDR4 CHIP CLASS 15(0xF)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.drawingNumber);
+        SCOPED_TRACE(static_cast<int>(c.mask));
+        VpdTestRecord r(c.drawingNumber, 1);
+        r.u8(0x0C, 0x21).u8(0x0D, c.mask);
+        EXPECT_EQ(decodeLayout(r).find(std::string("  PCB revision                       33 (0x21) => 2.1\n") +
+                                       c.bitLines),
+                  0u);
+    }
+}
+
 TEST(VpdLayoutBDE, ClockLinesPerLayout) {
     VpdTestRecord r(1385, 1);
     r.u8(0x0C, 0x21).u8(0x0D, 0x80).u8(0x0E, 5).u8(0x0F, 2).u32(0x10, 25000000).u32(0x14, 100000000);
@@ -237,26 +281,32 @@ TEST(VpdLayoutM, TwoBanksAndByteMask) {
 }
 
 TEST(VpdLayoutPQ, HeatsinkFansShroudAndBanks) {
+    // Banks 4 bytes apart, each with its own values; the one at 0x38 is not
+    // part of layout P.
     VpdTestRecord r(1429, 1);
-    r.u8(0x0C, 0x21).u8(0x0D, 0x01).u32(0x20, 25000000).u32(0x24, 100000000);
-    r.bank(0x30, 12000, 27).bank(0x34, 12000, 27).bank(0x38, 12000, 27).bank(0x3C, 12000, 27);
+    r.u8(0x0C, 0x21).u8(0x0D, 0x05).u32(0x20, 25000000).u32(0x24, 100000000);
+    r.bank(0x30, 12000, 27).bank(0x34, 10667, 28).bank(0x38, 9600, 30);
     r.fpga(0x40, "ES2", "-2E", 0x146, 1);
-    EXPECT_EQ(decodeLayout(r),
-              "  PCB revision                       33 (0x21) => 2.1\n"
-              "  Modifications bitmask              1 (0x01)\n"
-              "                                     => Heatsink: 2-SLOT\n"
-              "                                     => Fans: NOT FITTED\n"
-              "                                     => Top shroud: NOT FITTED\n"
-              "  Custom build code, revision        0, 0 => Standard build\n"
-              "  Internal SI5338 ref. clock freq.   25000000 (0x017D7840) Hz\n"
-              "  EMCCLK clock frequency             100000000 (0x05F5E100) Hz\n" +
-                  kBank0Ddr4_2400_W8 +
-                  "  DDR4 SDRAM bank 1 max. frequency   12000 (0x2EE0) => 1200 MHz / DDR4-2400\n"
-                  "  DDR4 SDRAM bank 1 size             27 (0x1B) => 1 GiB\n" +
-                  kFpgaKu115);
+    const std::string layoutP =
+        "  PCB revision                       33 (0x21) => 2.1\n"
+        "  Modifications bitmask              5 (0x05)\n"
+        "                                     => Heatsink: 2-SLOT\n"
+        "                                     => Fans: NOT FITTED\n"
+        "                                     => Top shroud: FITTED\n"
+        "  Custom build code, revision        0, 0 => Standard build\n"
+        "  Internal SI5338 ref. clock freq.   25000000 (0x017D7840) Hz\n"
+        "  EMCCLK clock frequency             100000000 (0x05F5E100) Hz\n" +
+        kBank0Ddr4_2400_W8 +
+        "  DDR4 SDRAM bank 1 max. frequency   10667 (0x29AB) => 1067 MHz / DDR4-2133\n"
+        "  DDR4 SDRAM bank 1 size             28 (0x1C) => 2 GiB\n" +
+        kFpgaKu115;
+    EXPECT_EQ(decodeLayout(r), layoutP);
+    r.u32(0x04, 1430);
+    EXPECT_EQ(decodeLayout(r), layoutP);
 
     // Layout Q: no clocks, four banks of 4-byte words.
     r.u32(0x04, 1492).u8(0x0D, 0x06);
+    r.bank(0x30, 12000, 27).bank(0x34, 12000, 27).bank(0x38, 12000, 27).bank(0x3C, 12000, 27);
     std::string banks;
     for (int bank = 0; bank < 4; ++bank) {
         banks += "  DDR4 SDRAM bank " + std::to_string(bank) +
@@ -317,6 +367,27 @@ TEST(VpdLayoutR, Mask60IsUnrecognisedTransformerAndConnectorFor1353) {
               "                                     => DAC RF transformer type: MiniCircuits TCM2-43X+\n"
               "                                     => XMC connector type: Vita 42 (XMC)\n" +
                   kLayoutRTail);
+}
+
+TEST(VpdLayoutR, Pn6AndPn4ReadTheirOwnBits) {
+    const struct {
+        uint32_t drawingNumber;
+        uint32_t mask;
+        const char* lines;
+    } cases[] = {
+        {1353, 0x1,
+         "  Modifications bitmask              1 (0x00000001)\n"
+         "                                     => Pn6 connector: NOT FITTED\n"
+         "                                     => Pn4 connector: FITTED\n"},
+        {1510, 0x2,
+         "  Modifications bitmask              2 (0x00000002)\n"
+         "                                     => Pn6 connector: FITTED\n"
+         "                                     => Pn4 connector: NOT FITTED\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.drawingNumber);
+        EXPECT_EQ(decodeLayout(layoutRRecord(c.drawingNumber, c.mask)).find(c.lines), 0u);
+    }
 }
 
 TEST(VpdLayoutR, Model1510UsesItsOwnTransformerAndConnectorTables) {
