@@ -114,6 +114,20 @@ TEST(Raw, PrintsTheWholeExpectedWindow) {
     EXPECT_EQ(cap2.text(),
               "+++ Unexpected ZORVI response code { 0xFF, 0x7F }; expected { 0xFF, 0x80 }.\n"
               "Expected/actual response length = 2 / 2\nFF 7F \n");
+
+    // A window of 0 or 1 bytes holds no whole reply code: the lengths and the
+    // bytes held are shown, and no code warning is made up from beyond it.
+    for (uint32_t window : {0u, 1u}) {
+        SCOPED_TRACE(window);
+        FakeUc small;
+        small.queueReply({0x03, 0x06, 0x39});
+        OutCapture cap3;
+        EXPECT_EQ(sendRaw(request, window, small.context(), false, 2), 0u);
+        EXPECT_EQ(cap3.text(), window == 0 ? "+++ Unexpected ZORVI response length 3 bytes; expected 0 bytes.\n"
+                                             "Expected/actual response length = 0 / 3\n\n"
+                                           : "+++ Unexpected ZORVI response length 3 bytes; expected 1 bytes.\n"
+                                             "Expected/actual response length = 1 / 3\n03 \n");
+    }
 }
 
 TEST(TestClobber, StatusAndServiceMode) {
