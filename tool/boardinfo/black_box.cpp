@@ -72,7 +72,10 @@ void printBlackBox(BlackBoxRecord* clobber, uint32_t clobberRead, BlackBoxRecord
 }
 
 Result displayBlackBox(ConnectionContext* ctx, bool verbose, uint32_t recordTypes, uint32_t count) {
-    if (refuseSensorVerbInServiceMode(ctx, "display-black-box")) return kRefusedInServiceMode;
+    if (ctx->inServiceMode) {
+        out("*** The display-black-box command requires the device to not be in Service Mode.\n");
+        return sensorVerbRefusedInServiceMode();
+    }
     uint8_t vpd[kVpdSize] = {};
     Result r = requestVpd(ctx, vpd, verbose);
     if (r != kOk) return r;

@@ -21,13 +21,11 @@ unsigned statusNibble(const uint8_t* page, uint32_t firstByte, uint32_t channel)
 
 }  // namespace
 
-// Shared with black_box.cpp: the refusal every sensor verb gives while the
+// Shared with black_box.cpp: how every sensor verb ends its refusal while the
 // uC runs its service firmware.
-bool refuseSensorVerbInServiceMode(const ConnectionContext* ctx, const char* verb) {
-    if (!ctx->inServiceMode) return false;
-    out("*** The %s command requires the device to not be in Service Mode.\n", verb);
+Result sensorVerbRefusedInServiceMode() {
     out("    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode command.\n");
-    return true;
+    return kRefusedInServiceMode;
 }
 
 Result requestSensors(ConnectionContext* ctx, uint8_t* page, bool verbose) {
@@ -132,7 +130,10 @@ void printSensorPageRaw(const uint8_t* page) {
 }
 
 Result displaySensors(bool verbose, ConnectionContext* ctx) {
-    if (refuseSensorVerbInServiceMode(ctx, "display-sensors")) return kRefusedInServiceMode;
+    if (ctx->inServiceMode) {
+        out("*** The display-sensors command requires the device to not be in Service Mode.\n");
+        return sensorVerbRefusedInServiceMode();
+    }
     uint8_t vpd[kVpdSize] = {};
     Result r = requestVpd(ctx, vpd, verbose);
     if (r != kOk) return r;
@@ -145,7 +146,10 @@ Result displaySensors(bool verbose, ConnectionContext* ctx) {
 }
 
 Result displaySensorsRaw(ConnectionContext* ctx, bool verbose) {
-    if (refuseSensorVerbInServiceMode(ctx, "display-sensors-raw")) return kRefusedInServiceMode;
+    if (ctx->inServiceMode) {
+        out("*** The display-sensors-raw command requires the device to not be in Service Mode.\n");
+        return sensorVerbRefusedInServiceMode();
+    }
     uint8_t page[kSensorPageSize] = {};
     Result r = requestSensors(ctx, page, verbose);
     if (r != kOk) return r;
@@ -167,12 +171,18 @@ bool sensorIndexInRange(uint32_t sensorIndex) {
 
 Result overrideSensor(uint32_t sensorIndex, ConnectionContext* ctx, bool verbose, uint32_t value) {
     if (!sensorIndexInRange(sensorIndex)) return kBadIndexOrCount;
-    if (refuseSensorVerbInServiceMode(ctx, "override-sensor")) return kRefusedInServiceMode;
+    if (ctx->inServiceMode) {
+        out("*** The override-sensor command requires the device to not be in Service Mode.\n");
+        return sensorVerbRefusedInServiceMode();
+    }
     return sendSensorOverride(ctx, verbose, sensorIndex, value, true);
 }
 
 Result releaseSensor(uint32_t sensorIndex, ConnectionContext* ctx, bool verbose) {
     if (!sensorIndexInRange(sensorIndex)) return kBadIndexOrCount;
-    if (refuseSensorVerbInServiceMode(ctx, "release-sensor")) return kRefusedInServiceMode;
+    if (ctx->inServiceMode) {
+        out("*** The release-sensor command requires the device to not be in Service Mode.\n");
+        return sensorVerbRefusedInServiceMode();
+    }
     return sendSensorOverride(ctx, verbose, sensorIndex, 0, false);
 }

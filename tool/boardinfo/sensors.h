@@ -36,9 +36,9 @@ constexpr uint32_t kErasedEtc = 0xFFFFFFFF;
 [[nodiscard]] Result overrideSensor(uint32_t sensorIndex, ConnectionContext* ctx, bool verbose, uint32_t value);
 [[nodiscard]] Result releaseSensor(uint32_t sensorIndex, ConnectionContext* ctx, bool verbose);
 
-/// If the uC runs its service firmware, prints the refusal naming the verb
-/// and returns true (the verb then returns 13).
-bool refuseSensorVerbInServiceMode(const ConnectionContext* ctx, const char* verb);
+/// The second line of every sensor verb's service-mode refusal (the first
+/// names the verb and is printed by the verb itself); returns 13.
+[[nodiscard]] Result sensorVerbRefusedInServiceMode();
 
 /// Prints a decoded sensor page for a model.
 void printSensorPage(const uint8_t* page, uint32_t drawingNumber, uint32_t pcbMajorRevision);
