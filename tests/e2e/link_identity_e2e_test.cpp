@@ -4,6 +4,7 @@
 // library loading, process exit codes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <regex>
 
@@ -20,6 +21,17 @@ const char* const kTimeoutUsb = "*** Failed to send command to ZORVI uC via USB:
 
 #define ASSERT_BOARD(board) ASSERT_TRUE((board).ok()) << (board).error()
 
+// The Loopback32 request of one comm-test iteration as a log line.
+std::string loopbackRequest(unsigned seed) {
+    std::string line = "03 84";
+    char hex[4];
+    for (unsigned j = 0; j < 32; ++j) {
+        std::snprintf(hex, sizeof hex, " %02X", (seed + j) % 256);
+        line += hex;
+    }
+    return line;
+}
+
 TEST(E2eLink, UsbVersionReadsProductIdThenVersion) {
     SimBoard board;
     ASSERT_BOARD(board);
@@ -35,6 +47,7 @@ TEST(E2eLink, ServiceFirmwareNamesItselfAndReportsItsVersion) {
     RunResult r = board.run({"-usbcom", "{port}", "version"});
     EXPECT_EQ(r.out, "ZORVI Ignis2 version is 1.3.0.2\n");
     EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83"}));
 }
 
 TEST(E2eLink, PortCanBeOpenedAndClosedRepeatedly) {
@@ -46,7 +59,7 @@ TEST(E2eLink, PortCanBeOpenedAndClosedRepeatedly) {
         EXPECT_EQ(r.out, kVersionLine);
         EXPECT_EQ(r.exitCode, 0);
     }
-    EXPECT_EQ(board.requests().size(), 8u);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83", "03 86", "03 83", "03 86", "03 83", "03 86", "03 83"}));
 }
 
 TEST(E2eLink, PsUartReadsVpdForPermissionsThenProductId) {
@@ -86,7 +99,14 @@ TEST(E2eLink, TobraCardCommTestEchoesLoopbackData) {
     // Seed 1: data bytes 0x01..0x20; the next iteration starts at 0x02.
     EXPECT_EQ(rq[1],
               "03 84 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F 20");
-    EXPECT_EQ(rq[2].substr(0, 11), "03 84 02 03");
+    // Every later iteration too: seed n carries (n + j) mod 256, the seed
+    // running 1 to 255 and never 0.
+    unsigned seed = 1;
+    for (size_t i = 1; i < rq.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rq[i], loopbackRequest(seed));
+        seed = seed == 255 ? 1 : seed + 1;
+    }
 }
 
 TEST(E2eLink, QuentaRawProductId) {
@@ -121,9 +141,12 @@ TEST(E2eLink, TobraSerialNumberMismatchFailsTheOpen) {
     RunResult r = board.run({"-index", "0", "-sn", "4243", "version"});
     EXPECT_EQ(r.out, "*** Failed to open card: TOBRA_DEVICE_NOT_FOUND\n");
     EXPECT_EQ(r.exitCode, 100);
+    // The card's serial number is no uC request: nothing reached the uC.
+    EXPECT_TRUE(board.requests().empty());
     r = board.run({"-index", "0", "-sn", "4242", "version"});
     EXPECT_EQ(r.out, kVersionLine);
     EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83"}));
 }
 
 TEST(E2eLink, QuentaWithoutSimulatorSocketFailsToOpen) {
@@ -132,6 +155,7 @@ TEST(E2eLink, QuentaWithoutSimulatorSocketFailsToOpen) {
     RunResult r = board.run({"-quenta", "0", "version"});
     EXPECT_EQ(r.out, "*** Failed to open device: QUENTA_BAD_DRIVER\n");
     EXPECT_EQ(r.exitCode, 100);
+    EXPECT_TRUE(board.requests().empty());
 }
 
 TEST(E2eLink, UnknownProductIdStopsTheRun) {
@@ -185,6 +209,7 @@ TEST(E2eLink, LateReplyWithinAndBeyondTheTimeout) {
     r = board.run({"-usbcom", "{port}", "product-id"});
     EXPECT_EQ(r.out, "ZORVI firmware Product ID is 721(0x2D1)\n");
     EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83", "03 86", "03 83", "03 86", "03 86"}));
 }
 
 // Faults on the line that the serial decoder must see through.
@@ -214,6 +239,7 @@ TEST(E2eLink, OversizeReplyIsCutToTheBufferAndWarned) {
               "+++ Unexpected ZORVI response length 15 bytes; expected 10 bytes.\n"
               "ZORVI Keeper2 version is 4.26.0.7\n");
     EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83"}));
 }
 
 TEST(E2eLink, OneByteReplyIsTooShort) {
@@ -224,6 +250,7 @@ TEST(E2eLink, OneByteReplyIsTooShort) {
               "+++ Unexpected ZORVI response length 1 bytes; expected 10 bytes.\n"
               "+++ ZORVI response too short to be valid.\n");
     EXPECT_EQ(r.exitCode, 104);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83"}));
 }
 
 // A wrong reply code: the serial library's decoder drops the frame (and
@@ -240,6 +267,7 @@ TEST(E2eLink, WrongReplyCodeDependsOnTheLink) {
               "+++ Unexpected ZORVI response code { 0x03, 0x04 }; expected { 0x03, 0x03 }.\n"
               "ZORVI Keeper2 version is 4.26.0.7\n");
     EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83", "03 86", "03 83"}));
 }
 
 TEST(E2eLink, NoReplyToTheProductIdFailsTheOpen) {
@@ -251,6 +279,7 @@ TEST(E2eLink, NoReplyToTheProductIdFailsTheOpen) {
               "*** Failed to send command to ZORVI uC via USB: ZORVI_TIMEOUT\n"
               "*** Failed to get ZORVI firmware Product ID.\n");
     EXPECT_EQ(r.exitCode, 102);
+    EXPECT_EQ(board.requests(), (Lines{"03 86"}));
 }
 
 TEST(E2eLink, TestClobberStatusFromTheBoard) {
@@ -272,6 +301,7 @@ TEST(E2eLink, EnterServiceModeOverPsUartSticksForTheNextRun) {
     r = board.run({"-usbcom", "{port}", "version"});
     EXPECT_EQ(r.out, "ZORVI Ignis2 version is 1.3.0.2\n");
     EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "05 8C", "03 80", "03 86", "03 86", "03 83"}));
 }
 
 TEST(E2eLink, RefusedModeSwitchReportsTheStatus) {
@@ -280,6 +310,8 @@ TEST(E2eLink, RefusedModeSwitchReportsTheStatus) {
     RunResult r = board.run({"-psuart", "{port}", "enter-service-mode"});
     EXPECT_EQ(r.out, "Entering service mode: *** ZORVI returned status 0x09 for Enter Service Mode command\n");
     EXPECT_EQ(r.exitCode, 102);
+    // A refused switch is not confirmed by another product-ID read.
+    EXPECT_EQ(board.requests(), (Lines{"03 86", "05 8C", "03 80"}));
 }
 
 TEST(E2eLink, SwitchThatNeverHappensIsDetected) {
@@ -300,11 +332,30 @@ TEST(E2eLink, FailingPageWriteLeavesTheSavedFlashAlone) {
     const std::string image = board.tempDir() + "/vpd8.bin";
     ASSERT_TRUE(e2e::writeFile(image, "ABCDEFGH"));
     RunResult r = board.run({"-psuart", "{port}", "update-vpd", image});
+    // The update enters service mode by itself and fails at the page write;
+    // no verification follows. A page write was attempted, so the flash
+    // may be half written and the uC is left in service mode for a retry.
+    EXPECT_EQ(r.out, "VPD file '" + image +
+                         "' length is 8(0x8) byte(s).\n"
+                         "Entering service mode: OK\n"
+                         "Reading Application Flash page @ 0x1FE00...\n"
+                         "Writing Application Flash page @ 0x1FE00...\n"
+                         "*** ZORVI returned status 0x21 for Flash Application Write command\n"
+                         "+++ The uC stays in Service Mode because its application flash was not updated "
+                         "completely; run the update again.\n");
     EXPECT_EQ(r.exitCode, 102);
-    EXPECT_NE(r.out.find("Writing Application Flash page @ 0x1FE00...\n"
-                         "*** ZORVI returned status 0x21 for Flash Application Write command\n"),
-              std::string::npos)
-        << r.out;
+    // The page write carries page 255 as it was read, with the 8 bytes at
+    // 0x1FF00 (page offset 0x100) replaced.
+    std::string page = before.substr(0x1FE00, 512);
+    page.replace(0x100, 8, "ABCDEFGH");
+    std::string write = "06 82 09 FF 00";
+    char hex[4];
+    for (unsigned char c : page) {
+        std::snprintf(hex, sizeof hex, " %02X", c);
+        write += hex;
+    }
+    EXPECT_EQ(board.requests(),
+              (Lines{"03 86", "05 8C", "03 80", "03 86", "06 80 09 FF 00", write}));
     std::string after;
     ASSERT_TRUE(e2e::readFile(board.stateDir() + "/appflash.bin", after));
     EXPECT_TRUE(after == before);

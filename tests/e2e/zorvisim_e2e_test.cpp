@@ -61,12 +61,36 @@ TEST(E2eZorvisim, StateDirectoryCarriesFlashAndOverridesToTheNextRun) {
         SimBoard board({"--state-dir", dir + "/state"});
         ASSERT_TRUE(board.ok()) << board.error();
         RunResult r = board.run({"-usbcom", "{port}", "override-sensor", "0", "0x1234"});
-        EXPECT_EQ(r.exitCode, 0) << r.out;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.exitCode, 0);
         // The board stays in service mode after this run.
         r = board.run({"-psuart", "{port}", "enter-service-mode"});
-        EXPECT_EQ(r.exitCode, 0) << r.out;
+        EXPECT_EQ(r.out, "Entering service mode: OK\n");
+        EXPECT_EQ(r.exitCode, 0);
+        // In service mode the PS UART opener reads the drawing number from
+        // the VPD copy in flash; the update then patches page 255 and
+        // verifies it, staying in service mode.
         r = board.run({"-psuart", "{port}", "update-vpd", image});
-        EXPECT_EQ(r.exitCode, 0) << r.out;
+        EXPECT_EQ(r.out, "Reading Application Flash page @ 0x1FE00...\n"
+                         "VPD file '" + image + "' length is 8(0x8) byte(s).\n"
+                         "Reading Application Flash page @ 0x1FE00...\n"
+                         "Writing Application Flash page @ 0x1FE00...\n"
+                         "Reading Application Flash page @ 0x1FE00...\n"
+                         "Verified OK.\n");
+        EXPECT_EQ(r.exitCode, 0);
+        std::vector<std::string> rq = board.requests();
+        ASSERT_EQ(rq.size(), 11u);
+        const std::vector<std::string> expected = {
+            "03 86", "05 81 00 34 12 00 00 01",           // override-sensor 0 0x1234: action 1
+            "03 86", "05 8C", "03 80", "03 86",           // enter-service-mode
+            "03 86", "06 80 09 FF 00", "06 80 09 FF 00",  // update-vpd: open, then read before write
+        };
+        EXPECT_EQ(std::vector<std::string>(rq.begin(), rq.begin() + 9), expected);
+        // The write carries the file's 8 bytes at page offset 0x100.
+        EXPECT_EQ(rq[9].substr(0, 14), "06 82 09 FF 00");
+        EXPECT_EQ(rq[9].size(), 14u + 3u * 512u);
+        EXPECT_EQ(rq[9].substr(14 + 3 * 0x100, 24), " 41 42 43 44 45 46 47 48");
+        EXPECT_EQ(rq[10], "06 80 09 FF 00");
     }
     SimBoard board({"--state-dir", dir + "/state"});
     ASSERT_TRUE(board.ok()) << board.error();
