@@ -197,6 +197,13 @@ ZORVI_STATUS writeExact(int fd, const uint8_t* data, size_t length, const Deadli
         // The output queue is full: wait for room.
         bool hungUp = false;
         ZORVI_STATUS s = waitReady(fd, POLLOUT, deadline, &hungUp);
+        if (s == ZORVI_TIMEOUT) {
+            // A timed-out exchange cancels its pending output: what the
+            // queue still holds of the abandoned frame is dropped, so the
+            // next exchange does not wait behind it (the receiver skips the
+            // cut frame at the next start byte).
+            tcflush(fd, TCOFLUSH);
+        }
         if (s != ZORVI_SUCCESS) return s;
     }
     return ZORVI_SUCCESS;

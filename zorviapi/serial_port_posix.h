@@ -40,7 +40,7 @@ ZORVI_STATUS closePort(int fd);
 void drainPort(int fd);
 
 /// Writes all `length` bytes, looping over partial writes until done or the
-/// deadline passes.
+/// deadline passes; on a time-out the port's unsent output is discarded.
 ZORVI_STATUS writeExact(int fd, const uint8_t* data, size_t length, const Deadline& deadline);
 
 /// Reads exactly one byte, waiting for it until the deadline. One byte per

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -207,6 +208,33 @@ TEST(SerialLink, TimeOutWhileSending) {
     EXPECT_EQ(e.status, ZORVI_TIMEOUT);
     EXPECT_GE(took, 100);
     EXPECT_LT(took, 1000);
+}
+
+TEST(SerialLink, TimeOutWhileSendingDropsTheQueuedRest) {
+    // A time-out cancels what is still waiting to go out, so the next
+    // exchange starts on an empty line instead of queueing behind the stale
+    // tail of the abandoned frame.
+    PtyDevice device([](const Bytes& frame) { return answer(frame, {0x00, 0x44}); }, 300);
+    ASSERT_TRUE(device.ready());
+    OpenPort port(device);
+    ASSERT_EQ(port.status, ZORVI_SUCCESS);
+    EXPECT_EQ(command(port.handle, hugeRequest(), 64, 100000).status, ZORVI_TIMEOUT);
+    Exchange e = command(port.handle, {0x03, 0x86}, 64, 2000000);
+    ASSERT_EQ(e.status, ZORVI_SUCCESS);
+    EXPECT_EQ(e.reply, (Bytes{0x03, 0x06, 0x00, 0x44}));
+    // The device saw the new frame right after at most what had already
+    // left the port: a pseudo-terminal's master keeps up to one 4 KiB line
+    // buffer that no flush on the port side reaches (a real port likewise
+    // keeps its hardware FIFO). Without the flush, everything queued (tens
+    // of KiB) would still go out first.
+    const Bytes wire = device.wire();
+    const Bytes next = frameOf({0x03, 0x86});
+    ASSERT_GE(wire.size(), next.size());
+    const size_t stale = wire.size() - next.size();
+    EXPECT_LE(stale, 4096u);
+    EXPECT_EQ(Bytes(wire.begin() + static_cast<long>(stale), wire.end()), next);
+    const Bytes abandoned = frameOf(hugeRequest());
+    EXPECT_TRUE(std::equal(wire.begin(), wire.begin() + static_cast<long>(stale), abandoned.begin()));
 }
 
 TEST(SerialLink, NoTimeOutWaitsForASlowReply) {
