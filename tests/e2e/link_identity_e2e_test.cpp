@@ -282,6 +282,30 @@ TEST(E2eLink, NoReplyToTheProductIdFailsTheOpen) {
     EXPECT_EQ(board.requests(), (Lines{"03 86"}));
 }
 
+// A command the uC does not know: the status form of the reply with 0xFF,
+// or (--silent-unknown) no reply at all, which the link reports as a
+// time-out.
+TEST(E2eLink, UnknownCommandIsAnsweredOrIgnored) {
+    struct Case {
+        std::vector<std::string> simArgs;
+        std::string out;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{}, "Expected/actual response length = 3 / 3\n05 19 FF \n", 0},
+        {{"--silent-unknown"}, kTimeoutUsb, 102},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.simArgs.empty() ? "answering" : c.simArgs[0]);
+        SimBoard board(c.simArgs);
+        ASSERT_BOARD(board);
+        RunResult r = board.run({"-usbcom", "{port}", "-timeout", "150", "raw", "3", "0x05", "0x99"});
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_EQ(board.requests(), (Lines{"03 86", "05 99"}));
+    }
+}
+
 TEST(E2eLink, TestClobberStatusFromTheBoard) {
     SimBoard board({"--fault", "status@05.86=0x05"});
     ASSERT_BOARD(board);
