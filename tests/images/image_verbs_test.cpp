@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 
 #include <filesystem>
 #include <string>
@@ -448,6 +449,48 @@ TEST(ImageVerbs, SaveLeavesAWriteProtectedFileAlone) {
         EXPECT_EQ(flashtest::readFile(path), old);
         EXPECT_TRUE(std::filesystem::is_symlink(link));
     }
+}
+
+/// Runs as another user (effective IDs only, so the superuser can come back)
+/// for as long as it lives.
+class OtherUser {
+public:
+    OtherUser() : ok_(setegid(65534) == 0 && seteuid(65534) == 0) {}
+    ~OtherUser() {
+        if (seteuid(0) != 0 || setegid(0) != 0) std::abort();
+    }
+    bool ok() const { return ok_; }
+
+private:
+    bool ok_;
+};
+
+TEST(ImageVerbs, SaveWritesAnotherUsersWritableFileInAStickyFolder) {
+    // Such a folder lets only the owner replace the file; writing into it
+    // is still allowed. Needs the superuser to play both users.
+    if (geteuid() != 0) GTEST_SKIP() << "needs the superuser to act as another user";
+    Rig rig(true);
+    namespace fs = std::filesystem;
+    const fs::path shared = rig.dir.path("shared");
+    fs::create_directory(shared);
+    fs::permissions(rig.dir.path(""), fs::perms::all);
+    fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+    const std::string path = rig.dir.writeFile("shared/vpd.bin", flashtest::pattern(10, 3));
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
+    Result r = 0;
+    std::string text;
+    {
+        OtherUser other;
+        ASSERT_TRUE(other.ok());
+        OutCapture cap;
+        r = saveImage(ImageKind::Vpd, path.c_str(), rig.ctx(), false);
+        text = cap.text();
+    }
+    EXPECT_EQ(r, 0u);
+    EXPECT_EQ(text, "Reading Application Flash page @ 0x1FE00...\n");
+    EXPECT_EQ(flashtest::readFile(path), Bytes(rig.uc.flash.begin() + 0x1FF00, rig.uc.flash.begin() + 0x1FF80));
+    EXPECT_FALSE(fs::exists(path + ".part0"));
 }
 
 TEST(ImageVerbs, SaveReplacesTheFileOrTheLinkTargetButNoNeighbour) {

@@ -76,8 +76,11 @@ SaveOutcome writeSaveFile(const char* path, const uint8_t* data, size_t size) {
     if (exists) fs::permissions(tempName, status.permissions(), fs::perm_options::replace, ec);
     fs::rename(tempName, target, ec);
     if (ec) {
+        // The folder may refuse the replacement though the file itself is
+        // writable (another user's file in a shared folder with the sticky
+        // bit): write it in place, as a plain save would.
         fs::remove(tempName, ec);
-        return SaveOutcome::OpenFailed;
+        return writeDirectly(path, data, size, true);
     }
     return SaveOutcome::Written;
 }
