@@ -2,7 +2,10 @@
 // zorviutil, the real link libraries and the simulated board. What only the
 // real path shows: framing on a real terminal, time-outs, line faults,
 // library loading, process exit codes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -383,6 +386,45 @@ TEST(E2eLink, FailingPageWriteLeavesTheSavedFlashAlone) {
     std::string after;
     ASSERT_TRUE(e2e::readFile(board.stateDir() + "/appflash.bin", after));
     EXPECT_TRUE(after == before);
+}
+
+// Port failures reach the user with the serial library's status names.
+TEST(E2eLink, SerialPortFailuresNameTheLibraryStatus) {
+    SimBoard board;
+    ASSERT_BOARD(board);
+    const std::string port = board.port();
+    {
+        // Another user holds the port: it is opened exclusively.
+        int held = open(port.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(held, 0);
+        ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+        RunResult r = board.run({"-usbcom", "{port}", "version"});
+        close(held);
+        EXPECT_EQ(r.out, "*** Failed to open port '" + port + "': ZORVI_ACCESS_DENIED\n");
+        EXPECT_EQ(r.exitCode, 100);
+    }
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{"-usbcom", port + "-none", "version"},
+         "*** Failed to open port '" + port + "-none': ZORVI_DEVICE_NOT_FOUND\n", 100},
+        // Rate 0 is no speed; the baud-rate failure has no symbolic name.
+        {{"-psuart", "{port},0", "version"}, "*** Failed to set port '" + port + "' baud rate to 0: ZORVI_?\n", 111},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        RunResult r = board.run(c.args);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+    }
+    EXPECT_TRUE(board.requests().empty());
+    // The port is free again afterwards.
+    RunResult r = board.run({"-usbcom", "{port}", "version"});
+    EXPECT_EQ(r.out, kVersionLine);
+    EXPECT_EQ(r.exitCode, 0);
 }
 
 // The link libraries are loaded by file name from the program's own
