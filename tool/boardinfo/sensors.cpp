@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/hex_dump.h"
 #include "base/out.h"
 
 namespace {
@@ -114,19 +115,7 @@ void printSensorPage(const uint8_t* page, uint32_t drawingNumber, uint32_t pcbMa
 
 void printSensorPageRaw(const uint8_t* page) {
     out("Raw Sensor Page:\n");
-    out("     ");
-    for (unsigned c = 0; c < 16; ++c) out(" +%X", c);
-    out("\n");
-    for (unsigned row = 0; row < kSensorPageSize; row += 16) {
-        out("0x%02X:", row);
-        for (unsigned c = 0; c < 16; ++c) out(" %02X", page[row + c]);
-        out(" ");
-        for (unsigned c = 0; c < 16; ++c) {
-            const uint8_t ch = page[row + c];
-            out("%c", ch >= 0x20 && ch <= 0x7E ? static_cast<char>(ch) : '.');
-        }
-        out("\n");
-    }
+    printHexDump(page, kSensorPageSize);
 }
 
 Result displaySensors(bool verbose, ConnectionContext* ctx) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/hex_dump.h"
 #include "base/out.h"
 #include "boardinfo/vpd.h"
 #include "boardinfo/vpd_layouts.h"
@@ -41,19 +42,7 @@ Result fetchVpdRecord(ConnectionContext* ctx, bool verbose, uint8_t vpd[kVpdSize
 
 void printVpdRaw(const uint8_t vpd[kVpdSize]) {
     out("Raw VPD:\n");
-    out("     ");
-    for (unsigned column = 0; column < 16; ++column) out(" +%X", column);
-    out("\n");
-    for (unsigned row = 0; row < kRawDumpBytes; row += 16) {
-        out("0x%02X:", row);
-        for (unsigned i = 0; i < 16; ++i) out(" %02X", vpd[row + i]);
-        out(" ");
-        for (unsigned i = 0; i < 16; ++i) {
-            const uint8_t c = vpd[row + i];
-            out("%c", (c >= 0x20 && c <= 0x7E) ? static_cast<char>(c) : '.');
-        }
-        out("\n");
-    }
+    printHexDump(vpd, kRawDumpBytes);
 }
 
 void printVpdHumanReadable(const uint8_t vpd[kVpdSize]) {
