@@ -25,19 +25,6 @@ long long nowMs() {
     return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-bool sendAll(int fd, const uint8_t* data, size_t length) {
-    while (length > 0) {
-        ssize_t w = ::send(fd, data, length, MSG_NOSIGNAL);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += w;
-        length -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
 }  // namespace
 
 Server::Server(const SimOptions& options) : options_(options), sim_(options) {}
@@ -245,7 +232,7 @@ bool Server::onClientReadable(Client& c) {
         std::copy(answer.begin(), answer.end(), packet.begin() + pcie::kReplyHeader);
         int flags = fcntl(c.fd, F_GETFL);
         fcntl(c.fd, F_SETFL, flags & ~O_NONBLOCK);
-        bool ok = sendAll(c.fd, packet.data(), packet.size());
+        bool ok = pcie::sendAll(c.fd, packet.data(), packet.size());
         fcntl(c.fd, F_SETFL, flags);
         if (!ok) return false;
     }

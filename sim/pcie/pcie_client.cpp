@@ -43,19 +43,6 @@ long long nowUs() {
     return static_cast<long long>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
-bool sendAll(int fd, const uint8_t* data, size_t length) {
-    while (length > 0) {
-        ssize_t w = ::send(fd, data, length, MSG_NOSIGNAL);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += w;
-        length -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
 // Sends one packet and waits for the answer with the same sequence number;
 // answers to earlier packets (late replies after a time-out) are dropped.
 // deadlineUs < 0: no limit.

@@ -11,6 +11,11 @@
 // kOpUniqueId is answered with 8 bytes: card serial number, card type.
 #pragma once
 
+#include <sys/socket.h>
+#include <sys/types.h>
+
+#include <cerrno>
+#include <cstddef>
 #include <cstdint>
 
 namespace zsim::pcie {
@@ -27,6 +32,20 @@ inline void put32(uint8_t* p, uint32_t v) {
 inline uint32_t get32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
            static_cast<uint32_t>(p[3]) << 24;
+}
+
+/// Writes a whole packet to the socket (EINTR retried, no SIGPIPE).
+inline bool sendAll(int fd, const uint8_t* data, size_t length) {
+    while (length > 0) {
+        const ssize_t w = ::send(fd, data, length, MSG_NOSIGNAL);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += w;
+        length -= static_cast<size_t>(w);
+    }
+    return true;
 }
 
 }  // namespace zsim::pcie
