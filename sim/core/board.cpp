@@ -101,7 +101,8 @@ std::string hexLine(const std::vector<uint8_t>& bytes) {
 }
 
 Board::Board(const SimOptions& options)
-    : options_(options), service_(options.service), flash_(kAppFlashSize, 0xFF) {
+    : options_(options), service_(options.service), flash_(kAppFlashSize, 0xFF), state_(options_) {
+    devices_ = makeBoardDevices(state_);
     buildOptionVpd(options_, vpdRecord_);
     initialFlash();
     auto start = std::chrono::steady_clock::now();
@@ -171,6 +172,8 @@ bool Board::loadState(std::string& error) {
         uint32_t index = 0, value = 0;
         while (f >> index >> value) overrides_[index] = value;
     }
+    for (auto& device : devices_)
+        if (!device->loadState(dir, error)) return false;
     // Write the whole image once so that later saves can patch pages in place.
     std::ofstream f(flashPath, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(flash_.data()), static_cast<std::streamsize>(flash_.size()));
@@ -211,6 +214,12 @@ void Board::saveOverrides() {
     if (std::rename(tmp.c_str(), path.c_str()) != 0) saveError_ = "cannot rename '" + tmp + "'";
 }
 
+std::string Board::takeSaveError() {
+    std::string error = std::exchange(saveError_, std::string());
+    if (error.empty()) error = std::exchange(state_.saveError, std::string());
+    return error;
+}
+
 uint32_t Board::productId() const {
     if (options_.productIdOverride) return *options_.productIdOverride;
     return service_ ? serviceProductId(options_.productIds) : normalProductId(options_.productIds);
@@ -222,6 +231,14 @@ std::optional<std::vector<uint8_t>> Board::respond(const std::vector<uint8_t>& r
     const uint8_t group = rq[0];
     const uint8_t command = rq[1];
     std::vector<uint8_t> reply;
+    if (group == 0x05 && (command & 0x80) != 0) {
+        for (auto& device : devices_) {
+            if (!device->owns(command)) continue;
+            // The service firmware only maintains flash.
+            if (service_) return statusReply(0x05, command, kStatusWrongMode);
+            return device->handle(rq);
+        }
+    }
     if ((command & 0x80) != 0) {
         switch (group) {
             case 0x03: reply = identity(rq); break;

@@ -12,6 +12,7 @@
 
 #include "boards/board_data.h"
 #include "core/options.h"
+#include "devices/board_device.h"
 
 namespace zsim {
 
@@ -46,6 +47,9 @@ void buildOptionVpd(const SimOptions& options, uint8_t vpd[kSimVpdSize]);
 class Board {
 public:
     explicit Board(const SimOptions& options);
+    // The devices keep references into the board.
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
 
     /// Loads the saved state from options.stateDir (if any) and creates the
     /// state files; false with `error` when the directory is unusable.
@@ -63,7 +67,9 @@ public:
     void setClock(std::function<uint32_t()> secondsSincePowerOn) { clock_ = std::move(secondsSincePowerOn); }
     /// The last state-saving failure since the previous call (empty when
     /// all saves worked); the server reports it.
-    std::string takeSaveError() { return std::exchange(saveError_, std::string()); }
+    std::string takeSaveError();
+    /// Board-wide state shared with the devices (power, save errors).
+    BoardState& state() { return state_; }
 
 private:
     std::vector<uint8_t> identity(const std::vector<uint8_t>& rq);
@@ -80,6 +86,8 @@ private:
     std::map<uint32_t, uint32_t> overrides_;
     std::function<uint32_t()> clock_;
     std::string saveError_;
+    BoardState state_;
+    std::vector<std::unique_ptr<BoardDevice>> devices_;
 };
 
 /// One request as a log line: upper-case hex bytes separated by blanks.
