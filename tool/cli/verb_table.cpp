@@ -17,6 +17,9 @@
 #include "control/identity_verbs.h"
 #include "images/app_flash_images.h"
 #include "link/service_mode.h"
+#include "spiflash/sfdp.h"
+#include "spiflash/spi_flash.h"
+#include "spiflash/spi_verbs.h"
 
 namespace {
 
@@ -223,13 +226,13 @@ Result verbSpiRaw(const VerbCall& c) {
     }
     ByteList bytes;
     if (Result r = byteList(c, 3, kBadSpiRawByte, AllocMessage::Write, bytes); r != kOk) return r;
-    return notBuilt(c);
+    return spiRaw(c.ctx, c.verbose, chip, count, bytes.count, bytes.bytes.get());
 }
 
 Result verbSpiInfo(const VerbCall& c) {
     uint32_t chip;
     if (!spiChip(c, &chip)) return kBadSpiChipIndex;
-    return notBuilt(c);
+    return spiInfo(c.ctx, c.verbose, chip);
 }
 
 Result verbSpiRange(const VerbCall& c, bool erase) {
@@ -243,7 +246,7 @@ Result verbSpiRange(const VerbCall& c, bool erase) {
             out("*** SPI blank-check count value '%s' not recognized as a number.\n", c.words[3]);
         return kBadSpiCount;
     }
-    return notBuilt(c);
+    return erase ? spiErase(c.ctx, c.verbose, chip, address, count) : spiCheckBlank(c.ctx, c.verbose, chip, address, count);
 }
 
 Result verbSpiBin(const VerbCall& c, bool program) {
@@ -256,7 +259,8 @@ Result verbSpiBin(const VerbCall& c, bool program) {
             out("*** Address value '%s' not recognized as a signed number.\n", c.words[3]);
         return kBadSpiProgramArgument;
     }
-    return notBuilt(c);
+    return program ? spiProgramBin(c.ctx, c.verbose, chip, c.words[2], address)
+                   : spiVerifyBin(c.ctx, c.verbose, chip, c.words[2], address);
 }
 
 Result verbSpiMcs(const VerbCall& c) {
@@ -281,6 +285,8 @@ Result verbSpiSave(const VerbCall& c) {
         out("*** Byte count value '%s' not recognized as a number.\n", c.words[4]);
         return kBadSpiChipIndex;
     }
+    if (strcasecmp(c.words[0], "spi-save-to-bin") == 0)
+        return spiSaveToBin(c.ctx, c.verbose, chip, c.words[2], start, count);
     return notBuilt(c);
 }
 

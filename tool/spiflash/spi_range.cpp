@@ -1,0 +1,227 @@
+// The range planner and the executor that runs its steps over the link.
+#include "spiflash/spi_range.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "base/out.h"
+#include "spiflash/spi_files.h"
+
+namespace {
+
+constexpr uint32_t kWindow = 0x10000;
+constexpr uint32_t kShownMismatches = 10;
+
+}  // namespace
+
+bool findEraseBlock(const SpiFlashInfo& info, uint32_t address, uint32_t count, EraseBlock* block) {
+    if (uint64_t(address) + count > 0xFFFFFFFFull || address >= info.capacityBytes) return false;
+    uint64_t regionStart = 0, regionEnd = 0xFFFFFFFFull;
+    uint8_t mask = 0x0F;
+    if (info.regionCount > 0) {
+        bool found = false;
+        uint64_t start = 0;
+        for (uint32_t i = 0; i < info.regionCount && !found; ++i) {
+            const uint64_t end = start + info.regions[i].size;  // exclusive
+            if (address >= start && address < end) {
+                regionStart = start;
+                regionEnd = end - 1;
+                mask = info.regions[i].eraseTypeMask;
+                found = true;
+            }
+            start = end;
+        }
+        if (!found) return false;
+    }
+    const uint64_t last = uint64_t(address) + count - 1;
+    bool chosen = false;
+    uint64_t bestWaste = 0;
+    for (uint32_t i = 0; i < 4; ++i) {
+        const uint64_t size = info.eraseTypes[i].size;
+        if ((mask & (1u << i)) == 0 || size == 0) continue;
+        const uint64_t aligned = address - address % size;
+        const uint64_t start = aligned < regionStart ? regionStart : aligned;
+        const uint64_t end = aligned + size - 1 > regionEnd ? regionEnd : aligned + size - 1;
+        const uint64_t blockSize = end - start + 1;
+        const uint64_t waste = (address - start) + (last < end ? end - last : 0);
+        if (!chosen || waste < bestWaste || (waste == bestWaste && blockSize > block->size)) {
+            chosen = true;
+            bestWaste = waste;
+            *block = {i, static_cast<uint32_t>(start), static_cast<uint32_t>(blockSize)};
+        }
+    }
+    // A region whose mask names no erase type of non-zero size cannot be
+    // erased at all: such an address is outside what the chip can erase,
+    // like an address past its end.
+    return chosen;
+}
+
+Result checkEraseRange(const SpiFlashInfo& info, uint32_t address, uint32_t count) {
+    while (count != 0) {
+        EraseBlock b;
+        if (!findEraseBlock(info, address, count, &b)) return kBadSpiAddress;
+        const uint32_t head = address - b.start;
+        const uint32_t inBlock = b.size - head < count ? b.size - head : count;
+        address += inBlock;
+        count -= inBlock;
+    }
+    return kOk;
+}
+
+Result planBlock(const SpiFlashInfo& info, bool program, uint32_t address, uint32_t count, BlockPlan* plan) {
+    *plan = BlockPlan{};
+    EraseBlock& b = plan->block;
+    if (!findEraseBlock(info, address, count, &b)) return kBadSpiAddress;
+    const uint32_t type = b.type;
+    plan->head = address - b.start;
+    plan->inBlock = b.size - plan->head < count ? b.size - plan->head : count;
+    const uint32_t tailOffset = plan->head + plan->inBlock;
+    const uint32_t tailLength = b.size - tailOffset;
+    auto add = [plan, type](RangeStep::Kind kind, uint32_t at, uint32_t length, uint32_t offset) {
+        plan->steps[plan->stepCount++] = {kind, static_cast<uint8_t>(type), at, length, offset};
+    };
+    if (plan->head != 0) add(RangeStep::Read, b.start, plan->head, 0);
+    if (tailLength != 0) add(RangeStep::Read, address + plan->inBlock, tailLength, tailOffset);
+    add(RangeStep::Erase, b.start, b.size, 0);
+    if (program) {
+        add(RangeStep::Write, b.start, b.size, 0);
+    } else {
+        if (plan->head != 0) add(RangeStep::Restore, b.start, plan->head, 0);
+        if (tailLength != 0) add(RangeStep::Restore, address + plan->inBlock, tailLength, tailOffset);
+    }
+    return kOk;
+}
+
+std::string recoveryFileName(uint32_t chip, uint32_t blockStart) {
+    char name[64];
+    std::snprintf(name, sizeof name, "spi-chip%u-block-0x%08X.bin", chip, blockStart);
+    return name;
+}
+
+namespace {
+
+/// After a failure between an erase and its restore, the merge buffer holds
+/// the only copy of the kept bytes: put the whole block as it should now
+/// read into a file the user can program back.
+void saveRecovery(SpiFlashInfo& info, uint32_t chip, const BlockPlan& plan) {
+    const EraseBlock& b = plan.block;
+    const std::string name = recoveryFileName(chip, b.start);
+    const uint32_t first = b.start + plan.head;
+    out("*** Block 0x%X-0x%X was erased, but its bytes outside the requested range 0x%X-0x%X were not restored.\n",
+        b.start, b.start + b.size - 1, first, first + plan.inBlock - 1);
+    if (writeBinaryFile(name.c_str(), b.size, info.mergeBuffer.get()) != kOk) {
+        out("*** They could not be saved; they are lost.\n");
+        return;
+    }
+    out("+++ The whole block as it should read is saved in '%s'. To put it back, run:\n", name.c_str());
+    out("+++     zorviutil <link option> spi-program-bin %u %s 0x%X\n", chip, name.c_str(), b.start);
+}
+
+Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, bool program,
+                uint32_t address, uint32_t count, const uint8_t* data) {
+    if (Result r = checkEraseRange(info, address, count); r != kOk) return r;
+    while (count != 0) {
+        BlockPlan plan;
+        if (Result r = planBlock(info, program, address, count, &plan); r != kOk) return r;
+        uint8_t* merge = info.mergeBuffer.get();
+        if (program) {
+            std::memcpy(merge + plan.head, data, plan.inBlock);
+        } else {
+            // The range itself reads as erased, so the buffer is the whole
+            // block as it must end up (the recovery file uses it).
+            std::memset(merge + plan.head, 0xFF, plan.inBlock);
+        }
+        bool erased = false;
+        for (uint32_t i = 0; i < plan.stepCount; ++i) {
+            const RangeStep& s = plan.steps[i];
+            const uint32_t last = s.address + s.length - 1;
+            Result r = kOk;
+            switch (s.kind) {
+                case RangeStep::Read:
+                    out("Reading 0x%X B at 0x%X-0x%X into merge buffer\n", s.length, s.address, last);
+                    r = spiRead(ctx, verbose, chip, info, s.address, s.length, merge + s.bufferOffset);
+                    break;
+                case RangeStep::Erase:
+                    out("Erasing 0x%X B block at 0x%X-0x%X\n", s.length, s.address, last);
+                    r = spiEraseBlock(ctx, verbose, chip, info, s.eraseType, s.address);
+                    break;
+                case RangeStep::Write:
+                    out("Writing 0x%X B block at 0x%X-0x%X\n", s.length, s.address, last);
+                    r = spiWrite(ctx, verbose, chip, info, s.address, s.length, merge);
+                    break;
+                case RangeStep::Restore:
+                    out("Restoring 0x%X B at 0x%X-0x%X\n", s.length, s.address, last);
+                    r = spiWrite(ctx, verbose, chip, info, s.address, s.length, merge + s.bufferOffset);
+                    break;
+            }
+            // The erase command may have reached the chip even when its
+            // exchange (or the busy wait after it) failed.
+            if (s.kind == RangeStep::Erase) erased = true;
+            if (r != kOk) {
+                if (erased && plan.inBlock != plan.block.size) saveRecovery(info, chip, plan);
+                return r;
+            }
+        }
+        if (program) data += plan.inBlock;
+        address += plan.inBlock;
+        count -= plan.inBlock;
+    }
+    return kOk;
+}
+
+uint32_t windowLength(uint32_t address, uint32_t count) {
+    const uint32_t n = kWindow - address % kWindow;
+    return n < count ? n : count;
+}
+
+}  // namespace
+
+Result spiEraseRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, uint32_t address,
+                     uint32_t count) {
+    return runRange(ctx, verbose, info, chip, false, address, count, nullptr);
+}
+
+Result spiProgramRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, uint32_t address,
+                       uint32_t count, const uint8_t* data) {
+    return runRange(ctx, verbose, info, chip, true, address, count, data);
+}
+
+Result spiCompareRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, uint32_t address,
+                       uint32_t count, const uint8_t* expected, uint32_t* mismatches) {
+    *mismatches = 0;
+    while (count != 0) {
+        const uint32_t n = windowLength(address, count);
+        out("Reading 0x%X B at 0x%X-0x%X\n", n, address, address + n - 1);
+        uint8_t* window = info.mergeBuffer.get() + address % kWindow;
+        if (Result r = spiRead(ctx, verbose, chip, info, address, n, window); r != kOk) return r;
+        bool furtherShown = false;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint8_t want = expected != nullptr ? expected[i] : 0xFF;
+            if (window[i] == want) continue;
+            if (*mismatches < kShownMismatches) {
+                out("+++ At address 0x%08X, expected byte value 0x%02X found 0x%02X\n", address + i, want, window[i]);
+            } else if (!furtherShown) {
+                out("+++ Further mismatches found.\n");
+                furtherShown = true;
+            }
+            ++*mismatches;
+        }
+        if (expected != nullptr) expected += n;
+        address += n;
+        count -= n;
+    }
+    return kOk;
+}
+
+Result spiReadRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, uint32_t address,
+                    uint32_t count, uint8_t* destination) {
+    while (count != 0) {
+        const uint32_t n = windowLength(address, count);
+        out("Reading 0x%X B at 0x%X-0x%X\n", n, address, address + n - 1);
+        if (Result r = spiRead(ctx, verbose, chip, info, address, n, destination); r != kOk) return r;
+        destination += n;
+        address += n;
+        count -= n;
+    }
+    return kOk;
+}

@@ -1,0 +1,67 @@
+// Byte-exact range operations on one chip. An erase or program of a range
+// that does not cover whole erase blocks keeps every byte outside it: the
+// planner chooses, block by block, the erase block that disturbs the fewest
+// bytes and lists the read / erase / write / restore steps; the executor
+// runs them through the merge buffer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "spiflash/spi_flash.h"
+
+struct EraseBlock {
+    uint32_t type = 0;
+    uint32_t start = 0;
+    uint32_t size = 0;
+};
+
+/// The least-waste erase block containing `address` for a request of
+/// `count` bytes; false when the address cannot be erased.
+bool findEraseBlock(const SpiFlashInfo& info, uint32_t address, uint32_t count, EraseBlock* block);
+
+/// 29 unless every byte of the range lies in an erasable block; checked
+/// before the first erase, so a refused range changes nothing.
+[[nodiscard]] Result checkEraseRange(const SpiFlashInfo& info, uint32_t address, uint32_t count);
+
+struct RangeStep {
+    enum Kind : uint8_t {
+        Read,     ///< chip [address, +length) into the merge buffer at bufferOffset
+        Erase,    ///< erase block `address` of `length` bytes with `eraseType`
+        Write,    ///< the whole merged block back (program)
+        Restore,  ///< merge buffer at bufferOffset back to [address, +length) (erase)
+    };
+    Kind kind;
+    uint8_t eraseType;
+    uint32_t address;
+    uint32_t length;
+    uint32_t bufferOffset;
+};
+
+/// The steps for the first block of a range.
+struct BlockPlan {
+    EraseBlock block;
+    uint32_t head = 0;      ///< kept bytes before the range inside the block
+    uint32_t inBlock = 0;   ///< bytes of the range inside the block
+    RangeStep steps[4];
+    uint32_t stepCount = 0;
+};
+
+/// Plans the block holding `address`: for an erase the kept head and tail
+/// are read, the block erased and both restored; for a program the block
+/// is read around the range, erased and written whole. 29 when no block.
+[[nodiscard]] Result planBlock(const SpiFlashInfo& info, bool program, uint32_t address, uint32_t count, BlockPlan* plan);
+
+[[nodiscard]] Result spiEraseRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip,
+                                   uint32_t address, uint32_t count);
+[[nodiscard]] Result spiProgramRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip,
+                                     uint32_t address, uint32_t count, const uint8_t* data);
+/// Without `expected` every byte should be 0xFF (blank check).
+[[nodiscard]] Result spiCompareRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip,
+                                     uint32_t address, uint32_t count, const uint8_t* expected, uint32_t* mismatches);
+[[nodiscard]] Result spiReadRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip,
+                                  uint32_t address, uint32_t count, uint8_t* destination);
+
+/// Name of the file that keeps a block's bytes when an operation fails
+/// between its erase and its restore.
+std::string recoveryFileName(uint32_t chip, uint32_t blockStart);

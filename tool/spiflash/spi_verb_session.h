@@ -1,0 +1,39 @@
+// What every SPI verb shares: the checks before the first exchange, and the
+// session that resets the chips, announces the lengthy operation, discovers
+// the chip and, on every path, announces its end once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "spiflash/spi_flash.h"
+
+bool spiChipInRange(uint32_t chip);
+/// Prints the verb's refusal and returns true in service mode.
+bool spiRefuseInServiceMode(ConnectionContext* ctx, const char* verb);
+/// Clears the write enable latch; prints its failure.
+[[nodiscard]] Result spiDisableWrites(ConnectionContext* ctx, bool verbose, uint32_t chip, const SpiFlashInfo& info);
+
+struct SpiVerbSession {
+    SpiVerbSession(ConnectionContext* c, bool v, uint32_t ch) : ctx(c), verbose(v), chip(ch) {}
+    ~SpiVerbSession();
+    SpiVerbSession(const SpiVerbSession&) = delete;
+    SpiVerbSession& operator=(const SpiVerbSession&) = delete;
+
+    /// Hardware reset, begin notice, discovery, 4-byte mode.
+    [[nodiscard]] Result begin();
+    /// The end notice, once, if the begin notice was given.
+    void end();
+
+    ConnectionContext* ctx;
+    bool verbose;
+    uint32_t chip;
+    SpiFlashInfo info;
+    bool bracketed = false;  ///< the begin notice succeeded
+    bool ready = false;      ///< discovered and addressable
+};
+
+/// A save verb's buffer, filled with 0xFF; null (message printed) on failure.
+std::unique_ptr<uint8_t[]> spiSaveBuffer(uint32_t count);
+/// The session and the read of a save verb; prints the read failure.
+[[nodiscard]] Result spiSaveRead(SpiVerbSession& s, uint32_t start, uint32_t count, uint8_t* buffer);

@@ -1,0 +1,201 @@
+#include "spiflash/spi_verbs.h"
+
+#include <cstring>
+#include <new>
+
+#include "base/out.h"
+#include "spiflash/sfdp.h"
+#include "spiflash/spi_files.h"
+#include "spiflash/spi_range.h"
+#include "spiflash/spi_verb_session.h"
+
+bool spiChipInRange(uint32_t chip) {
+    if (chip <= 255) return true;
+    out("*** SPI chip index must be in the range 0 to 255.\n");
+    return false;
+}
+
+bool spiRefuseInServiceMode(ConnectionContext* ctx, const char* verb) {
+    if (!ctx->inServiceMode) return false;
+    out("*** The %s command requires the device to not be in Service Mode.\n", verb);
+    out("    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode command.\n");
+    return true;
+}
+
+Result spiDisableWrites(ConnectionContext* ctx, bool verbose, uint32_t chip, const SpiFlashInfo& info) {
+    Result r = spiSetWriteEnable(ctx, verbose, chip, info, false);
+    if (r != kOk) out("*** Failed to disable SPI Flash Write Enable Latch.\n");
+    return r;
+}
+
+Result SpiVerbSession::begin() {
+    if (Result r = spiResetAllChips(ctx, verbose); r != kOk) {
+        out("*** Failed to perform hardware reset of all SPI Flash chips.\n");
+        return r;
+    }
+    if (Result r = spiLengthyOperation(ctx, verbose, true); r != kOk) {
+        out("*** Failed to inform uC that a lengthy SPI Flash operation is commencing.\n");
+        return r;
+    }
+    bracketed = true;
+    if (Result r = discoverSpiFlash(ctx, verbose, chip, &info); r != kOk) {
+        out("*** Failed to discover parameters of SPI Flash chip %u.\n", chip);
+        return r;
+    }
+    if (info.enter4ByteMethod != kEnter4ByteExtendedAddr && info.enter4ByteMethod != kEnter4ByteNotNeeded) {
+        if (Result r = spiEnter4ByteMode(ctx, verbose, chip, info); r != kOk) {
+            out("*** Failed to set SPI Flash chip %u to 4-byte address mode.\n", chip);
+            return r;
+        }
+    }
+    ready = true;
+    return kOk;
+}
+
+void SpiVerbSession::end() {
+    if (bracketed && spiLengthyOperation(ctx, verbose, false) != kOk)
+        out("*** Failed to inform uC that the lengthy SPI Flash operation has ended.\n");
+    bracketed = false;
+}
+
+SpiVerbSession::~SpiVerbSession() {
+    end();
+    releaseSpiFlashInfo(&info);
+}
+
+Result spiCheckBlank(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t start, uint32_t count) {
+    if (!spiChipInRange(chip)) return kBadSpiChipIndex;
+    if (spiRefuseInServiceMode(ctx, "spi-check-blank")) return kRefusedInServiceMode;
+    SpiVerbSession s(ctx, verbose, chip);
+    if (Result r = s.begin(); r != kOk) return r;
+    uint32_t n = 0;
+    if (Result r = spiCompareRange(ctx, verbose, s.info, chip, start, count, nullptr, &n); r != kOk) {
+        out("*** SPI Flash blank-check operation failed.\n");
+        (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
+        return r;
+    }
+    if (n != 0)
+        out("*** Blank-check FAILED: A total of %u(0x%X) bytes(s) were found that do not have blank value (0xFF).\n", n,
+            n);
+    else
+        out("Blank-check OK: The specified region is blank.\n");
+    const Result disabled = spiDisableWrites(ctx, verbose, chip, s.info);
+    return n != 0 ? kVerifyMismatch : disabled;
+}
+
+Result spiErase(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t start, uint32_t count) {
+    if (!spiChipInRange(chip)) return kBadSpiChipIndex;
+    if (spiRefuseInServiceMode(ctx, "spi-erase")) return kRefusedInServiceMode;
+    SpiVerbSession s(ctx, verbose, chip);
+    if (Result r = s.begin(); r != kOk) return r;
+    if (Result r = spiEraseRange(ctx, verbose, s.info, chip, start, count); r != kOk) {
+        out("*** SPI Flash erase operation failed.\n");
+        (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
+        return r;
+    }
+    return spiDisableWrites(ctx, verbose, chip, s.info);
+}
+
+namespace {
+
+/// Reads the file of a -bin verb; *done when there is nothing to do.
+Result readImage(const char* path, std::unique_ptr<uint8_t[]>* bytes, uint64_t* length, bool* done) {
+    *done = false;
+    if (Result r = readBinaryFile(path, bytes, length); r != kOk) return r;
+    if (*length == 0) {
+        out("*** File '%s' appears to have length of 0. Nothing to do.\n", path);
+        *done = true;
+    }
+    return kOk;
+}
+
+}  // namespace
+
+Result spiProgramBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address) {
+    if (!spiChipInRange(chip)) return kBadSpiChipIndex;
+    std::unique_ptr<uint8_t[]> bytes;
+    uint64_t length = 0;
+    bool done = false;
+    if (Result r = readImage(path, &bytes, &length, &done); r != kOk || done) return r;
+    if (spiRefuseInServiceMode(ctx, "spi-program-bin")) return kRefusedInServiceMode;
+    SpiVerbSession s(ctx, verbose, chip);
+    if (Result r = s.begin(); r != kOk) return r;
+    out("Writing %llu(0x%llX) byte(s) from file '%s' at byte address 0x%X ...\n",
+        static_cast<unsigned long long>(length), static_cast<unsigned long long>(length), path, address);
+    // A file of 4 GiB or more cannot fit in the 32-bit address space.
+    Result r = length > 0xFFFFFFFFull ? kBadSpiAddress
+                                      : spiProgramRange(ctx, verbose, s.info, chip, address,
+                                                        static_cast<uint32_t>(length), bytes.get());
+    if (r != kOk) {
+        out("*** SPI Flash program operation failed.\n");
+        (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
+        return r;
+    }
+    return spiDisableWrites(ctx, verbose, chip, s.info);
+}
+
+Result spiVerifyBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address) {
+    if (!spiChipInRange(chip)) return kBadSpiChipIndex;
+    std::unique_ptr<uint8_t[]> bytes;
+    uint64_t length = 0;
+    bool done = false;
+    if (Result r = readImage(path, &bytes, &length, &done); r != kOk || done) return r;
+    if (spiRefuseInServiceMode(ctx, "spi-verify-bin")) return kRefusedInServiceMode;
+    SpiVerbSession s(ctx, verbose, chip);
+    if (Result r = s.begin(); r != kOk) return r;
+    out("Verifying %llu(0x%llX) byte(s) from file '%s' at byte address 0x%X ...\n",
+        static_cast<unsigned long long>(length), static_cast<unsigned long long>(length), path, address);
+    uint32_t n = 0;
+    Result r = length > 0xFFFFFFFFull ? kBadSpiAddress
+                                      : spiCompareRange(ctx, verbose, s.info, chip, address,
+                                                        static_cast<uint32_t>(length), bytes.get(), &n);
+    if (r != kOk) {
+        out("*** SPI Flash verify operation failed.\n");
+        (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
+        return r;
+    }
+    if (n != 0)
+        out("*** Verification FAILED: A total of %u(0x%X) bytes(s) were found that do not match the data in the "
+            "specified file.\n",
+            n, n);
+    else
+        out("Verification OK: The contents of the SPI Flash chip %u matches the data in the specified file.\n", chip);
+    const Result disabled = spiDisableWrites(ctx, verbose, chip, s.info);
+    return n != 0 ? kVerifyMismatch : disabled;
+}
+
+std::unique_ptr<uint8_t[]> spiSaveBuffer(uint32_t count) {
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[count == 0 ? 1 : count]);
+    if (!buffer) {
+        out("*** Failed to allocate buffer of %u(0x%X) bytes for reading data from SPI Flash.\n", count, count);
+        return buffer;
+    }
+    // What a failed discovery or read leaves unread is saved as the erased
+    // value, never as stale memory.
+    std::memset(buffer.get(), 0xFF, count == 0 ? 1 : count);
+    return buffer;
+}
+
+Result spiSaveRead(SpiVerbSession& s, uint32_t start, uint32_t count, uint8_t* buffer) {
+    Result r = s.begin();
+    if (r == kOk) {
+        r = spiReadRange(s.ctx, s.verbose, s.info, s.chip, start, count, buffer);
+        if (r != kOk) out("*** Failed to read data from SPI Flash chip %u.\n", s.chip);
+    }
+    return r;
+}
+
+Result spiSaveToBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t start,
+                    uint32_t count) {
+    if (!spiChipInRange(chip)) return kBadSpiChipIndex;
+    std::unique_ptr<uint8_t[]> buffer = spiSaveBuffer(count);
+    if (!buffer) return kNoMemory;
+    if (spiRefuseInServiceMode(ctx, "spi-save-to-bin")) return kRefusedInServiceMode;
+    SpiVerbSession s(ctx, verbose, chip);
+    Result r = spiSaveRead(s, start, count, buffer.get());
+    if (!s.bracketed) return r;
+    s.end();
+    out("Saving %u(0x%X) bytes of data in '%s' ...\n", count, count, path);
+    if (Result w = writeBinaryFile(path, count, buffer.get()); w != kOk) return w;
+    return r;
+}

@@ -1,0 +1,17 @@
+// The SPI flash verbs: each checks its input, brackets its flash work with
+// the uC's lengthy-operation notices, discovers the chip and runs range
+// operations.
+#pragma once
+
+#include <cstdint>
+
+#include "link/connection.h"
+
+[[nodiscard]] Result spiCheckBlank(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t start, uint32_t count);
+[[nodiscard]] Result spiErase(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t start, uint32_t count);
+[[nodiscard]] Result spiProgramBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path,
+                                   uint32_t address);
+[[nodiscard]] Result spiVerifyBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path,
+                                  uint32_t address);
+[[nodiscard]] Result spiSaveToBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path,
+                                  uint32_t start, uint32_t count);
