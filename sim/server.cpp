@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -9,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -25,9 +27,20 @@ long long nowMs() {
     return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+uint64_t nowNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000000000ull + static_cast<uint64_t>(ts.tv_nsec);
+}
+
 }  // namespace
 
-Server::Server(const SimOptions& options) : options_(options), sim_(options) {}
+Server::Server(const SimOptions& options)
+    : options_(options), sim_(options), lineIn_(options.baud), lineOut_(options.baud) {
+    // A paced line keeps its byte times only if wake-ups are not rounded
+    // up by the default 50 us timer slack.
+    if (options.baud != 0) prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+}
 
 Server::~Server() {
     for (Client& c : clients_) ::close(c.fd);
@@ -144,6 +157,36 @@ void Server::sleepMs(uint32_t ms) {
     }
 }
 
+// Sleeps until shortly before the deadline, then spins: a wake-up comes
+// some tens of microseconds late, a sizeable part of a short exchange at
+// 921600 baud.
+void Server::sleepUntilNs(uint64_t deadline) {
+    constexpr uint64_t kSpinNs = 80000;
+    for (;;) {
+        const uint64_t now = nowNs();
+        if (now >= deadline) return;
+        const uint64_t left = deadline - now;
+        if (left <= kSpinNs) continue;
+        const uint64_t nap = left - kSpinNs;
+        timespec ts{static_cast<time_t>(nap / 1000000000ull), static_cast<long>(nap % 1000000000ull)};
+        pollfd p{stopFd_, POLLIN, 0};
+        if (ppoll(&p, 1, &ts, nullptr) > 0) return;
+    }
+}
+
+// The reply goes out in slices of about a millisecond of line time, each
+// written when its last byte would be through the line.
+void Server::writePtyPaced(const std::vector<uint8_t>& bytes, uint64_t readyNs) {
+    const size_t slice = std::max<size_t>(1, options_.baud / 10000);
+    for (size_t done = 0; done < bytes.size();) {
+        const size_t take = std::min(slice, bytes.size() - done);
+        sleepUntilNs(lineOut_.send(readyNs, take));
+        writePty(std::vector<uint8_t>(bytes.begin() + static_cast<long>(done),
+                                      bytes.begin() + static_cast<long>(done + take)));
+        done += take;
+    }
+}
+
 void Server::writePty(const std::vector<uint8_t>& bytes) {
     size_t done = 0;
     bool flushed = false;
@@ -170,18 +213,43 @@ void Server::writePty(const std::vector<uint8_t>& bytes) {
     }
 }
 
+void Server::answerLine(std::vector<Outgoing>& outs, std::vector<std::vector<uint8_t>>& requests,
+                        uint64_t arrivedNs) {
+    for (size_t i = 0; i < outs.size(); ++i) {
+        logRequest(requests[i]);
+        if (!outs[i].reply) continue;
+        if (outs[i].delayMs != 0) {
+            sleepUntilNs(arrivedNs);
+            sleepMs(outs[i].delayMs);
+        }
+        if (lineOut_.paced())
+            writePtyPaced(outs[i].lineBytes(), std::max(arrivedNs, nowNs()));
+        else
+            writePty(outs[i].lineBytes());
+    }
+}
+
 void Server::onPtyReadable() {
     uint8_t buf[4096];
     for (;;) {
         ssize_t got = ::read(master_, buf, sizeof buf);
         if (got <= 0) return;
         std::vector<std::vector<uint8_t>> requests;
-        std::vector<Outgoing> outs = sim_.feedLine(buf, static_cast<size_t>(got), &requests);
-        for (size_t i = 0; i < outs.size(); ++i) {
-            logRequest(requests[i]);
-            if (!outs[i].reply) continue;
-            if (outs[i].delayMs != 0) sleepMs(outs[i].delayMs);
-            writePty(outs[i].lineBytes());
+        if (!lineIn_.paced()) {
+            std::vector<Outgoing> outs = sim_.feedLine(buf, static_cast<size_t>(got), &requests);
+            answerLine(outs, requests, 0);
+            continue;
+        }
+        // A paced line: the bytes read at once arrive one after another,
+        // and the reply starts once the request's last byte is through (the
+        // board may act earlier; nobody can tell).
+        const uint64_t readAt = nowNs();
+        for (ssize_t i = 0; i < got; ++i) {
+            const uint64_t through = lineIn_.send(readAt, 1);
+            std::vector<Outgoing> outs = sim_.feedLine(buf + i, 1, &requests);
+            if (outs.empty()) continue;
+            answerLine(outs, requests, through);
+            requests.clear();
         }
     }
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/line_pacer.h"
 #include "core/options.h"
 #include "core/simulator.h"
 
@@ -40,7 +41,12 @@ private:
     bool onClientReadable(Client& c);  // false: drop the client
     void logRequest(const std::vector<uint8_t>& request);
     void writePty(const std::vector<uint8_t>& bytes);
+    void writePtyPaced(const std::vector<uint8_t>& bytes, uint64_t readyNs);
+    /// Logs and answers requests from the pty; a paced reply starts when
+    /// the request is through the line (`arrivedNs`).
+    void answerLine(std::vector<Outgoing>& outs, std::vector<std::vector<uint8_t>>& requests, uint64_t arrivedNs);
     void sleepMs(uint32_t ms);
+    void sleepUntilNs(uint64_t deadline);
     bool openSocket(std::string& error);
 
     SimOptions options_;
@@ -53,6 +59,9 @@ private:
     std::string port_;
     std::string socketPath_;
     std::vector<Client> clients_;
+    // --baud: each direction of the pty is a paced line.
+    LinePacer lineIn_;
+    LinePacer lineOut_;
 };
 
 }  // namespace zsim

@@ -1,6 +1,9 @@
 #include "core/options.h"
 
+#include <algorithm>
 #include <cstdlib>
+
+#include "devices/spi_parts.h"
 
 namespace zsim {
 namespace {
@@ -45,6 +48,10 @@ bool parseWhen(const std::string& text, FaultWhen& when) {
     if (text == "all" || text == "*") {
         when.kind = FaultWhen::All;
         return true;
+    }
+    if (text.rfind("spi", 0) == 0) {
+        when.kind = FaultWhen::NthSpi;
+        return parseNumber(text.substr(3), 0xFFFFFFFFu, when.n) && when.n >= 1;
     }
     size_t dot = text.find('.');
     if (dot != std::string::npos) {
@@ -231,6 +238,27 @@ bool parseOptions(const std::vector<std::string>& args, SimOptions& o, std::stri
             FaultSpec f;
             if (!parseFault(kind + "@" + v, f, error)) return false;
             o.faults.push_back(f);
+        } else if (a == "--spi-chip") {
+            if (!value(v)) return false;
+            size_t eq = v.find('=');
+            std::string part = eq == std::string::npos ? "" : v.substr(eq + 1);
+            if (eq == std::string::npos || !parseNumber(v.substr(0, eq), 0xFF, n) ||
+                (part != "none" && part != "absent" && findSpiPart(part) == nullptr)) {
+                error = "bad SPI chip '" + v + "' (INDEX=PART, INDEX 0..255, PART a part name, absent or none)";
+                return false;
+            }
+            o.spiChips.emplace_back(static_cast<uint8_t>(n), part);
+        } else if (a == "--spi-program-us") {
+            if (!number(o.spiProgramUs, 60000000)) return false;
+        } else if (a == "--spi-erase-us") {
+            if (!number(o.spiEraseUs, 600000000)) return false;
+        } else if (a == "--spi-powered-off") {
+            o.spiPoweredOff = true;
+        } else if (a == "--spi-stuck-busy") {
+            if (!number(n, 0xFF)) return false;
+            o.spiStuckBusy.push_back(static_cast<uint8_t>(n));
+        } else if (a == "--baud") {
+            if (!number(o.baud, 100000000)) return false;
         } else if (a == "--state-dir") {
             if (!value(o.stateDir)) return false;
         } else if (a == "--log") {
@@ -262,8 +290,35 @@ bool parseOptions(const std::vector<std::string>& args, SimOptions& o, std::stri
     return true;
 }
 
+namespace {
+
+// The part list of --help: name, then the summary wrapped to 79 columns.
+std::string partLines() {
+    std::string lines;
+    for (const SpiPart& p : spiParts()) {
+        std::string line = "    " + p.name;
+        line.resize(23, ' ');
+        size_t pos = 0;
+        while (pos < p.summary.size()) {
+            size_t take = std::min<size_t>(p.summary.size() - pos, 79 - line.size());
+            if (pos + take < p.summary.size()) {
+                size_t blank = p.summary.rfind(' ', pos + take);
+                if (blank != std::string::npos && blank > pos) take = blank - pos;
+            }
+            lines += line + p.summary.substr(pos, take) + "\n";
+            pos += take;
+            while (pos < p.summary.size() && p.summary[pos] == ' ') ++pos;
+            line = std::string(23, ' ');
+        }
+    }
+    return lines;
+}
+
+}  // namespace
+
 const char* usageText() {
-    return R"(Usage: zorvisim [options] [--run CMD ARGS...]
+    static const std::string text = [] {
+        std::string t = R"(Usage: zorvisim [options] [--run CMD ARGS...]
 
 A simulated board-management microcontroller. zorvisim opens a pseudo-
 terminal, prints its path as the first line of standard output and answers
@@ -307,14 +362,36 @@ Faults (repeatable): --fault KIND@WHEN[=PARAM]
   Shorthands: --no-reply WHEN, --late-reply WHEN=MS, --short-reply WHEN,
   --wrong-code WHEN, --status WHEN=S, --noise WHEN[=N], --oversize WHEN[=N],
   --restart-frame WHEN.
+  WHEN may also be spiN: the Nth SPI request (05 90 and 05 91 counted
+  together from 1), e.g. --fault no-reply@spi7.
+
+SPI flash (requests 05 90 transfer, 05 91 control):
+  --spi-chip INDEX=PART    put PART at chip index INDEX (repeatable); PART is
+                           a part below, absent (the index is valid but no
+                           chip answers: MISO reads 0xFF) or none (the uC
+                           refuses the index). Default: mt25qu01g at index 0,
+                           and on drawings 1400 and up mx66l2g45g at index 1.
+                           With no index left the board has no SPI flash.
+  --spi-program-us US      busy time after each page program (default 0)
+  --spi-erase-us US        busy time after each erase (default 0)
+  --spi-powered-off        SPI requests answer status 2 (board powered off)
+  --spi-stuck-busy INDEX   that chip stays busy from its first program or
+                           erase on (repeatable)
+  Parts:
+%PARTS%
 
 State and logging:
   --state-dir DIR          keep the application flash (DIR/appflash.bin) and
-                           sensor overrides (DIR/overrides.txt) across runs;
-                           saved after each change. The mode is not kept: a
-                           start is a power-on.
+                           sensor overrides (DIR/overrides.txt) and each SPI
+                           flash chip (DIR/spi<INDEX>-<PART>.bin, every byte
+                           stored complemented so an erased chip is a sparse
+                           file) across runs; saved after each change. The
+                           mode is not kept: a start is a power-on.
   --log FILE               append every request received, one line of hex
                            bytes per request (e.g. "03 86")
+  --baud N                 the pseudo-terminal carries N bits per second in
+                           each direction, 10 bits per byte, as a real line
+                           (default 0: as fast as it goes)
 
 PCIe stand-ins (libtobra.so, libquenta.so):
   --pcie-socket PATH       listen there (default /tmp/zorvisim-pcie.sock);
@@ -331,6 +408,10 @@ Running a command:
                            for it), then exit with its exit status
   -h, --help               this text
 )";
+        t.replace(t.find("%PARTS%\n"), 8, partLines());
+        return t;
+    }();
+    return text.c_str();
 }
 
 }  // namespace zsim

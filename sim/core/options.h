@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zsim {
@@ -26,9 +27,10 @@ enum class FaultKind {
 };
 
 /// Which requests a fault hits: the Nth request received (1-based), every
-/// request, or every request with the given group and command bytes.
+/// request, every request with the given group and command bytes, or the
+/// Nth SPI request (0x05 0x90 and 0x05 0x91 counted together, 1-based).
 struct FaultWhen {
-    enum Kind { Nth, All, Command } kind = Nth;
+    enum Kind { Nth, All, Command, NthSpi } kind = Nth;
     uint32_t n = 0;
     uint8_t group = 0;
     uint8_t command = 0;
@@ -70,9 +72,17 @@ struct SimOptions {
     uint32_t cardType = 0x117;
     uint32_t cardSerial = 100001;
 
+    // SPI flash chips behind the uC (devices/spi_master).
+    std::vector<std::pair<uint8_t, std::string>> spiChips;  ///< --spi-chip INDEX=PART, over the model's default
+    uint32_t spiProgramUs = 0;          ///< busy time after a page program
+    uint32_t spiEraseUs = 0;            ///< busy time after an erase
+    bool spiPoweredOff = false;         ///< SPI requests find the board powered off
+    std::vector<uint8_t> spiStuckBusy;  ///< chips that stay busy from their first program or erase on
+
     // Serving.
     std::string stateDir;
     std::string logFile;
+    uint32_t baud = 0;  ///< the pty carries this many bits per second (10 per byte); 0: unpaced
     std::vector<std::string> runCommand;  ///< --run CMD ARGS...
     bool help = false;
 };

@@ -19,12 +19,18 @@ bool Simulator::hits(const FaultSpec& fault, const std::vector<uint8_t>& request
         case FaultWhen::Nth: return fault.when.n == count_;
         case FaultWhen::Command:
             return request.size() >= 2 && request[0] == fault.when.group && request[1] == fault.when.command;
+        case FaultWhen::NthSpi: return isSpiRequest(request) && fault.when.n == spiCount_;
     }
     return false;
 }
 
+bool Simulator::isSpiRequest(const std::vector<uint8_t>& request) {
+    return request.size() >= 2 && request[0] == 0x05 && (request[1] == 0x90 || request[1] == 0x91);
+}
+
 Outgoing Simulator::handle(const std::vector<uint8_t>& request) {
     ++count_;
+    if (isSpiRequest(request)) ++spiCount_;
     Outgoing out;
     // The board acts on every request, faults or not: a reply lost on the
     // way back does not undo what the uC did.

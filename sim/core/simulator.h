@@ -40,11 +40,14 @@ public:
 
 private:
     bool hits(const FaultSpec& fault, const std::vector<uint8_t>& request) const;
+    /// SPI transfer or control request (counted for spiN faults).
+    static bool isSpiRequest(const std::vector<uint8_t>& request);
 
     SimOptions options_;
     Board board_;
     FrameDecoder decoder_;
     uint32_t count_ = 0;
+    uint32_t spiCount_ = 0;
 };
 
 }  // namespace zsim
