@@ -5,12 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <new>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/out.h"
@@ -65,6 +67,31 @@ std::string describe(const std::vector<Section>& sections) {
     for (const Section& s : sections) o << std::hex << "{0x" << s.address << ", " << std::dec << s.bytes.size() << " bytes} ";
     return o.str();
 }
+
+/// Text handed out in blocks of a given size; from the second pass on,
+/// `later` if given (a file rewritten while it is read).
+class BlockText : public HexTextSource {
+public:
+    BlockText(std::string text, size_t block, std::string later = {})
+        : text_(std::move(text)), later_(std::move(later)), block_(block) {}
+    bool rewind() override {
+        if (passes_++ == 1 && !later_.empty()) text_ = later_;
+        offset_ = 0;
+        return true;
+    }
+    bool next(const char*& text, size_t& size) override {
+        size = std::min(block_, text_.size() - offset_);
+        text = text_.data() + offset_;
+        offset_ += size;
+        return true;
+    }
+
+private:
+    std::string text_, later_;
+    size_t block_;
+    size_t offset_ = 0;
+    int passes_ = 0;
+};
 
 struct ReadCase {
     const char* name;
@@ -121,13 +148,19 @@ TEST(IntelHexReader, SectionsAndErrorsOfRecordLines) {
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
-        IntelHexImagePtr image;
-        ASSERT_EQ(parseIntelHexText(c.text, image), HexReadResult::Ok);
-        EXPECT_EQ(sectionsOf(*image), c.sections) << describe(sectionsOf(*image));
-        ASSERT_EQ(image->errorCount, c.errors.size());
-        for (size_t i = 0; i < c.errors.size(); ++i) {
-            EXPECT_EQ(image->errors[i].code, c.errors[i].code) << i;
-            EXPECT_EQ(image->errors[i].line, c.errors[i].line) << i;
+        IntelHexImagePtr whole, bytewise, blockwise;
+        ASSERT_EQ(parseIntelHexText(c.text, whole), HexReadResult::Ok);
+        // Lines cut across the ends of blocks read the same.
+        BlockText bytes(c.text, 1), blocks(c.text, 7);
+        ASSERT_EQ(readIntelHex(bytes, bytewise), HexReadResult::Ok);
+        ASSERT_EQ(readIntelHex(blocks, blockwise), HexReadResult::Ok);
+        for (const IntelHexImage* image : {whole.get(), bytewise.get(), blockwise.get()}) {
+            EXPECT_EQ(sectionsOf(*image), c.sections) << describe(sectionsOf(*image));
+            ASSERT_EQ(image->errorCount, c.errors.size());
+            for (size_t i = 0; i < c.errors.size(); ++i) {
+                EXPECT_EQ(image->errors[i].code, c.errors[i].code) << i;
+                EXPECT_EQ(image->errors[i].line, c.errors[i].line) << i;
+            }
         }
     }
 }
@@ -163,29 +196,8 @@ TEST(IntelHexReader, AddressOrderWalksSectionsByAddressThenFileOrder) {
     EXPECT_EQ(std::vector<uint32_t>(image->addressOrder, image->addressOrder + 4), (std::vector<uint32_t>{1, 3, 2, 0}));
 }
 
-/// Text that changes after the first pass, as a file being rewritten would.
-class ChangingSource : public HexTextSource {
-public:
-    bool rewind() override {
-        text_ = passes_++ == 0 ? lines({":02000000AABB99", kEnd}) : lines({":04000000AABBCCDDEE", kEnd});
-        given_ = false;
-        return true;
-    }
-    bool next(const char*& text, size_t& size) override {
-        text = text_.data();
-        size = given_ ? 0 : text_.size();
-        given_ = true;
-        return true;
-    }
-
-private:
-    std::string text_;
-    int passes_ = 0;
-    bool given_ = false;
-};
-
 TEST(IntelHexReader, TextThatChangesBetweenPassesIsAReadErrorNotAnOverrun) {
-    ChangingSource source;
+    BlockText source(lines({":02000000AABB99", kEnd}), 4096, lines({":04000000AABBCCDDEE", kEnd}));
     IntelHexImagePtr image;
     EXPECT_EQ(readIntelHex(source, image), HexReadResult::ReadFailed);
     EXPECT_EQ(image, nullptr);
