@@ -43,7 +43,7 @@ struct BlockPlan {
     EraseBlock block;
     uint32_t head = 0;      ///< kept bytes before the range inside the block
     uint32_t inBlock = 0;   ///< bytes of the range inside the block
-    RangeStep steps[4];
+    RangeStep steps[5];
     uint32_t stepCount = 0;
 };
 
