@@ -271,7 +271,9 @@ Result verbSpiMcs(const VerbCall& c) {
         out("*** Translation value '%s' not recognized as a signed number.\n", c.words[3]);
         return kBadSpiProgramArgument;
     }
-    return notBuilt(c);
+    if (strcasecmp(c.words[0], "spi-program-mcs") == 0)
+        return spiProgramMcs(c.ctx, c.verbose, chip, c.words[2], translation, c.confirm);
+    return spiVerifyMcs(c.ctx, c.verbose, chip, c.words[2], translation);
 }
 
 Result verbSpiSave(const VerbCall& c) {
@@ -287,7 +289,7 @@ Result verbSpiSave(const VerbCall& c) {
     }
     if (strcasecmp(c.words[0], "spi-save-to-bin") == 0)
         return spiSaveToBin(c.ctx, c.verbose, chip, c.words[2], start, count);
-    return notBuilt(c);
+    return spiSaveToMcs(c.ctx, c.verbose, chip, c.words[2], start, count);
 }
 
 Result verbDisplayBlackBox(const VerbCall& c) {

@@ -15,3 +15,10 @@
                                   uint32_t address);
 [[nodiscard]] Result spiSaveToBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path,
                                   uint32_t start, uint32_t count);
+/// `confirmed`: program a file whose records have errors all the same.
+[[nodiscard]] Result spiProgramMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path,
+                                   int32_t translation, bool confirmed);
+[[nodiscard]] Result spiVerifyMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path,
+                                  int32_t translation);
+[[nodiscard]] Result spiSaveToMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path,
+                                  uint32_t start, uint32_t count);

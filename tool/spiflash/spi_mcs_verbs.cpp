@@ -1,0 +1,144 @@
+// The SPI verbs on Intel Hex files.
+#include "base/out.h"
+#include "formats/intel_hex.h"
+#include "spiflash/spi_range.h"
+#include "spiflash/spi_verb_session.h"
+#include "spiflash/spi_verbs.h"
+
+namespace {
+
+/// Reads and summarises the file; 31 with its message when unreadable.
+Result readHexImage(const char* path, IntelHexImagePtr& image) {
+    const HexReadResult r = readIntelHexFile(path, image);
+    switch (r) {
+        case HexReadResult::Ok:
+            out("Intel Hex file '%s':\n", path);
+            printIntelHexSummary(*image);
+            return kOk;
+        case HexReadResult::NoMemory:
+            out("*** Failed to read file '%s' in Intel Hex format: unable to allocate memory.\n", path);
+            break;
+        case HexReadResult::AccessDenied:
+            out("*** Failed to read file '%s' in Intel Hex format: access denied.\n", path);
+            break;
+        case HexReadResult::NotFound:
+            out("*** Failed to read file '%s' in Intel Hex format: file not found.\n", path);
+            break;
+        case HexReadResult::OpenFailed:
+            out("*** Failed to read file '%s' in Intel Hex format: unexpected error opening file.\n", path);
+            break;
+        case HexReadResult::SeekFailed:
+            out("*** Failed to read file '%s' in Intel Hex format: seek error while reading file.\n", path);
+            break;
+        case HexReadResult::ReadFailed:
+            out("*** Failed to read file '%s' in Intel Hex format: error while reading file.\n", path);
+            break;
+        default:
+            out("*** Failed to read file '%s' in Intel Hex format; error code %u\n", path, static_cast<uint32_t>(r));
+            break;
+    }
+    return kHexInputError;
+}
+
+}  // namespace
+
+Result spiProgramMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, int32_t translation,
+                     bool confirmed) {
+    if (!spiChipInRange(chip)) return kBadSpiChipIndex;
+    IntelHexImagePtr image;
+    if (Result r = readHexImage(path, image); r != kOk) return r;
+    // A record with an error may hold wrong data or none; what is on the
+    // chip afterwards would not be what the file meant.
+    if (image->errorCount != 0 && !confirmed) {
+        out("*** Intel Hex file '%s' has %u record error(s); it is not programmed. Give +confirm to program it "
+            "anyway.\n",
+            path, image->errorCount);
+        return kHexInputError;
+    }
+    if (spiRefuseInServiceMode(ctx, "spi-program-mcs")) return kRefusedInServiceMode;
+    SpiVerbSession s(ctx, verbose, chip);
+    if (Result r = s.begin(); r != kOk) return r;
+    for (uint32_t i = 0; i < image->sectionCount; ++i) {
+        const HexSection& section = image->sections[i];
+        const uint32_t address = section.address + static_cast<uint32_t>(translation);
+        out("Writing section %llu at byte address 0x%X ...\n", static_cast<unsigned long long>(i), address);
+        if (Result r = spiProgramRange(ctx, verbose, s.info, chip, address, section.length, section.data); r != kOk) {
+            out("*** SPI Flash program operation failed.\n");
+            (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
+            return r;
+        }
+    }
+    return spiDisableWrites(ctx, verbose, chip, s.info);
+}
+
+Result spiVerifyMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, int32_t translation) {
+    if (!spiChipInRange(chip)) return kBadSpiChipIndex;
+    IntelHexImagePtr image;
+    if (Result r = readHexImage(path, image); r != kOk) return r;
+    if (spiRefuseInServiceMode(ctx, "spi-verify-mcs")) return kRefusedInServiceMode;
+    SpiVerbSession s(ctx, verbose, chip);
+    if (Result r = s.begin(); r != kOk) return r;
+    unsigned long long total = 0;
+    for (uint32_t i = 0; i < image->sectionCount; ++i) {
+        const HexSection& section = image->sections[i];
+        const uint32_t address = section.address + static_cast<uint32_t>(translation);
+        out("Verifying section %llu at byte address 0x%X ...\n", static_cast<unsigned long long>(i), address);
+        uint32_t n = 0;
+        if (Result r = spiCompareRange(ctx, verbose, s.info, chip, address, section.length, section.data, &n);
+            r != kOk) {
+            out("*** SPI Flash verify operation failed.\n");
+            return r;
+        }
+        if (n != 0)
+            out("+++ %u(0x%X) bytes do not match section %llu of specified file.\n", n, n,
+                static_cast<unsigned long long>(i));
+        total += n;
+    }
+    Result result = kOk;
+    if (total != 0) {
+        out("*** Verification FAILED: A total of %llu(0x%llX) bytes(s) were found that do not match the data in the "
+            "specified file.\n",
+            total, total);
+        result = kVerifyMismatch;
+    } else {
+        out("Verification OK: The contents of the SPI Flash chip %u matches the data in the specified file.\n", chip);
+    }
+    (void)spiDisableWrites(ctx, verbose, chip, s.info);
+    return result;
+}
+
+Result spiSaveToMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t start,
+                    uint32_t count) {
+    if (!spiChipInRange(chip)) return kBadSpiChipIndex;
+    std::unique_ptr<uint8_t[]> buffer = spiSaveBuffer(count);
+    if (!buffer) return kNoMemory;
+    if (spiRefuseInServiceMode(ctx, "spi-save-to-mcs")) return kRefusedInServiceMode;
+    SpiVerbSession s(ctx, verbose, chip);
+    Result r = spiSaveRead(s, start, count, buffer.get());
+    if (!s.bracketed) return r;
+    s.end();
+    out("Saving data in '%s' ...\n", path);
+    HexSection section{start, count, buffer.get()};
+    const uint32_t order = 0;
+    const IntelHexImage image{0, {}, 1, &section, &order, nullptr};
+    const HexWriteResult w = writeIntelHexFile(path, image);
+    switch (w) {
+        case HexWriteResult::Ok: return r;
+        case HexWriteResult::AccessDenied:
+            out("*** Failed to write file '%s' in Intel Hex format: access denied.\n", path);
+            break;
+        case HexWriteResult::PathNotFound:
+            out("*** Failed to write file '%s' in Intel Hex format: path not found.\n", path);
+            break;
+        case HexWriteResult::OpenFailed:
+            out("*** Failed to write file '%s' in Intel Hex format: unexpected error opening file.\n", path);
+            break;
+        case HexWriteResult::WriteFailed:
+            out("*** Failed to write file '%s' in Intel Hex format: error while writing data.\n", path);
+            break;
+        default:
+            out("*** Failed to write file '%s' in Intel Hex format; error code %u\n", path, static_cast<uint32_t>(w));
+            break;
+    }
+    return kHexOutputError;
+}
