@@ -1,0 +1,120 @@
+// The SPI verbs around their range operations: checks before the first
+// exchange, the bracketing notices, the save buffer and the hex file refusal.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <fstream>
+
+#include "base/out.h"
+#include "spi_chip.h"
+#include "spiflash/spi_verbs.h"
+
+namespace {
+
+struct VerbFixture {
+    FakeUc uc;
+    SpiChip chip{0x1000000};
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / "spi_verbs_test";
+    VerbFixture() {
+        BasicTableSpec spec;
+        spec.density = 0x07FFFFFF;  // 16 MiB: 3-byte addresses
+        chip.sfdp = sfdpArea(basicTable(spec));
+        chip.attach(uc);
+        std::filesystem::create_directories(dir);
+    }
+    ~VerbFixture() { std::filesystem::remove_all(dir); }
+    std::string file(const char* name, const std::string& content) {
+        const std::string path = (dir / name).string();
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+    std::vector<uint8_t> controls() const {
+        std::vector<uint8_t> c;
+        for (const Bytes& r : uc.requests())
+            if (r[1] == 0x91) c.push_back(r[2]);
+        return c;
+    }
+};
+
+}  // namespace
+
+TEST(SpiVerbs, ProgramBinBracketsDiscoversAndDisablesWrites) {
+    VerbFixture f;
+    const std::string path = f.file("a.bin", "hello");
+    OutCapture capture;
+    ASSERT_EQ(spiProgramBin(f.uc.context(), false, 0, path.c_str(), 0x2001), kOk);
+    EXPECT_EQ(capture.text(), "Writing 5(0x5) byte(s) from file '" + path +
+                                  "' at byte address 0x2001 ...\n"
+                                  "Reading 0x1 B at 0x2000-0x2000 into merge buffer\n"
+                                  "Reading 0xFFA B at 0x2006-0x2FFF into merge buffer\n"
+                                  "Erasing 0x1000 B block at 0x2000-0x2FFF\n"
+                                  "Writing 0x1000 B block at 0x2000-0x2FFF\n");
+    EXPECT_EQ(std::string(f.chip.memory.begin() + 0x2001, f.chip.memory.begin() + 0x2006), "hello");
+    EXPECT_EQ(f.controls(), (std::vector<uint8_t>{1, 2, 3}));
+    const Bytes& disable = f.uc.requests()[f.uc.requests().size() - 2];
+    EXPECT_EQ(disable, (Bytes{0x05, 0x90, 0, 1, 0, 0x04}));
+}
+
+TEST(SpiVerbs, RefusalsBeforeAnyExchange) {
+    VerbFixture f;
+    const std::string empty = f.file("empty.bin", "");
+    const std::string bad = f.file("bad.mcs", ":020000040000FA\n:0400000001020304F0\n:00000001FF\n");
+    struct Row {
+        const char* name;
+        std::function<Result()> verb;
+        bool serviceMode;
+        Result result;
+        std::string output;
+    } rows[] = {
+        {"chip 256", [&] { return spiErase(f.uc.context(), false, 256, 0, 1); }, false, kBadSpiChipIndex,
+         "*** SPI chip index must be in the range 0 to 255.\n"},
+        {"empty file, even in service mode",
+         [&] { return spiProgramBin(f.uc.context(), false, 0, empty.c_str(), 0); }, true, kOk,
+         "*** File '" + empty + "' appears to have length of 0. Nothing to do.\n"},
+        {"service mode", [&] { return spiCheckBlank(f.uc.context(), false, 0, 0, 1); }, true, kRefusedInServiceMode,
+         "*** The spi-check-blank command requires the device to not be in Service Mode.\n"
+         "    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode command.\n"},
+        // A hex file with a bad record is not programmed unless confirmed.
+        {"hex record errors", [&] { return spiProgramMcs(f.uc.context(), false, 0, bad.c_str(), 0, false); }, false,
+         kHexInputError,
+         "Intel Hex file '" + bad +
+             "':\n"
+             "  Number of sections .. 1\n"
+             "  Section 0         ... Address 0x00000000, length 0x4\n"
+             "  Number of errors .... 1\n"
+             "  Error 0         ..... Line 2, code 1 => Bad checksum for record\n"
+             "*** Intel Hex file '" + bad +
+             "' has 1 record error(s); it is not programmed. Give +confirm to program it anyway.\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        f.uc.context()->inServiceMode = row.serviceMode;
+        OutCapture capture;
+        EXPECT_EQ(row.verb(), row.result);
+        EXPECT_EQ(capture.text(), row.output);
+        EXPECT_TRUE(f.uc.requests().empty());
+    }
+    f.uc.context()->inServiceMode = 0;
+    OutCapture capture;
+    EXPECT_EQ(spiProgramMcs(f.uc.context(), false, 0, bad.c_str(), 0, true), kOk);
+    EXPECT_EQ(f.chip.memory[3], 0x04);
+}
+
+// A save whose discovery fails still writes its file, after the end notice,
+// and what was never read is the erased value.
+TEST(SpiVerbs, SaveAfterFailedDiscoveryWritesErasedBytes) {
+    VerbFixture f;
+    f.chip.sfdp.clear();
+    const std::string path = (f.dir / "out.bin").string();
+    OutCapture capture;
+    EXPECT_EQ(spiSaveToBin(f.uc.context(), false, 0, path.c_str(), 0x100, 64), kSfdpError);
+    EXPECT_EQ(capture.text(),
+              "*** Signature 0xFFFFFFFF in SPI Flash SFDP Header is not expected value 0x50444653.\n"
+              "*** Failed to discover parameters of SPI Flash chip 0.\n"
+              "Saving 64(0x40) bytes of data in '" + path + "' ...\n");
+    EXPECT_EQ(f.controls(), (std::vector<uint8_t>{1, 2, 3}));
+    std::ifstream in(path, std::ios::binary);
+    const std::string saved((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(saved, std::string(64, '\xFF'));
+}
