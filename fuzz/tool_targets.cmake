@@ -1,8 +1,8 @@
 # Fuzzing of the tool's own decoders: board records (VPD, sensor pages),
-# the command line and Intel Hex files. As for the frame decoder, CTest
+# the command line, Intel Hex files and SFDP areas. As for the frame decoder, CTest
 # replays the checked-in corpora with every compiler; the libFuzzer programs
 # need clang.
-foreach(target board_records command_line intel_hex)
+foreach(target board_records command_line intel_hex sfdp)
   add_executable(${target}_replay ${CMAKE_CURRENT_LIST_DIR}/fuzz_${target}.cpp ${CMAKE_CURRENT_LIST_DIR}/replay_main.cpp)
   target_compile_options(${target}_replay PRIVATE ${ZORVI_WARNINGS})
   add_test(NAME ${target}_corpus COMMAND ${target}_replay ${CMAKE_CURRENT_LIST_DIR}/corpus/${target})
@@ -15,9 +15,11 @@ foreach(target board_records command_line intel_hex)
 endforeach()
 target_link_libraries(board_records_replay PRIVATE zorvi_boardinfo)
 target_link_libraries(command_line_replay PRIVATE zorvi_cli)
+target_link_libraries(sfdp_replay PRIVATE zorvi_spiflash)
 target_link_libraries(intel_hex_replay PRIVATE zorvi_formats)
 if(TARGET board_records_fuzz)
   target_link_libraries(board_records_fuzz PRIVATE zorvi_boardinfo)
   target_link_libraries(command_line_fuzz PRIVATE zorvi_cli)
+  target_link_libraries(sfdp_fuzz PRIVATE zorvi_spiflash)
   target_link_libraries(intel_hex_fuzz PRIVATE zorvi_formats)
 endif()
