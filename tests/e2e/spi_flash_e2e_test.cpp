@@ -1,0 +1,191 @@
+// The SPI flash verbs end to end: the real zorviutil against the simulated
+// board's SPI chips, their images kept in the state directory. Algorithms
+// and messages are unit-tested; these runs show the real path: the uC
+// messages on the line, discovery of real and synthetic parts, persistence
+// from one run to the next.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e_harness.h"
+
+namespace {
+
+using e2e::SimBoard;
+using Lines = std::vector<std::string>;
+
+const std::string kReset = "05 91 01 00 00 00 00";
+const std::string kBegin = "05 91 02 00 00 00 00";
+const std::string kEnd = "05 91 03 00 00 00 00";
+
+std::string pattern(size_t n, unsigned seed) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i * 13 + (i >> 8));
+    return s;
+}
+
+/// A chip image as stored by the simulator (every byte complemented).
+std::string chipImage(const SimBoard& board, const std::string& file) {
+    std::string raw;
+    EXPECT_TRUE(e2e::readFile(board.stateDir() + "/" + file, raw));
+    for (char& c : raw) c = static_cast<char>(~c);
+    return raw;
+}
+
+bool anyStartsWith(const Lines& lines, const std::string& prefix) {
+    for (const std::string& l : lines)
+        if (l.rfind(prefix, 0) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+TEST(SpiFlashE2e, ProgramVerifySaveEraseAndBlankCheckKeepEveryOtherByte) {
+    SimBoard board;
+    ASSERT_TRUE(board.ok()) << board.error();
+    const std::string image = pattern(0x1234, 7);
+    const std::string in = board.tempDir() + "/in.bin", saved = board.tempDir() + "/saved.bin";
+    ASSERT_TRUE(e2e::writeFile(in, image));
+
+    auto r = board.run({"-usbcom", "{port}", "spi-program-bin", "0", in, "0x1FFF0"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "Writing 4660(0x1234) byte(s) from file '" + in +
+                         "' at byte address 0x1FFF0 ...\n"
+                         "Reading 0xFF0 B at 0x1F000-0x1FFEF into merge buffer\n"
+                         "Erasing 0x1000 B block at 0x1F000-0x1FFFF\n"
+                         "Writing 0x1000 B block at 0x1F000-0x1FFFF\n"
+                         "Erasing 0x1000 B block at 0x20000-0x20FFF\n"
+                         "Writing 0x1000 B block at 0x20000-0x20FFF\n"
+                         "Reading 0xDDC B at 0x21224-0x21FFF into merge buffer\n"
+                         "Erasing 0x1000 B block at 0x21000-0x21FFF\n"
+                         "Writing 0x1000 B block at 0x21000-0x21FFF\n");
+    Lines requests = board.requests();
+    // Product ID, then the bracket; the mt25qu01g enters 4-byte mode with a
+    // write enable and 0xB7, so the page programs carry 4 address bytes.
+    ASSERT_GE(requests.size(), 6u);
+    EXPECT_EQ(requests[1], kReset);
+    EXPECT_EQ(requests[2], kBegin);
+    EXPECT_EQ(requests.back(), kEnd);
+    EXPECT_EQ(requests[requests.size() - 2], "05 90 00 01 00 04");
+    EXPECT_TRUE(anyStartsWith(requests, "05 90 00 01 00 B7"));
+    EXPECT_TRUE(anyStartsWith(requests, "05 90 00 85 00 02 00 01 F0 00 "));
+
+    std::string chip = chipImage(board, "spi0-mt25qu01g.bin");
+    ASSERT_EQ(chip.size(), 0x8000000u);
+    EXPECT_EQ(chip.substr(0x1FFF0, image.size()), image);
+    EXPECT_EQ(chip.substr(0x1F000, 0xFF0), std::string(0xFF0, '\xFF'));
+
+    r = board.run({"-usbcom", "{port}", "spi-verify-bin", "0", in, "0x1FFF0"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(e2e::splitLines(r.out).back(),
+              "Verification OK: The contents of the SPI Flash chip 0 matches the data in the specified file.");
+
+    r = board.run({"-usbcom", "{port}", "spi-erase", "0", "0x20000", "0x10"});
+    EXPECT_EQ(r.exitCode, 0);
+    r = board.run({"-usbcom", "{port}", "spi-check-blank", "0", "0x20000", "0x10"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "Reading 0x10 B at 0x20000-0x2000F\nBlank-check OK: The specified region is blank.\n");
+
+    r = board.run({"-usbcom", "{port}", "spi-save-to-bin", "0", saved, "0x1FFF0", "0x1234"});
+    EXPECT_EQ(r.exitCode, 0);
+    std::string back;
+    ASSERT_TRUE(e2e::readFile(saved, back));
+    std::string expected = image;
+    expected.replace(0x10, 0x10, std::string(0x10, '\xFF'));
+    EXPECT_EQ(back, expected);
+
+    r = board.run({"-usbcom", "{port}", "spi-verify-bin", "0", in, "0x1FFF0"});
+    EXPECT_EQ(r.exitCode, 8);
+    EXPECT_EQ(e2e::splitLines(r.out).back(),
+              "*** Verification FAILED: A total of 16(0x10) bytes(s) were found that do not match the data in the "
+              "specified file.");
+}
+
+TEST(SpiFlashE2e, IntelHexSaveProgramVerifyAndRecordErrors) {
+    SimBoard board({"--spi-chip", "0=synth-ear"});
+    ASSERT_TRUE(board.ok()) << board.error();
+    const std::string bin = board.tempDir() + "/a.bin", mcs = board.tempDir() + "/a.mcs";
+    ASSERT_TRUE(e2e::writeFile(bin, pattern(0x300, 3)));
+    // Above 16 MiB on a chip with the extended address register only.
+    ASSERT_EQ(board.run({"-usbcom", "{port}", "spi-program-bin", "0", bin, "0x1000000"}).exitCode, 0);
+    auto r = board.run({"-usbcom", "{port}", "spi-save-to-mcs", "0", mcs, "0x1000000", "0x300"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "Reading 0x300 B at 0x1000000-0x10002FF\nSaving data in '" + mcs + "' ...\n");
+    EXPECT_TRUE(anyStartsWith(board.requests(), "05 90 00 02 00 C5 01"));
+
+    r = board.run({"-usbcom", "{port}", "spi-program-mcs", "0", mcs, "0x10000"});
+    EXPECT_EQ(r.exitCode, 0);
+    r = board.run({"-usbcom", "{port}", "spi-verify-mcs", "0", mcs, "0x10000"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(e2e::splitLines(r.out).back(),
+              "Verification OK: The contents of the SPI Flash chip 0 matches the data in the specified file.");
+    EXPECT_EQ(chipImage(board, "spi0-synth-ear.bin").substr(0x1010000, 0x300), pattern(0x300, 3));
+
+    // A damaged record: summary, refusal, no exchange beyond the product ID.
+    std::string text;
+    ASSERT_TRUE(e2e::readFile(mcs, text));
+    text[text.find('\n') + 12] ^= 1;
+    ASSERT_TRUE(e2e::writeFile(mcs, text));
+    board.clearRequests();
+    r = board.run({"-usbcom", "{port}", "spi-program-mcs", "0", mcs});
+    EXPECT_EQ(r.exitCode, 31);
+    EXPECT_EQ(e2e::splitLines(r.out).back(),
+              "*** Intel Hex file '" + mcs + "' has 1 record error(s); it is not programmed. Give +confirm to program "
+              "it anyway.");
+    EXPECT_EQ(board.requests(), (Lines{"03 86"}));
+    EXPECT_EQ(board.run({"-usbcom", "{port}", "+confirm", "spi-program-mcs", "0", mcs, "0x10000"}).exitCode, 0);
+}
+
+// 16 MiB parts take 3-byte addresses whatever DWORD 16 says; a range past
+// the end is refused before anything is erased.
+TEST(SpiFlashE2e, SixteenMiBPartAndRangePastTheEnd) {
+    SimBoard board({"--spi-chip", "0=w25q128"});
+    ASSERT_TRUE(board.ok()) << board.error();
+    const std::string bin = board.tempDir() + "/a.bin";
+    ASSERT_TRUE(e2e::writeFile(bin, pattern(0x100, 9)));
+    auto r = board.run({"-usbcom", "{port}", "spi-program-bin", "0", bin, "0xFFFF00"});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(anyStartsWith(board.requests(), "05 90 00 84 00 02 FF FF 00 "));
+    EXPECT_EQ(chipImage(board, "spi0-w25q128.bin").substr(0xFFFF00), pattern(0x100, 9));
+
+    board.clearRequests();
+    r = board.run({"-usbcom", "{port}", "spi-erase", "0", "0xFFF000", "0x2000"});
+    EXPECT_EQ(r.exitCode, 29);
+    EXPECT_EQ(r.out,
+              "*** Bytes 0xFFF000-0x1000FFF are not all within what the SPI Flash chip can erase (capacity 0x1000000 "
+              "B); nothing was changed.\n*** SPI Flash erase operation failed.\n");
+    for (const std::string& req : board.requests()) EXPECT_NE(req.rfind("05 90 00 01 00 06", 0), 0u) << req;
+    EXPECT_EQ(chipImage(board, "spi0-w25q128.bin").substr(0xFFFF00), pattern(0x100, 9));
+}
+
+TEST(SpiFlashE2e, RawInfoAndSaveFromAnAbsentChip) {
+    SimBoard board({"--spi-chip", "1=absent"});
+    ASSERT_TRUE(board.ok()) << board.error();
+    auto r = board.run({"-usbcom", "{port}", "spi-raw", "0", "3", "0x9F"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "20 BB 21 \n");
+    EXPECT_EQ(board.requests().back(), "05 90 00 01 03 9F");
+
+    r = board.run({"-usbcom", "{port}", "spi-info", "0"});
+    EXPECT_EQ(r.exitCode, 0);
+    const Lines lines = e2e::splitLines(r.out);
+    ASSERT_GT(lines.size(), 20u);
+    EXPECT_EQ(lines[2], "  SFDP Revision Number .......... 1.6 => JESD216B");
+    EXPECT_EQ(lines[5], "SFDP Table Header 0 @ 0x8:");
+    EXPECT_EQ(lines.back(), "  Table pointer ................. 128(0x000080)");
+
+    // Discovery fails on a chip that is not there: the file is still
+    // written, holding the erased value, and the failure is the result.
+    const std::string out = board.tempDir() + "/absent.bin";
+    r = board.run({"-usbcom", "{port}", "spi-save-to-bin", "1", out, "0", "32"});
+    EXPECT_EQ(r.exitCode, 24);
+    EXPECT_EQ(r.out,
+              "*** Signature 0xFFFFFFFF in SPI Flash SFDP Header is not expected value 0x50444653.\n"
+              "*** Failed to discover parameters of SPI Flash chip 1.\n"
+              "Saving 32(0x20) bytes of data in '" + out + "' ...\n");
+    EXPECT_EQ(board.requests().back(), kEnd);
+    std::string saved;
+    ASSERT_TRUE(e2e::readFile(out, saved));
+    EXPECT_EQ(saved, std::string(32, '\xFF'));
+}
