@@ -189,3 +189,44 @@ TEST(SpiFlashE2e, RawInfoAndSaveFromAnAbsentChip) {
     ASSERT_TRUE(e2e::readFile(out, saved));
     EXPECT_EQ(saved, std::string(32, '\xFF'));
 }
+
+// An erase whose exchange fails after the block was erased: the kept bytes
+// are in the recovery file the message names, and its command restores them.
+TEST(SpiFlashE2e, InterruptedEraseLeavesARecoveryFile) {
+    const std::string block = pattern(0x1000, 5);
+    auto steps = [&](SimBoard& board, const std::string& cwd) {
+        const std::string bin = board.tempDir() + "/block.bin";
+        EXPECT_TRUE(e2e::writeFile(bin, block));
+        EXPECT_EQ(board.run({"-usbcom", "{port}", "spi-program-bin", "0", bin, "0x10000"}).exitCode, 0);
+        // From `cwd`, where the recovery file is written.
+        return e2e::runProgram("/bin/sh", {"-c", "cd \"$0\" && exec \"$1\" -usbcom \"$2\" spi-erase 0 0x10010 0x10", cwd,
+                                           e2e::binDir() + "/zorviutil", board.port()},
+                               "", e2e::loaderEnv());
+    };
+    size_t failAt = 0;
+    {
+        SimBoard probe;
+        ASSERT_TRUE(probe.ok()) << probe.error();
+        ASSERT_EQ(steps(probe, probe.tempDir()).exitCode, 0);
+        const Lines log = probe.requests();
+        // The busy poll after the erase of the erase run (the last erase).
+        for (size_t i = 0; i < log.size(); ++i)
+            if (log[i].rfind("05 90 00 05 00 20 ", 0) == 0) failAt = i + 2;
+        ASSERT_NE(failAt, 0u);
+    }
+    SimBoard board({"--fault", "no-reply@" + std::to_string(failAt)});
+    ASSERT_TRUE(board.ok()) << board.error();
+    auto r = steps(board, board.tempDir());
+    EXPECT_EQ(r.exitCode, 102);
+    const std::string name = "spi-chip0-block-0x00010000.bin";
+    EXPECT_NE(r.out.find("+++     zorviutil <link option> spi-program-bin 0 " + name + " 0x10000\n"), std::string::npos)
+        << r.out;
+    std::string expected = block;
+    expected.replace(0x10, 0x10, std::string(0x10, '\xFF'));
+    std::string saved;
+    ASSERT_TRUE(e2e::readFile(board.tempDir() + "/" + name, saved));
+    EXPECT_EQ(saved, expected);
+    EXPECT_EQ(board.run({"-usbcom", "{port}", "spi-program-bin", "0", board.tempDir() + "/" + name, "0x10000"}).exitCode,
+              0);
+    EXPECT_EQ(chipImage(board, "spi0-mt25qu01g.bin").substr(0x10000, 0x1000), expected);
+}
