@@ -1,0 +1,70 @@
+// spi-info: the report's structure and the fields whose rendering is easy
+// to get wrong.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "base/bytes.h"
+#include "base/out.h"
+#include "spi_chip.h"
+#include "spiflash/sfdp.h"
+
+using testing::HasSubstr;
+
+TEST(SfdpReport, ShortTableSectorMapAndUnknownTable) {
+    BasicTableSpec spec;
+    spec.density = 0x80000021;
+    spec.erase[1][0] = 0;
+    std::vector<uint8_t> table = basicTable(spec);
+    table.resize(36);
+    // Detection descriptor: variable address length, latency 15; then a last map.
+    std::vector<uint8_t> area = sfdpArea(table, {0x01CF6500, 0x00000004, 0x00000003, 0x000FFF0F});
+    area[6] = 2;  // a third, unknown header
+    const uint8_t unknown[8] = {0x84, 0, 1, 2, 0x80, 0, 0, 0xFF};
+    std::copy(unknown, unknown + 8, area.begin() + 24);
+    FakeUc uc;
+    SpiChip chip(0x1000);
+    chip.sfdp = area;
+    chip.attach(uc);
+    OutCapture capture;
+    ASSERT_EQ(spiInfo(uc.context(), false, 0), kOk);
+    const std::string text = capture.text();
+    for (const char* line : {
+             "  SFDP Revision Number .......... 1.6 => JESD216B\n  Number of Parameter Headers ... 2\n",
+             "+++ SPI Flash SFDP Table 0 is less than expected 16 DWORDs in length; padding with zeroes.\n"
+             "SFDP Table 0 @ 0x30 is a Standard Parameter Table:\n",
+             "  Density ....................... 0x80000021 => 0x200000000 b / 0x40000000 B\n",
+             "  Sector Type 2 size ............ 0(0x00) => NOT SUPPORTED\n",
+             "0x000 0x01CF6500 => Configuration Detection Descriptor; last=FALSE\n"
+             "                    Mask=0x01 addrLen=variable latency=variable opcode=0x65\n"
+             "0x004 0x00000004 => Address=0x00000004\n"
+             "0x008 0x00000003 => Map Descriptor; last=TRUE  nRgn=1 configID=0\n"
+             "0x00C 0x000FFF0F => RgnSize=0x000100000 Type1=yes Type2=yes Type3=yes Type4=yes\n",
+             "  ID MSB, LSB ................... 255, 132 (0xFF, 0x84) => Unknown Table type\n"
+             "  Revision Number ............... 1.0\n"
+             "  Table length (DWORDs) ......... 2(0x02)\n"
+             "  Table pointer ................. 128(0x000080)\n",
+         }) {
+        EXPECT_THAT(text, HasSubstr(line));
+    }
+    // A 36-byte table stops before the erase times.
+    EXPECT_THAT(text, testing::Not(HasSubstr("Erase times")));
+    EXPECT_TRUE(text.ends_with("Unknown Table type\n  Revision Number ............... 1.0\n"
+                               "  Table length (DWORDs) ......... 2(0x02)\n  Table pointer ................. 128(0x000080)\n"));
+    EXPECT_EQ(uc.requests().back(), (Bytes{0x05, 0x91, 3, 0, 0, 0, 0}));
+}
+
+TEST(SfdpReport, MiscellaneousCapabilitiesWithoutSoftReset) {
+    BasicTableSpec spec;
+    spec.dword16 = 0x00002000;
+    spec.erase[3][0] = 0;
+    FakeUc uc;
+    SpiChip chip(0x1000);
+    chip.sfdp = sfdpArea(basicTable(spec));
+    chip.attach(uc);
+    OutCapture capture;
+    ASSERT_EQ(spiInfo(uc.context(), false, 0), kOk);
+    EXPECT_THAT(capture.text(), HasSubstr("  Miscellanous capabilities ..... 0x00002000\n"
+                                          "    => No software reset function\n"
+                                          "    => Exit from 0-4-4 mode required before reset sequence\n"));
+    EXPECT_THAT(capture.text(), HasSubstr("    => Sector Type 4 erase time (typ.) = N/A\n"));
+}
