@@ -56,6 +56,7 @@ TEST(SfdpReport, ShortTableSectorMapAndUnknownTable) {
 TEST(SfdpReport, MiscellaneousCapabilitiesWithoutSoftReset) {
     BasicTableSpec spec;
     spec.dword16 = 0x00002000;
+    spec.density = 0x80000040;  // 2^64 bits: no 64-bit count, shown as 0
     spec.erase[3][0] = 0;
     FakeUc uc;
     SpiChip chip(0x1000);
@@ -67,4 +68,5 @@ TEST(SfdpReport, MiscellaneousCapabilitiesWithoutSoftReset) {
                                           "    => No software reset function\n"
                                           "    => Exit from 0-4-4 mode required before reset sequence\n"));
     EXPECT_THAT(capture.text(), HasSubstr("    => Sector Type 4 erase time (typ.) = N/A\n"));
+    EXPECT_THAT(capture.text(), HasSubstr("  Density ....................... 0x80000040 => 0x0 b / 0x0 B\n"));
 }
