@@ -64,12 +64,7 @@ TEST(E2eBoardControl, BootModeByNameTakesEffectAtTheNextBoardPowerOn) {
          "Boot mode currently entirely under control of switches.\nActual boot mode pins are 'sd0' (0x3).\n",
          {"05 8C", "05 96"}},
         {"set-boot-mode-nv EMMC", "", 0, "Boot Mode at next power-on will be 'emmc' (0x6).\n", {"05 8C", "05 95 06 02"}},
-        {"set-boot-mode smap", "", 41,
-         "*** 'smap' not recognized as a valid boot mode for product 'CARD-A29'.\n"
-         "    If you know the boot mode value, try using the literal value instead of its symbolic name.\n",
-         {"05 8C"}},
         {"set-brd-power OFF", "", 0, "Set SW board power request to OFF.\n", {"05 97 01"}},
-        {"get-brd-power", "", 0, "SW req. power OFF, HW req. power ON, Actual PSU_OFF_L = 0\n", {"05 98"}},
         {"set-brd-power on", "", 0, "Set SW board power request to ON.\n", {"05 97 00"}},
         {"get-boot-mode", "", 0,
          "Boot mode currently driven is 'emmc' (0x6).\nActual boot mode pins are 'emmc' (0x6).\n", {"05 8C", "05 96"}},
@@ -98,19 +93,6 @@ TEST(E2eBoardControl, ForceMezPowerAsksUnlessConfirmed) {
          "****************************************************************************\n"
          "Use \"display-sensors\" verb after power-cycling board to see actual Mezzanine 1 I/O voltage.\n",
          {"05 99 E4 0C B8 0B 48 0D 01"}},
-        {"+confirm force-mez-power 2000 1700 1900 0", "", 103,
-         "*** ZORVI returned status 0x03 => Requested voltage range is not valid.\n", {"05 8B D0 07 A4 06 6C 07 00"}},
-        {"force-mez-power 70000 1 2 0", "y\n", 113,
-         "*** Requested voltage of 70000 mV is not valid; maximum allowed value is 65535.\n", {}},
-        {"get-mez-power 0", "", 0,
-         "Mezzanine 0 voltage currently forced to requested (min., max.): 1800 (1700, 1900) mV\n", {"05 96 00"}},
-        {"get-mez-power-nv 1", "", 0,
-         "Mezzanine 1 voltage is forced at power up to requested (min., max.): 3300 (3000, 3400) mV\n",
-         {"05 9A 01"}},
-        {"force-mez-power 0 1700 1900 0", "", 0,
-         "uC stopped forcing Mezzanine 0 I/O voltage with immediate effect.\n"
-         "Use \"display-sensors\" verb to see actual Mezzanine 0 I/O voltage.\n",
-         {"05 8B 00 00 00 00 00 00 00"}},
     });
 }
 
@@ -129,7 +111,6 @@ TEST(E2eBoardControl, SmbusAddressTakesEffectAtTheNextStartAndServesInServiceMod
              "The microcontroller's nonvolatile SMBUS chip address has been set to 0x30.\n"
              "The microcontroller will enable its SMBUS interface when it next reboots.\n" + reboot,
              {"05 92 02 30"}},
-            {"set-smbus-addr 128", "", 3, "*** SMBUS chip address be in the range 0 to 127(0x7F).\n", {}},
             {"get-smbus-addr", "", 0,
              "Current SMBUS chip address is 0x48.\nThe microcontroller's SMBUS interface is currently enabled.\n",
              {"05 93 01 00"}},
@@ -160,7 +141,6 @@ TEST(E2eI2c, FilesRoundTripThroughTheEepromAndPartialTransfers) {
          {"05 82 00 50 7E 01 10", "05 82 00 50 7F 01 11", "05 82 00 50 80 01 12", "05 82 00 50 81 01 13"}},
         {"i2c-verify-with-file 0 0x50 0x7E " + in, "", 0, "File '" + in + "' length is 4(0x4) byte(s).\nVerified OK.\n",
          {"05 80 00 50 7E 01", "05 80 00 50 7F 01", "05 80 00 50 80 01", "05 80 00 50 81 01"}},
-        {"i2c-read 0 0x50 0x80 3", "", 0, "12 13 FF \n", {"05 80 00 50 80 03"}},
         {"i2c-write-from-file 0 0x50 0xBE " + edge, "", 103,
          "File '" + edge + "' length is 3(0x3) byte(s).\n"
          "*** ZORVI returned status 0x01 for byte 2 => General failure\n",
@@ -172,11 +152,6 @@ TEST(E2eI2c, FilesRoundTripThroughTheEepromAndPartialTransfers) {
          "+++ Reponse from uC indicates that write phase was truncated.\n"
          "+++ Reponse from uC indicates that no bytes were successfully read.\n",
          {"05 94 00 50 03 02 BF AA BB"}},
-        {"i2c-write-read 0 0x50 2 0x7E", "", 0, "10 11 \n", {"05 94 00 50 01 02 7E"}},
-        {"i2c-write-read 1 0x21 1", "", 103,
-         "+++ Unexpected ZORVI response length 3 bytes; expected 5 bytes.\n"
-         "*** ZORVI returned status 0x02 => I2C slave NACKed, or transaction timed out.\n",
-         {"05 94 01 21 00 01"}},
     });
     std::string saved;
     ASSERT_TRUE(e2e::readFile(out, saved));

@@ -65,16 +65,7 @@ void printSymbolicHint() {
 /// The mode a word names, or -1 after printing why it names none.
 int convertBootMode(const char* text, const BoardFamily& family) {
     uint32_t number = 0;
-    if (parseUnsigned(text, &number) == 1) {
-        // The mode travels as one byte: a larger number would reach the uC
-        // as a different, possibly valid, mode (256 as jtag), so it is
-        // refused here. Numbers up to 255 are left for the uC to judge.
-        if (number > 0xFF) {
-            out("*** Boot mode value %u is not valid; maximum allowed value is %u.\n", number, 0xFFu);
-            return -1;
-        }
-        return static_cast<int>(number);
-    }
+    if (parseUnsigned(text, &number) == 1) return static_cast<int>(number);
     if (strcasecmp(text, "switch") == 0) return kSwitches;
     if (!family.vpdRead) {
         out("*** Failed to get VPD for determining FPGA family; cannot convert boot mode of '%s' to a number.\n", text);
@@ -121,6 +112,15 @@ const char* bootModeName(const BootModeTable& table, int value) {
 }
 
 Result setBootMode(const char* modeText, ConnectionContext* ctx, bool verbose, bool nonVolatile) {
+    // The mode travels as one byte: a larger number would reach the uC as a
+    // different, possibly valid, mode (256 as jtag), so it is refused like
+    // any out-of-range argument, before anything else. Numbers up to 255 are
+    // left for the uC to judge.
+    uint32_t number = 0;
+    if (parseUnsigned(modeText, &number) == 1 && number > 0xFF) {
+        out("*** Boot mode value %u is not valid; maximum allowed value is %u.\n", number, 0xFFu);
+        return kBadBootMode;
+    }
     if (ctx->inServiceMode) {
         out("*** The set-boot-mode%s command requires the device to not be in Service Mode.\n", nonVolatile ? "-nv" : "");
         return refusedInServiceMode();
