@@ -233,10 +233,14 @@ std::optional<std::vector<uint8_t>> Board::respond(const std::vector<uint8_t>& r
     std::vector<uint8_t> reply;
     if (group == 0x05 && (command & 0x80) != 0) {
         for (auto& device : devices_) {
-            if (!device->owns(command)) continue;
-            // The service firmware only maintains flash.
-            if (service_) return statusReply(0x05, command, kStatusWrongMode);
-            return device->handle(rq);
+            if (!device->accepts(rq)) continue;
+            // The service firmware only maintains flash (and a few settings).
+            if (service_ && !device->servesInServiceMode()) return statusReply(0x05, command, kStatusWrongMode);
+            const bool wasPowered = state_.powered;
+            auto answer = device->handle(rq);
+            if (!wasPowered && state_.powered)
+                for (auto& d : devices_) d->poweredOn();
+            return answer;
         }
     }
     if ((command & 0x80) != 0) {
@@ -279,7 +283,11 @@ std::vector<uint8_t> Board::identity(const std::vector<uint8_t>& rq) {
                 reply.push_back(options_.refuseSwitchStatus);
                 return reply;
             }
-            if (!options_.switchNoEffect) service_ = (command == 0x80);
+            if (!options_.switchNoEffect) {
+                // Switching firmware restarts the uC.
+                service_ = (command == 0x80);
+                for (auto& device : devices_) device->ucRestarted();
+            }
             reply.push_back(kStatusOk);
             return reply;
         }

@@ -155,6 +155,9 @@ bool parseOptions(const std::vector<std::string>& args, SimOptions& o, std::stri
             o.identityGiven = true;
         } else if (a == "--service") {
             o.service = true;
+        } else if (a == "--boot-switches") {
+            if (!number(n, 15)) return false;
+            o.bootSwitches = static_cast<uint8_t>(n);
         } else if (a == "--product-ids") {
             if (!value(v)) return false;
             if (v == "standard" || v == "normal")
@@ -329,6 +332,8 @@ Board:
   --model DRAWING          drawing number of the board (default 1353)
   --serial N               board serial number in the VPD (default 100001)
   --service                start in service mode (the service switch)
+  --boot-switches MODE     boot mode 0..15 the board's switches select
+                           (default 1), driven while the uC leaves it to them
   --product-ids SET        standard or normal (721/720, default), alt (1321/1320) or
                            xdma (0x2D100/0x2D000): normal/service product IDs
   --product-id N           report N in both modes (e.g. an unknown firmware)
@@ -381,12 +386,14 @@ SPI flash (requests 05 90 transfer, 05 91 control):
 %PARTS%
 
 State and logging:
-  --state-dir DIR          keep the application flash (DIR/appflash.bin) and
-                           sensor overrides (DIR/overrides.txt) and each SPI
-                           flash chip (DIR/spi<INDEX>-<PART>.bin, every byte
-                           stored complemented so an erased chip is a sparse
-                           file) across runs; saved after each change. The
-                           mode is not kept: a start is a power-on.
+  --state-dir DIR          keep the application flash (DIR/appflash.bin),
+                           sensor overrides (DIR/overrides.txt), the
+                           non-volatile boot mode, mezzanine voltages and
+                           SMBus address, the I2C EEPROM and each SPI flash
+                           chip (DIR/spi<INDEX>-<PART>.bin, every byte stored
+                           complemented so an erased chip is a sparse file)
+                           across runs; saved after each change. The mode is
+                           not kept: a start is a power-on.
   --log FILE               append every request received, one line of hex
                            bytes per request (e.g. "03 86")
   --baud N                 the pseudo-terminal carries N bits per second in

@@ -51,6 +51,7 @@ struct SimOptions {
     std::optional<uint32_t> productIdOverride;  ///< report this ID in both modes (an unknown firmware)
     bool silentUnknown = false;      ///< unknown commands get no reply at all
     bool identityGiven = false;      ///< --model, --serial or a --vpd-* option was given
+    uint8_t bootSwitches = 1;        ///< boot mode the board's switches select
 
     // VPD record options.
     bool vpdBadChecksum = false;

@@ -34,6 +34,13 @@ public:
     /// True when this device answers group-0x05 requests with this command
     /// byte (bit 7 set).
     virtual bool owns(uint8_t command) const = 0;
+    /// True when this device answers this particular request; by default
+    /// every request with a command byte it owns. Two devices that share a
+    /// command byte tell their requests apart here (0x96 is Get Boot Mode
+    /// with 2 bytes, Get mezzanine voltage with 3).
+    virtual bool accepts(const std::vector<uint8_t>& request) const { return owns(request[1]); }
+    /// True when the service firmware answers this device's requests too.
+    virtual bool servesInServiceMode() const { return false; }
     /// The reply to one request this device owns (the board has already
     /// checked that the normal firmware runs); nullopt: no reply at all.
     virtual std::optional<std::vector<uint8_t>> handle(const std::vector<uint8_t>& request) = 0;
@@ -44,6 +51,12 @@ public:
         (void)error;
         return true;
     }
+    /// The board's main power came on: settings kept for the next power-on
+    /// take effect.
+    virtual void poweredOn() {}
+    /// The uC restarted (its firmware changed between normal and service):
+    /// settings kept for its next start take effect.
+    virtual void ucRestarted() {}
 };
 
 /// One device on a simulated I2C bus, modelled at the bus level: a write
@@ -54,6 +67,12 @@ public:
     virtual ~I2cDevice() = default;
     virtual bool write(const uint8_t* data, size_t count) = 0;
     virtual bool read(uint8_t* data, size_t count) = 0;
+    /// A write transaction as the master sees it: how many of the `count`
+    /// bytes the device acknowledged (it stops the transfer at the first
+    /// byte it refuses), or -1 when it did not acknowledge its address.
+    virtual int writeAcked(const uint8_t* data, size_t count) {
+        return write(data, count) ? static_cast<int>(count) : -1;
+    }
     virtual bool loadState(const std::string& dir, std::string& error) {
         (void)dir;
         (void)error;

@@ -26,7 +26,7 @@ std::optional<std::vector<uint8_t>> I2cController::handle(const std::vector<uint
     if (command == 0x80) {  // read: bus, device, register, count
         const uint8_t count = rq.size() >= 6 ? rq[5] : 0;
         const uint8_t reg = rq.size() >= 5 ? rq[4] : 0;
-        if (rq.size() != 6 || !busExists || dev == nullptr || !dev->write(&reg, 1)) {
+        if (rq.size() != 6 || !busExists || dev == nullptr || dev->writeAcked(&reg, 1) != 1) {
             reply.push_back(kI2cGeneralFailure);
             return reply;
         }
@@ -46,12 +46,15 @@ std::optional<std::vector<uint8_t>> I2cController::handle(const std::vector<uint
         }
         std::vector<uint8_t> bytes(rq.begin() + 4, rq.begin() + 5);
         bytes.insert(bytes.end(), rq.begin() + 6, rq.end());
-        reply.push_back(dev->write(bytes.data(), bytes.size()) ? 0 : kI2cGeneralFailure);
+        const bool acked = dev->writeAcked(bytes.data(), bytes.size()) == static_cast<int>(bytes.size());
+        reply.push_back(acked ? 0 : kI2cGeneralFailure);
         return reply;
     }
     // write-read: bus, device, write count, read count, write bytes. Byte 3
     // of the reply counts the bytes that crossed the bus, address bytes
-    // included.
+    // included. A device that refuses its address at the very start fails
+    // the transaction (status 2); a refusal later on stops the transfer
+    // there and the count tells how far it got (status 0).
     if (rq.size() < 6 || !busExists) {
         reply.push_back(kI2cBadBus);
         return reply;
@@ -62,24 +65,29 @@ std::optional<std::vector<uint8_t>> I2cController::handle(const std::vector<uint
         reply.push_back(kI2cBadWriteCount);
         return reply;
     }
-    uint8_t transferred = 0;
-    if (w > 0) {
-        if (dev == nullptr || !dev->write(rq.data() + 6, w)) {
-            reply.push_back(kI2cNack);
-            return reply;
-        }
-        transferred = static_cast<uint8_t>(w + 1);
-    }
+    uint32_t transferred = 0;
     std::vector<uint8_t> data(r);
-    if (r > 0) {
-        if (dev == nullptr || !dev->read(data.data(), r)) {
+    bool stopped = false;
+    if (w > 0) {
+        const int acked = dev != nullptr ? dev->writeAcked(rq.data() + 6, w) : -1;
+        if (acked < 0) {
             reply.push_back(kI2cNack);
             return reply;
         }
-        transferred = static_cast<uint8_t>(transferred + r + 1);
+        transferred = 1u + static_cast<uint32_t>(acked);
+        stopped = acked < w;
+    }
+    if (r > 0 && !stopped) {
+        if (dev != nullptr && dev->read(data.data(), r)) {
+            transferred += r + 1u;
+        } else if (transferred == 0) {
+            reply.push_back(kI2cNack);
+            return reply;
+        }
     }
     reply.push_back(0);
-    reply.push_back(transferred);
+    // The count is one byte: a longer transaction reports 255.
+    reply.push_back(static_cast<uint8_t>(transferred > 0xFF ? 0xFF : transferred));
     reply.insert(reply.end(), data.begin(), data.end());
     return reply;
 }

@@ -1,7 +1,12 @@
 // Which devices a simulated board carries. One line per device model.
 #include "devices/board_device.h"
+#include "devices/board_power.h"
+#include "devices/boot_mode.h"
 #include "devices/i2c_controller.h"
 #include "devices/spi_master.h"
+#include "devices/i2c_targets.h"
+#include "devices/mezzanine_power.h"
+#include "devices/smbus_address.h"
 
 namespace zsim {
 
@@ -12,10 +17,16 @@ std::vector<std::unique_ptr<BoardDevice>> makeBoardDevices(BoardState& state) {
     auto i2c = std::make_unique<I2cController>(state);
     i2c->addBus(0);
     i2c->addBus(1);
+    i2c->attach(0, 0x50, std::make_unique<I2cEeprom>(state, "i2c_eeprom_0_50.bin"));
+    i2c->attach(1, 0x21, std::make_unique<I2cSilentDevice>());
     devices.push_back(std::move(i2c));
 
     // The SPI flash chips behind the uC's SPI master.
     devices.push_back(std::make_unique<SpiMaster>(state));
+    devices.push_back(std::make_unique<BootModeDevice>(state));
+    devices.push_back(std::make_unique<BoardPowerDevice>(state));
+    devices.push_back(std::make_unique<MezzaninePowerDevice>(state));
+    devices.push_back(std::make_unique<SmbusAddressDevice>(state));
 
     return devices;
 }

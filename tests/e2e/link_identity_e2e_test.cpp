@@ -295,17 +295,17 @@ TEST(E2eLink, UnknownCommandIsAnsweredOrIgnored) {
         int exitCode;
     };
     const Case cases[] = {
-        {{}, "Expected/actual response length = 3 / 3\n05 19 FF \n", 0},
+        {{}, "Expected/actual response length = 3 / 3\n05 1F FF \n", 0},
         {{"--silent-unknown"}, kTimeoutUsb, 102},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.simArgs.empty() ? "answering" : c.simArgs[0]);
         SimBoard board(c.simArgs);
         ASSERT_BOARD(board);
-        RunResult r = board.run({"-usbcom", "{port}", "-timeout", "150", "raw", "3", "0x05", "0x99"});
+        RunResult r = board.run({"-usbcom", "{port}", "-timeout", "150", "raw", "3", "0x05", "0x9F"});
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.exitCode, c.exitCode);
-        EXPECT_EQ(board.requests(), (Lines{"03 86", "05 99"}));
+        EXPECT_EQ(board.requests(), (Lines{"03 86", "05 9F"}));
     }
 }
 

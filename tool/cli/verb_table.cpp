@@ -14,6 +14,8 @@
 #include "boardinfo/sensors.h"
 #include "boardinfo/vpd.h"
 #include "cli/option_parser.h"
+#include "control/board_control.h"
+#include "control/i2c_verbs.h"
 #include "control/identity_verbs.h"
 #include "images/app_flash_images.h"
 #include "link/service_mode.h"
@@ -133,7 +135,7 @@ Result verbSetSmbusAddr(const VerbCall& c) {
         out("*** SMBUS chip address value '%s' not recognized as a number.\n", c.words[1]);
         return kTooFewArguments;
     }
-    return notBuilt(c);
+    return setSmbusAddress(address, strcasecmp(c.words[0], "set-smbus-addr-nv") == 0, c.ctx, c.verbose);
 }
 
 Result verbGetClk(const VerbCall& c) {
@@ -168,7 +170,7 @@ Result verbI2cReadToFile(const VerbCall& c) {
     if (!i2cChip(c, 2, &chip)) return kBadI2cChip;
     if (!i2cAddress(c, 3, &address)) return kBadI2cAddress;
     if (!i2cCount(c, 4, &count)) return kBadI2cCount;
-    return notBuilt(c);
+    return i2cReadToFile(c.words[5], address, c.ctx, c.verbose, bus, chip, count);
 }
 
 Result verbI2cWriteFromFile(const VerbCall& c) {
@@ -176,13 +178,13 @@ Result verbI2cWriteFromFile(const VerbCall& c) {
     if (!i2cBus(c, 1, &bus)) return kBadI2cBus;
     if (!i2cChip(c, 2, &chip)) return kBadI2cChip;
     if (!i2cAddress(c, 3, &address)) return kBadI2cAddress;
-    return notBuilt(c);
+    return i2cWriteFromFile(address, c.words[4], c.ctx, c.verbose, bus, chip);
 }
 
 Result verbI2cVerifyWithFile(const VerbCall& c) {
     uint32_t bus, chip, address;
     if (!i2cBus(c, 1, &bus) || !i2cChip(c, 2, &chip) || !i2cAddress(c, 3, &address)) return kBadIndexOrCount;
-    return notBuilt(c);
+    return i2cVerifyWithFile(c.words[4], c.ctx, c.verbose, bus, chip, address);
 }
 
 Result verbI2cRead(const VerbCall& c) {
@@ -191,7 +193,7 @@ Result verbI2cRead(const VerbCall& c) {
     if (!i2cChip(c, 2, &chip)) return kBadI2cChip;
     if (!i2cAddress(c, 3, &address)) return kBadI2cAddress;
     if (!i2cCount(c, 4, &count)) return kBadIndexOrCount;
-    return notBuilt(c);
+    return i2cRead(count, c.ctx, c.verbose, bus, chip, address);
 }
 
 Result verbI2cWrite(const VerbCall& c) {
@@ -201,7 +203,7 @@ Result verbI2cWrite(const VerbCall& c) {
     if (!i2cAddress(c, 3, &address)) return kBadI2cAddress;
     ByteList bytes;
     if (Result r = byteList(c, 4, kBadI2cDataByte, AllocMessage::Byte, bytes); r != kOk) return r;
-    return notBuilt(c);
+    return i2cWrite(c.ctx, c.verbose, bus, chip, address, bytes.bytes.get(), bytes.count);
 }
 
 Result verbI2cWriteRead(const VerbCall& c) {
@@ -214,7 +216,7 @@ Result verbI2cWriteRead(const VerbCall& c) {
     }
     ByteList bytes;
     if (Result r = byteList(c, 4, kBadI2cDataByte, AllocMessage::WriteByte, bytes); r != kOk) return r;
-    return notBuilt(c);
+    return i2cWriteRead(c.ctx, c.verbose, bus, chip, bytes.count, count, bytes.bytes.get());
 }
 
 Result verbSpiRaw(const VerbCall& c) {
@@ -336,7 +338,7 @@ Result verbSetBrdPower(const VerbCall& c) {
         out("*** '%s' is not a recognized board power state; 'on' or 'off'\n", c.words[1]);
         return kTooFewArguments;
     }
-    return notBuilt(c);
+    return setBoardPower(c.ctx, strcasecmp(c.words[1], "on") == 0, c.verbose);
 }
 
 Result verbForceMezPower(const VerbCall& c) {
@@ -354,13 +356,14 @@ Result verbForceMezPower(const VerbCall& c) {
         return kBadSpiChipIndex;
     }
     if (!mezzanineIndex(c, 4, &index)) return kBadIndexOrCount;
-    return notBuilt(c);
+    return forceMezzaninePower(requested, c.ctx, strcasecmp(c.words[0], "force-mez-power-nv") == 0, c.verbose,
+                               c.confirm, index, minimum, maximum);
 }
 
 Result verbGetMezPower(const VerbCall& c) {
     uint32_t index;
     if (!mezzanineIndex(c, 1, &index)) return kBadIndexOrCount;
-    return notBuilt(c);
+    return getMezzaninePower(c.ctx, strcasecmp(c.words[0], "get-mez-power-nv") == 0, index, c.verbose);
 }
 
 Result verbRaw(const VerbCall& c) {
@@ -392,8 +395,8 @@ const VerbRow kVerbs[] = {
     {"comm-test", 1, nullptr, [](const VerbCall& c) { return runCommTest(c.ctx, c.verbose); }},
     {"enter-service-mode", 1, nullptr, [](const VerbCall& c) { return enterServiceMode(c.ctx, c.verbose); }},
     {"exit-service-mode", 1, nullptr, [](const VerbCall& c) { return exitServiceMode(c.ctx, c.verbose); }},
-    {"get-smbus-addr", 1, nullptr, notBuilt},
-    {"get-smbus-addr-nv", 1, nullptr, notBuilt},
+    {"get-smbus-addr", 1, nullptr, [](const VerbCall& c) { return getSmbusAddress(false, c.ctx, c.verbose); }},
+    {"get-smbus-addr-nv", 1, nullptr, [](const VerbCall& c) { return getSmbusAddress(true, c.ctx, c.verbose); }},
     {"set-smbus-addr", 2, TOO_FEW_TYPED("*** '%s' command must be followed by a 7-bit SMBUS chip address.\n"),
      verbSetSmbusAddr},
     {"set-smbus-addr-nv", 2, TOO_FEW_TYPED("*** '%s' command must be followed by a 7-bit SMBUS chip address.\n"),
@@ -518,7 +521,7 @@ const VerbRow kVerbs[] = {
      verbOverrideSensor},
     {"release-sensor", 2, TOO_FEW("*** 'release-sensor' must be followed by the sensor index.\n"), verbReleaseSensor},
     {"set-brd-power", 2, TOO_FEW("*** 'set-brd-power' command must be followed by 'on' or 'off'\n"), verbSetBrdPower},
-    {"get-brd-power", 1, nullptr, notBuilt},
+    {"get-brd-power", 1, nullptr, [](const VerbCall& c) { return getBoardPower(c.ctx, c.verbose); }},
     {"force-mez-power", 5,
      TOO_FEW_TYPED("*** '%s' command must be followed by (1) requested voltage (mV), (2) minumum allowed voltage "
                    "(mV), (3) maximum allowed voltage (mV) and (4) Mezzanine index\n"),
@@ -533,13 +536,13 @@ const VerbRow kVerbs[] = {
     {"set-boot-mode", 2,
      TOO_FEW("*** 'set-boot-mode' command must be followed by either a decimal or hexadecimal number between 0 and "
              "15 inclusive, or the word 'switch'.\n"),
-     notBuilt},
-    {"get-boot-mode", 1, nullptr, notBuilt},
+     [](const VerbCall& c) { return setBootMode(c.words[1], c.ctx, c.verbose, false); }},
+    {"get-boot-mode", 1, nullptr, [](const VerbCall& c) { return getBootMode(c.verbose, c.ctx, false); }},
     {"set-boot-mode-nv", 2,
      TOO_FEW("*** 'set-boot-mode-nv' command must be followed by either a decimal or hexadecimal number between 0 "
              "and 15 inclusive, or the word 'switch'.\n"),
-     notBuilt},
-    {"get-boot-mode-nv", 1, nullptr, notBuilt},
+     [](const VerbCall& c) { return setBootMode(c.words[1], c.ctx, c.verbose, true); }},
+    {"get-boot-mode-nv", 1, nullptr, [](const VerbCall& c) { return getBootMode(c.verbose, c.ctx, true); }},
     {"test-clobber", 1, nullptr, [](const VerbCall& c) { return testClobber(c.ctx, c.verbose); }},
     {"test-timeout", 1, nullptr, [](const VerbCall& c) { return testTimeout(c.ctx, c.verbose); }},
     {"raw", 4,

@@ -27,6 +27,10 @@ bool getEnv(const char* name, std::string& value);
 /// Reads one line from standard input (without its line end); false at end
 /// of input.
 bool readStdinLine(std::string& line);
+/// Replaceable standard input for tests: when set, readStdinLine asks it.
+using StdinHook = bool (*)(std::string& line);
+/// Installs a hook (or restores standard input with nullptr); returns the old one.
+StdinHook setStdinHook(StdinHook hook);
 
 /// Replaceable clock for tests: when set, tickMs and sleepMs use these.
 struct ClockHooks {

@@ -12,6 +12,7 @@
 namespace platform {
 namespace {
 ClockHooks gHooks;
+StdinHook gStdinHook = nullptr;
 }
 
 void* loadLibrary(const char* fileName) {
@@ -64,6 +65,7 @@ bool getEnv(const char* name, std::string& value) {
 
 bool readStdinLine(std::string& line) {
     line.clear();
+    if (gStdinHook != nullptr) return gStdinHook(line);
     int c;
     bool any = false;
     while ((c = std::fgetc(stdin)) != EOF) {
@@ -73,6 +75,12 @@ bool readStdinLine(std::string& line) {
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return any;
+}
+
+StdinHook setStdinHook(StdinHook hook) {
+    StdinHook old = gStdinHook;
+    gStdinHook = hook;
+    return old;
 }
 
 ClockHooks setClockHooks(ClockHooks hooks) {

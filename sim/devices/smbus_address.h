@@ -1,0 +1,35 @@
+// The uC's own SMBus chip address: the one in use (volatile) and the one it
+// takes when it next starts (kept in the state directory). Address 0 turns
+// its SMBus interface off. Both firmwares answer these requests; a restart
+// of the uC (a start of the simulator, a switch into or out of service mode)
+// applies the kept address.
+#pragma once
+
+#include "devices/board_device.h"
+
+namespace zsim {
+
+/// The address the board configuration ships with.
+constexpr uint8_t kDefaultSmbusAddress = 0x48;
+
+class SmbusAddressDevice : public BoardDevice {
+public:
+    explicit SmbusAddressDevice(BoardState& state) : state_(state) {}
+
+    bool owns(uint8_t command) const override { return command == 0x92 || command == 0x93; }
+    bool servesInServiceMode() const override { return true; }
+    std::optional<std::vector<uint8_t>> handle(const std::vector<uint8_t>& request) override;
+    bool loadState(const std::string& dir, std::string& error) override;
+    void ucRestarted() override { current_ = next_; }
+
+    uint8_t current() const { return current_; }
+    uint8_t next() const { return next_; }
+
+private:
+    BoardState& state_;
+    std::string dir_;
+    uint8_t current_ = kDefaultSmbusAddress;
+    uint8_t next_ = kDefaultSmbusAddress;
+};
+
+}  // namespace zsim

@@ -1,0 +1,190 @@
+// Board power and the forced mezzanine I/O voltage.
+#include <cctype>
+#include <string>
+
+#include "base/bytes.h"
+#include "base/out.h"
+#include "control/board_control.h"
+#include "control/service_refusal.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr uint32_t kMaxMillivolts = 65535;
+constexpr uint32_t kMaxMezzanineIndex = 255;
+
+void printStatus(uint8_t status, const char* text) { out("*** ZORVI returned status 0x%02X => %s\n", status, text); }
+
+const char* mezzanineStatusText(uint8_t status, bool forcing) {
+    switch (status) {
+        case 1: return "Mezzanine index not valid for device.";
+        case 2: return "Force mezzanine voltage feature not supported by device.";
+        case 3:
+            if (forcing) return "Requested voltage range is not valid.";
+            [[fallthrough]];
+        default: return "** UNEXPECTED ERROR CODE **";
+    }
+}
+
+bool mezzanineIndexInRange(uint32_t index) {
+    if (index <= kMaxMezzanineIndex) return true;
+    out("*** Mezzanine index of %u is not valid; maximum allowed value is %u.\n", index, kMaxMezzanineIndex);
+    return false;
+}
+
+Result forceMezRefusedInServiceMode() {
+    out("*** The force-mez-power command requires the device to not be in Service Mode.\n");
+    return refusedInServiceMode();
+}
+
+/// Asks before a voltage is forced; true only for a "Y" or "y" answer.
+bool confirmForcing() {
+    out("WARNING: Forcing Mezzanine I/O voltage may damage hardware if performed incorrectly.\n");
+    out("To proceed AT OWN RISK, enter \"Y\" at the prompt: ");
+    flushOut();
+    std::string line;
+    if (!platform::readStdinLine(line)) return false;
+    const char answer = confirmationAnswer(line.c_str());
+    return answer == 'Y' || answer == 'y';
+}
+
+}  // namespace
+
+char confirmationAnswer(const char* line) {
+    while (*line != '\0' && std::isspace(static_cast<unsigned char>(*line))) ++line;
+    return *line;
+}
+
+Result setBoardPower(ConnectionContext* ctx, bool on, bool verbose) {
+    if (ctx->inServiceMode) {
+        out("*** The set-brd-power command requires the device to not be in Service Mode.\n");
+        return refusedInServiceMode();
+    }
+    const uint8_t request[3] = {0x05, 0x97, on ? uint8_t{0} : uint8_t{1}};
+    const uint8_t code[2] = {0x05, 0x17};
+    uint8_t reply[3] = {};
+    uint32_t actual = 0;
+    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    if (r != kOk) return r;
+    if (reply[2] != 0) {
+        printStatus(reply[2],
+                    reply[2] == 1 ? "SetBrdPower message not supported by device." : "** UNEXPECTED ERROR CODE **");
+        return kUnexpectedStatus;
+    }
+    out("Set SW board power request to %s.\n", on ? "ON" : "OFF");
+    return kOk;
+}
+
+Result getBoardPower(ConnectionContext* ctx, bool verbose) {
+    if (ctx->inServiceMode) {
+        out("*** The get-brd-power command requires the device to not be in Service Mode.\n");
+        return refusedInServiceMode();
+    }
+    const uint8_t request[2] = {0x05, 0x98};
+    const uint8_t code[2] = {0x05, 0x18};
+    uint8_t reply[6] = {};
+    uint32_t actual = 0;
+    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    if (r != kOk) return r;
+    if (reply[2] != 0) {
+        printStatus(reply[2],
+                    reply[2] == 1 ? "GetBrdPower message not supported by device." : "** UNEXPECTED ERROR CODE **");
+        return kUnexpectedStatus;
+    }
+    // Byte 5 tells whether the supply-off signal is asserted; the line shows
+    // the active-low signal's level.
+    out("SW req. power %s, HW req. power %s, Actual PSU_OFF_L = %u\n", reply[3] != 0 ? "OFF" : "ON",
+        reply[4] != 0 ? "OFF" : "ON", reply[5] == 0 ? 1u : 0u);
+    return kOk;
+}
+
+Result forceMezzaninePower(uint32_t requestedMv, ConnectionContext* ctx, bool nonVolatile, bool verbose,
+                           bool confirmed, uint32_t mezzanineIndex, uint32_t minimumMv, uint32_t maximumMv) {
+    if (requestedMv > kMaxMillivolts) {
+        out("*** Requested voltage of %u mV is not valid; maximum allowed value is %u.\n", requestedMv, kMaxMillivolts);
+        return kBadMezzanineVoltage;
+    }
+    if (minimumMv > kMaxMillivolts) {
+        out("*** Requested minimum voltage of %u mV is not valid; maximum allowed value is %u.\n", minimumMv,
+            kMaxMillivolts);
+        return kBadMezzanineVoltage;
+    }
+    if (maximumMv > kMaxMillivolts) {
+        out("*** Requested maximum voltage of %u mV is not valid; maximum allowed value is %u.\n", maximumMv,
+            kMaxMillivolts);
+        return kBadMezzanineVoltage;
+    }
+    if (!mezzanineIndexInRange(mezzanineIndex)) return kBadMezzanineIndex;
+    // 0 and 0xFFFF both mean "not forced".
+    const bool releasing = requestedMv == 0 || requestedMv == kMaxMillivolts;
+    if (releasing) minimumMv = maximumMv = 0;
+    if (ctx->inServiceMode) return forceMezRefusedInServiceMode();
+    if (!releasing && !confirmed && !confirmForcing()) return kNotConfirmed;
+
+    uint8_t request[9] = {0x05, static_cast<uint8_t>(nonVolatile ? 0x99 : 0x8B)};
+    putLe16(request + 2, static_cast<uint16_t>(requestedMv));
+    putLe16(request + 4, static_cast<uint16_t>(minimumMv));
+    putLe16(request + 6, static_cast<uint16_t>(maximumMv));
+    request[8] = static_cast<uint8_t>(mezzanineIndex);
+    const uint8_t code[2] = {0x05, static_cast<uint8_t>(nonVolatile ? 0x19 : 0x0B)};
+    uint8_t reply[3] = {};
+    uint32_t actual = 0;
+    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    if (r != kOk) return r;
+    if (reply[2] != 0) {
+        printStatus(reply[2], mezzanineStatusText(reply[2], true));
+        return kUnexpectedStatus;
+    }
+    if (releasing && nonVolatile) {
+        out("uC will stop forcing Mezzanine %u I/O voltage at next board power-on.\n", mezzanineIndex);
+        out("Use \"display-sensors\" verb after power-cycling board to see actual Mezzanine %u I/O voltage.\n",
+            mezzanineIndex);
+    } else if (releasing) {
+        out("uC stopped forcing Mezzanine %u I/O voltage with immediate effect.\n", mezzanineIndex);
+        out("Use \"display-sensors\" verb to see actual Mezzanine %u I/O voltage.\n", mezzanineIndex);
+    } else if (nonVolatile) {
+        out("uC will force Mezzanine %u I/O voltage at board power-on.\n", mezzanineIndex);
+        out("****************************************************************************\n");
+        out("WARNING: Forced Mezzanine I/O voltage will persist across power cycles.\n");
+        out("         If you change the Mezzanine card fitted, remember to check that the\n");
+        out("         forced I/O voltage is suitable for the new Mezzanine card.\n");
+        out("****************************************************************************\n");
+        out("Use \"display-sensors\" verb after power-cycling board to see actual Mezzanine %u I/O voltage.\n",
+            mezzanineIndex);
+    } else {
+        out("uC now forcing Mezzanine %u I/O voltage with immediate effect.\n", mezzanineIndex);
+        out("Use \"display-sensors\" verb to see actual Mezzanine %u I/O voltage.\n", mezzanineIndex);
+    }
+    return kOk;
+}
+
+Result getMezzaninePower(ConnectionContext* ctx, bool nonVolatile, uint32_t mezzanineIndex, bool verbose) {
+    if (!mezzanineIndexInRange(mezzanineIndex)) return kBadMezzanineIndex;
+    if (ctx->inServiceMode) return forceMezRefusedInServiceMode();
+    const uint8_t request[3] = {0x05, static_cast<uint8_t>(nonVolatile ? 0x9A : 0x96),
+                                static_cast<uint8_t>(mezzanineIndex)};
+    const uint8_t code[2] = {0x05, static_cast<uint8_t>(nonVolatile ? 0x1A : 0x16)};
+    uint8_t reply[9] = {};
+    uint32_t actual = 0;
+    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    if (r != kOk) return r;
+    if (reply[2] != 0) {
+        printStatus(reply[2], mezzanineStatusText(reply[2], false));
+        return kUnexpectedStatus;
+    }
+    const unsigned requested = getLe16(reply + 3), minimum = getLe16(reply + 5), maximum = getLe16(reply + 7);
+    const bool forced = requested != 0 && requested != kMaxMillivolts;
+    if (nonVolatile && forced)
+        out("Mezzanine %u voltage is forced at power up to requested (min., max.): %u (%u, %u) mV\n", mezzanineIndex,
+            requested, minimum, maximum);
+    else if (nonVolatile)
+        out("Mezzanine %u voltage is NOT forced at power up; requested (min., max.) = %u (%u, %u) mV\n",
+            mezzanineIndex, requested, minimum, maximum);
+    else if (forced)
+        out("Mezzanine %u voltage currently forced to requested (min., max.): %u (%u, %u) mV\n", mezzanineIndex,
+            requested, minimum, maximum);
+    else
+        out("Mezzanine %u voltage currently NOT forced; requested (min., max.) = %u (%u, %u) mV\n", mezzanineIndex,
+            requested, minimum, maximum);
+    return kOk;
+}

@@ -1,0 +1,86 @@
+// The uC's own SMBus chip address, now and from its next reboot. Address 0
+// switches its SMBus interface off.
+#include "base/out.h"
+#include "control/board_control.h"
+
+namespace {
+
+constexpr uint32_t kMaxSmbusAddress = 0x7F;
+
+uint8_t flagByte(bool nonVolatile) { return nonVolatile ? 2 : 1; }
+
+void printRebootHint() {
+    out("The microcontroller can be made to reboot by either (a) removing and then\n");
+    out("restoring all power including standby power, or (b) entering and exiting Service\n");
+    out("Mode.\n");
+}
+
+}  // namespace
+
+Result getSmbusAddress(bool nonVolatile, ConnectionContext* ctx, bool verbose) {
+    const uint8_t request[4] = {0x05, 0x93, flagByte(nonVolatile), 0x00};
+    const uint8_t code[2] = {0x05, 0x13};
+    uint8_t reply[4] = {};
+    uint32_t actual = 0;
+    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    if (r != kOk) return r;
+    if (reply[2] != 0) {
+        out("*** ZORVI returned error status 0x%02X => %s\n", reply[2], "** UNEXPECTED ERROR CODE **");
+        return kUnexpectedStatus;
+    }
+    const uint8_t address = reply[3];
+    if (nonVolatile) {
+        if (address != 0) {
+            out("Nonvolatile SMBUS chip address is 0x%02X.\n", address);
+            out("The microcontroller will enable its SMBUS interface when it next reboots.\n");
+        } else {
+            out("Nonvolatile SMBUS chip address is 0.\n");
+            out("The microcontroller will disable its SMBUS interface when it next reboots.\n");
+        }
+    } else if (address != 0) {
+        out("Current SMBUS chip address is 0x%02X.\n", address);
+        out("The microcontroller's SMBUS interface is currently enabled.\n");
+    } else {
+        out("Current SMBUS chip address is 0.\n");
+        out("The microcontroller's SMBUS interface is currently disabled.\n");
+    }
+    return kOk;
+}
+
+Result setSmbusAddress(uint32_t address, bool nonVolatile, ConnectionContext* ctx, bool verbose) {
+    if (address > kMaxSmbusAddress) {
+        out("*** SMBUS chip address be in the range 0 to 127(0x7F).\n");
+        return kBadIndexOrCount;
+    }
+    const uint8_t request[4] = {0x05, 0x92, flagByte(nonVolatile), static_cast<uint8_t>(address)};
+    const uint8_t code[2] = {0x05, 0x12};
+    uint8_t reply[3] = {};
+    uint32_t actual = 0;
+    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    if (r != kOk) return r;
+    if (reply[2] != 0) {
+        out("*** ZORVI returned error status 0x%02X => %s\n", reply[2],
+            reply[2] == 1 ? "Invalid SMBUS chip address" : "** UNEXPECTED ERROR CODE **");
+        return kUnexpectedStatus;
+    }
+    if (nonVolatile) {
+        if (address != 0) {
+            out("The microcontroller's nonvolatile SMBUS chip address has been set to 0x%02X.\n", address);
+            out("The microcontroller will enable its SMBUS interface when it next reboots.\n");
+        } else {
+            out("The microcontroller's nonvolatile SMBUS chip address has been set to 0.\n");
+            out("The microcontroller will disable its SMBUS interface when it next reboots.\n");
+        }
+    } else {
+        if (address != 0) {
+            out("The microcontroller's volatile SMBUS chip address has been set to 0x%02X.\n", address);
+            out("This has enabled the microcontroller's SMBUS interface.\n");
+        } else {
+            out("The microcontroller's volatile SMBUS chip address has been set to 0.\n");
+            out("This has disabled the microcontroller's SMBUS interface.\n");
+        }
+        out("This condition will persist until the microcontroller next reboots.\n");
+    }
+    printRebootHint();
+    return kOk;
+}
