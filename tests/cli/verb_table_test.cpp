@@ -155,9 +155,9 @@ TEST(VerbTable, RawSendsTheConvertedBytesAndIgnoresExtraWordsElsewhere) {
 }
 
 TEST(VerbTable, UnbuiltVerbsSayTheyCannotRunYet) {
-    Dispatch d = dispatch({"getclk", "0"});
+    Dispatch d = dispatch({"get-smbus-addr"});
     EXPECT_EQ(d.code, 1u);
-    EXPECT_EQ(d.text, "*** The 'getclk' command is not built into this version of zorviutil yet.\n");
+    EXPECT_EQ(d.text, "*** The 'get-smbus-addr' command is not built into this version of zorviutil yet.\n");
     EXPECT_EQ(d.requests, 0u);
 }
 
