@@ -2,6 +2,7 @@
 // the readers over a path, and the detection of a file's format.
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <new>
 
@@ -28,6 +29,10 @@ void printMapDiagnostic(const char* text, uint32_t severity) {
 // detection) run over the same bytes, so a file that changes while it is
 // read cannot give a map sized by one version and filled from another.
 uint32_t loadRegisterMapText(const char* path, MapPrinter printer, MapText& text) {
+    // A folder opens for reading here but not on Windows, where the open is
+    // refused as access denied; report it the same way on both.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return kMapAccessDenied;
     errno = 0;
     FilePtr file(std::fopen(path, "rb"));
     if (!file) {

@@ -10,7 +10,7 @@ namespace {
 
 constexpr size_t kKeptLineChars = 32;   ///< longer lines are cut
 constexpr size_t kKeptFieldChars = 15;  ///< SI5338 fields are cut
-constexpr size_t kKeptDigits = 8;       ///< LMK61E2 numbers keep their first digits
+constexpr size_t kKeptDigits = 8;       ///< longest LMK61E2 number
 constexpr uint32_t kMessageBudget = 10; ///< per kind of line problem
 
 const uint8_t kSi5338WriteMasks[kSi5338LastRegister + 1] = {
@@ -61,6 +61,7 @@ public:
         if (pos_ >= size_) return false;
         ++number_;
         length_ = 0;
+        cut_ = cutInToken_ = false;
         bool comment = false;
         while (pos_ < size_) {
             const char c = text_[pos_++];
@@ -69,7 +70,12 @@ public:
             const bool kept = (u >= 0x20 && u <= 0x7E) || c == '\t' || c == '\v' || c == '\f';
             if (!kept) continue;
             if (hashComments_ && c == '#') comment = true;
-            if (comment || length_ == kKeptLineChars) continue;
+            if (comment) continue;
+            if (length_ == kKeptLineChars) {
+                if (!cut_) cutInToken_ = !isSeparator(c) && !isSeparator(line_[length_ - 1]);
+                cut_ = true;
+                continue;
+            }
             line_[length_++] = c;
         }
         return true;
@@ -77,8 +83,19 @@ public:
     const char* line() const { return line_; }
     size_t length() const { return length_; }
     uint32_t number() const { return number_; }
+    /// The line was cut at 32 characters in the middle of a word.
+    bool cutInToken() const { return cutInToken_; }
+    /// Words (split at blanks, and commas for SI5338) in the kept part.
+    uint32_t tokens() const {
+        uint32_t count = 0;
+        for (size_t i = 0; i < length_; ++i)
+            if (!isSeparator(line_[i]) && (i == 0 || isSeparator(line_[i - 1]))) ++count;
+        return count;
+    }
 
 private:
+    bool isSeparator(char c) const { return isBlank(c) || (hashComments_ && c == ','); }
+
     const char* text_;
     size_t size_;
     bool hashComments_;
@@ -86,6 +103,8 @@ private:
     uint32_t number_ = 0;
     char line_[kKeptLineChars];
     size_t length_ = 0;
+    bool cut_ = false;
+    bool cutInToken_ = false;
 };
 
 enum class LineKind { Empty, Valid, Malformed, IndexOutOfRange, ValueOutOfRange };
@@ -95,13 +114,14 @@ struct LineResult {
     uint32_t value = 0;
 };
 
-/// One or more digits from s[p]; all are consumed, the first 8 kept.
+/// One to eight digits from s[p]. A longer number is refused rather than
+/// read from its first eight digits, which would give another value.
 bool readLmkNumber(const char* s, size_t n, size_t& p, bool hex, uint32_t& value) {
     size_t digits = 0;
     value = 0;
     for (int d; p < n && (d = digitValue(s[p], hex)) >= 0; ++p, ++digits)
         if (digits < kKeptDigits) value = value * (hex ? 16u : 10u) + static_cast<uint32_t>(d);
-    return digits != 0;
+    return digits != 0 && digits <= kKeptDigits;
 }
 
 /// [blanks] R|r <decimal> <blanks> [0x|0X] <value> (end | blank ...); the
@@ -158,6 +178,7 @@ bool si5338FieldNumber(const char* f, size_t n, uint32_t& value) {
 LineResult si5338Line(const char* s, size_t n) {
     char fields[2][kKeptFieldChars];
     size_t lengths[2] = {0, 0};
+    bool cut = false;
     int count = 0;
     size_t p = 0;
     while (count < 2) {
@@ -167,14 +188,17 @@ LineResult si5338Line(const char* s, size_t n) {
         for (; p < n && !isBlank(s[p]) && s[p] != ','; ++p) {
             char c = s[p];
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            if (length < kKeptFieldChars) fields[count][length++] = c;
+            if (length < kKeptFieldChars)
+                fields[count][length++] = c;
+            else
+                cut = true;
         }
         if (p < n && s[p] == ',') ++p;
         lengths[count++] = length;
     }
     if (count == 0) return {LineKind::Empty};
     uint32_t index = 0, value = 0;
-    if (count == 1 || !si5338FieldNumber(fields[0], lengths[0], index) ||
+    if (count == 1 || cut || !si5338FieldNumber(fields[0], lengths[0], index) ||
         !si5338FieldNumber(fields[1], lengths[1], value))
         return {LineKind::Malformed};
     if (index > kSi5338LastRegister) return {LineKind::IndexOutOfRange, index, value};
@@ -182,8 +206,14 @@ LineResult si5338Line(const char* s, size_t n) {
     return {LineKind::Valid, index, value};
 }
 
+// Numbers are never read shortened: a line cut at 32 characters inside one
+// of the words the grammar reads, a field cut at 15 characters or an LMK61E2
+// number of more than 8 digits is malformed (and reported), where reading
+// the kept part would silently give another register or value ("6,10h" cut
+// to "6,10" reads decimal 10).
 LineResult classify(RegisterMapType type, const LineScanner& s) {
     if (s.length() == 0) return {LineKind::Empty};
+    if (s.cutInToken() && s.tokens() <= 2) return {LineKind::Malformed};
     return type == RegisterMapType::Lmk61e2 ? lmk61e2Line(s.line(), s.length()) : si5338Line(s.line(), s.length());
 }
 
