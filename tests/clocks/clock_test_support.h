@@ -2,6 +2,8 @@
 // diagnostics they printed, and the test data folder.
 #pragma once
 
+#include <stdlib.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -56,3 +58,18 @@ inline ParsedMap readFile(RegisterMapType type, const std::string& path) {
 
 /// A file of tests/clocks/data (the folder itself for "").
 inline std::string dataFile(const std::string& name) { return std::string(ZORVI_CLOCKS_TEST_DATA "/") + name; }
+
+/// Writes `content` to a fresh file in a private temporary folder and
+/// returns its path.
+inline std::string writeTempFile(const std::string& name, const std::string& content) {
+    static std::string dir;
+    if (dir.empty()) {
+        char pattern[] = "/tmp/zorvi-clocks-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    const std::string path = dir + "/" + name;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(content.data(), 1, content.size(), f);
+    std::fclose(f);
+    return path;
+}
