@@ -73,3 +73,22 @@ inline std::string writeTempFile(const std::string& name, const std::string& con
     std::fclose(f);
     return path;
 }
+
+inline bool readWholeFile(const std::string& path, std::string& content) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return false;
+    char buffer[4096];
+    content.clear();
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) content.append(buffer, n);
+    std::fclose(f);
+    return true;
+}
+
+inline std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
