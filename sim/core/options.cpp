@@ -231,6 +231,17 @@ bool parseOptions(const std::vector<std::string>& args, SimOptions& o, std::stri
             FaultSpec f;
             if (!parseFault(kind + "@" + v, f, error)) return false;
             o.faults.push_back(f);
+        } else if (a == "--si5338-clkin-reads" || a == "--si5338-lock-reads") {
+            if (!value(v)) return false;
+            std::optional<uint32_t>& reads = a == "--si5338-clkin-reads" ? o.si5338ClkinReads : o.si5338LockReads;
+            if (v == "never") {
+                reads.reset();
+            } else if (parseNumber(v, 0xFFFFFFFFu, n)) {
+                reads = n;
+            } else {
+                error = "bad value '" + v + "' for '" + a + "' (a number or never)";
+                return false;
+            }
         } else if (a == "--state-dir") {
             if (!value(o.stateDir)) return false;
         } else if (a == "--log") {
@@ -307,6 +318,18 @@ Faults (repeatable): --fault KIND@WHEN[=PARAM]
   Shorthands: --no-reply WHEN, --late-reply WHEN=MS, --short-reply WHEN,
   --wrong-code WHEN, --status WHEN=S, --noise WHEN[=N], --oversize WHEN[=N],
   --restart-frame WHEN.
+
+Clock generators (an SI5338 on I2C bus 1 at 0x70):
+  --si5338-clkin-reads N|never
+                           readings of status register 218 that still show
+                           no input clock (default 1)
+  --si5338-lock-reads N|never
+                           readings after the soft reset that still show no
+                           PLL lock (default 2)
+  With --state-dir, DIR/clock-overrides.txt and DIR/clock-nvmap-N.bin keep
+  the override frequencies and non-volatile register maps, and
+  DIR/si5338-writes.txt records every SI5338 register write since the start
+  ("index=VV", one per line).
 
 State and logging:
   --state-dir DIR          keep the application flash (DIR/appflash.bin) and
