@@ -262,6 +262,17 @@ bool parseOptions(const std::vector<std::string>& args, SimOptions& o, std::stri
             o.spiStuckBusy.push_back(static_cast<uint8_t>(n));
         } else if (a == "--baud") {
             if (!number(o.baud, 100000000)) return false;
+        } else if (a == "--si5338-clkin-reads" || a == "--si5338-lock-reads") {
+            if (!value(v)) return false;
+            std::optional<uint32_t>& reads = a == "--si5338-clkin-reads" ? o.si5338ClkinReads : o.si5338LockReads;
+            if (v == "never") {
+                reads.reset();
+            } else if (parseNumber(v, 0xFFFFFFFFu, n)) {
+                reads = n;
+            } else {
+                error = "bad value '" + v + "' for '" + a + "' (a number or never)";
+                return false;
+            }
         } else if (a == "--state-dir") {
             if (!value(o.stateDir)) return false;
         } else if (a == "--log") {
@@ -384,6 +395,18 @@ SPI flash (requests 05 90 transfer, 05 91 control):
                            erase on (repeatable)
   Parts:
 %PARTS%
+
+Clock generators (an SI5338 on I2C bus 1 at 0x70):
+  --si5338-clkin-reads N|never
+                           readings of status register 218 that still show
+                           no input clock (default 1)
+  --si5338-lock-reads N|never
+                           readings after the soft reset that still show no
+                           PLL lock (default 2)
+  With --state-dir, DIR/clock-overrides.txt and DIR/clock-nvmap-N.bin keep
+  the override frequencies and non-volatile register maps, and
+  DIR/si5338-writes.txt records every SI5338 register write since the start
+  ("index=VV", one per line).
 
 State and logging:
   --state-dir DIR          keep the application flash (DIR/appflash.bin),

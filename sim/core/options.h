@@ -67,6 +67,12 @@ struct SimOptions {
 
     std::vector<FaultSpec> faults;
 
+    // The SI5338 on I2C bus 1: readings of its status register 218 that
+    // still show no input clock, and (after the soft reset) no lock;
+    // nullopt: the bit never clears.
+    std::optional<uint32_t> si5338ClkinReads = 1;
+    std::optional<uint32_t> si5338LockReads = 2;
+
     // PCIe stand-ins.
     std::string pcieSocket;          ///< empty: the default path
     bool noPcie = false;

@@ -1,11 +1,13 @@
 // Which devices a simulated board carries. One line per device model.
 #include "devices/board_device.h"
 #include "devices/board_power.h"
+#include "devices/clock_generators.h"
 #include "devices/boot_mode.h"
 #include "devices/i2c_controller.h"
 #include "devices/spi_master.h"
 #include "devices/i2c_targets.h"
 #include "devices/mezzanine_power.h"
+#include "devices/si5338.h"
 #include "devices/smbus_address.h"
 
 namespace zsim {
@@ -19,6 +21,9 @@ std::vector<std::unique_ptr<BoardDevice>> makeBoardDevices(BoardState& state) {
     i2c->addBus(1);
     i2c->attach(0, 0x50, std::make_unique<I2cEeprom>(state, "i2c_eeprom_0_50.bin"));
     i2c->attach(1, 0x21, std::make_unique<I2cSilentDevice>());
+    auto si5338 = std::make_unique<Si5338>(state);
+    Si5338* clockChip = si5338.get();
+    i2c->attach(kSi5338Bus, kSi5338Address, std::move(si5338));
     devices.push_back(std::move(i2c));
 
     // The SPI flash chips behind the uC's SPI master.
@@ -27,6 +32,8 @@ std::vector<std::unique_ptr<BoardDevice>> makeBoardDevices(BoardState& state) {
     devices.push_back(std::make_unique<BoardPowerDevice>(state));
     devices.push_back(std::make_unique<MezzaninePowerDevice>(state));
     devices.push_back(std::make_unique<SmbusAddressDevice>(state));
+    // The clock generators; the uC programs SI5338 maps into the chip above.
+    devices.push_back(std::make_unique<ClockGenerators>(state, clockChip));
 
     return devices;
 }

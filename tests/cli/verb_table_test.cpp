@@ -154,11 +154,4 @@ TEST(VerbTable, RawSendsTheConvertedBytesAndIgnoresExtraWordsElsewhere) {
     EXPECT_EQ(cap2.text(), "ZORVI Keeper2 version is 4.26.0.7\n");
 }
 
-TEST(VerbTable, UnbuiltVerbsSayTheyCannotRunYet) {
-    Dispatch d = dispatch({"getclk", "0"});
-    EXPECT_EQ(d.code, 1u);
-    EXPECT_EQ(d.text, "*** The 'getclk' command is not built into this version of zorviutil yet.\n");
-    EXPECT_EQ(d.requests, 0u);
-}
-
 }  // namespace

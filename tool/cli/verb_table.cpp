@@ -16,6 +16,7 @@
 #include "cli/option_parser.h"
 #include "control/board_control.h"
 #include "control/i2c_verbs.h"
+#include "clocks/clock_verbs.h"
 #include "control/identity_verbs.h"
 #include "images/app_flash_images.h"
 #include "link/service_mode.h"
@@ -26,13 +27,6 @@
 namespace {
 
 bool number(const VerbCall& c, uint32_t i, uint32_t* value) { return parseUnsigned(c.words[i], value) == 1; }
-
-/// Verbs whose board functions arrive in later versions keep their argument
-/// checks and then say plainly that they cannot run yet.
-Result notBuilt(const VerbCall& c) {
-    out("*** The '%s' command is not built into this version of %s yet.\n", c.words[0], kProgramName);
-    return kUnrecognisedVerb;
-}
 
 // --- shared argument checks (each prints its message with the word) -------
 
@@ -138,10 +132,10 @@ Result verbSetSmbusAddr(const VerbCall& c) {
     return setSmbusAddress(address, strcasecmp(c.words[0], "set-smbus-addr-nv") == 0, c.ctx, c.verbose);
 }
 
-Result verbGetClk(const VerbCall& c) {
+Result verbGetClk(const VerbCall& c, bool overrideFrequency) {
     uint32_t index = 0;
     if (!clockIndex(c, &index)) return kTooFewArguments;
-    return notBuilt(c);
+    return overrideFrequency ? getClockOverride(c.ctx, index, c.verbose) : getClockFrequency(c.ctx, index, c.verbose);
 }
 
 Result verbSetClk(const VerbCall& c, bool overrideFrequency) {
@@ -155,13 +149,16 @@ Result verbSetClk(const VerbCall& c, bool overrideFrequency) {
             out("*** Frequency value '%s' not recognized as a number.\n", c.words[2]);
         return kBadFrequency;
     }
-    return notBuilt(c);
+    return overrideFrequency ? setClockOverride(c.ctx, hz, c.verbose, index)
+                             : setClockFrequency(c.ctx, hz, c.verbose, index);
 }
 
-Result verbSetClkRegmap(const VerbCall& c) {
+Result verbSetClkRegmap(const VerbCall& c, bool nonVolatile) {
     uint32_t index = 0;
     if (!clockIndexInRange(c, &index)) return kBadIndexOrCount;
-    return notBuilt(c);
+    const char* path = c.wordCount >= 3 ? c.words[2] : nullptr;
+    const char* type = c.wordCount >= 4 ? c.words[3] : nullptr;
+    return programRegisterMap(nonVolatile, type, c.ctx, c.verbose, index, path);
 }
 
 Result verbI2cReadToFile(const VerbCall& c) {
@@ -381,7 +378,7 @@ Result verbConfigSi5338(const VerbCall& c) {
     uint32_t bus, chip;
     if (!i2cBus(c, 1, &bus)) return kBadI2cBus;
     if (!i2cChip(c, 2, &chip)) return kBadI2cChip;
-    return notBuilt(c);
+    return configureSi5338(c.words[3], c.ctx, c.verbose, bus, chip);
 }
 
 // --- "must be followed by" messages ---------------------------------------
@@ -401,11 +398,13 @@ const VerbRow kVerbs[] = {
      verbSetSmbusAddr},
     {"set-smbus-addr-nv", 2, TOO_FEW_TYPED("*** '%s' command must be followed by a 7-bit SMBUS chip address.\n"),
      verbSetSmbusAddr},
-    {"getclk", 2, TOO_FEW("*** 'getclk' command must be followed by a clock generator index.\n"), verbGetClk},
+    {"getclk", 2, TOO_FEW("*** 'getclk' command must be followed by a clock generator index.\n"),
+     [](const VerbCall& c) { return verbGetClk(c, false); }},
     {"setclk", 3,
      TOO_FEW("*** 'setclk' command must be followed by (1) a clock generator index and (2) a frequency (Hz).\n"),
      [](const VerbCall& c) { return verbSetClk(c, false); }},
-    {"getclknv", 2, TOO_FEW("*** 'getclknv' command must be followed by a clock generator index.\n"), verbGetClk},
+    {"getclknv", 2, TOO_FEW("*** 'getclknv' command must be followed by a clock generator index.\n"),
+     [](const VerbCall& c) { return verbGetClk(c, true); }},
     {"setclknv", 3,
      TOO_FEW("*** 'setclknv' command must be followed by (1) a clock generator index and (2) an override frequency "
              "(Hz).\n"),
@@ -416,14 +415,14 @@ const VerbRow kVerbs[] = {
              "file and (3) optional register map file type.\n",
              "setclk-regmap");
      },
-     verbSetClkRegmap},
+     [](const VerbCall& c) { return verbSetClkRegmap(c, false); }},
     {"setclknv-regmap", 2,
      [](const VerbCall&) {
          out("*** '%s' command must be followed by (1) a clock generator index, (2) optional path to register map "
              "file and (3) optional register map file type.\n",
              "setclknv-regmap");
      },
-     verbSetClkRegmap},
+     [](const VerbCall& c) { return verbSetClkRegmap(c, true); }},
     {"i2c-read-to-file", 6,
      TOO_FEW("*** 'i2c-read-to-file' command must be followed by (1) the I2C bus number, (2) the I2C chip address, "
              "(3) the address, (4) the byte count, and (5) the filename (.bin).\n"),
