@@ -8,8 +8,9 @@
 
 namespace platform {
 
-/// Loads a shared library by plain file name with the system's search order
-/// (the program's own folder first). Returns null when it cannot be loaded.
+/// Loads a shared library by plain file name: from the program's own folder,
+/// then its installation's library folder, then with the system's search
+/// order. Returns null when it cannot be loaded.
 void* loadLibrary(const char* fileName);
 /// Looks up an exported entry point; null when missing.
 void* findSymbol(void* library, const char* name);

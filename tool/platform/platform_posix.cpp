@@ -9,6 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifndef ZORVI_LIBDIR_FROM_BINDIR
+#define ZORVI_LIBDIR_FROM_BINDIR "../lib"
+#endif
+
 namespace platform {
 namespace {
 ClockHooks gHooks;
@@ -16,17 +20,19 @@ ClockHooks gHooks;
 
 void* loadLibrary(const char* fileName) {
     // Like the Windows loader, look in the program's own folder first, then
-    // the system's search path. The run path ($ORIGIN) alone is not enough:
-    // when dlopen is intercepted (sanitizer builds) the caller's run path is
-    // no longer consulted.
+    // in the library folder of the installation the program belongs to
+    // (bin/../lib/<arch>, whatever the prefix or a package's unpack root),
+    // then the system's search path. The run path ($ORIGIN) alone is not
+    // enough: when dlopen is intercepted (sanitizer builds) the caller's run
+    // path is no longer consulted.
     if (std::strchr(fileName, '/') == nullptr) {
         char self[4096];
         const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
         if (n > 0) {
-            std::string path(self, static_cast<size_t>(n));
-            path.resize(path.rfind('/') + 1);
-            path += fileName;
-            if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return library;
+            std::string folder(self, static_cast<size_t>(n));
+            folder.resize(folder.rfind('/') + 1);
+            for (const std::string& path : {folder + fileName, folder + ZORVI_LIBDIR_FROM_BINDIR + "/" + fileName})
+                if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return library;
         }
     }
     return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
