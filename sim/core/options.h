@@ -75,6 +75,8 @@ struct SimOptions {
     std::string logFile;
     std::vector<std::string> runCommand;  ///< --run CMD ARGS...
     bool help = false;
+    bool version = false;                 ///< --version
+    bool listModels = false;              ///< --list-models
 };
 
 constexpr const char* kDefaultPcieSocket = "/tmp/zorvisim-pcie.sock";
