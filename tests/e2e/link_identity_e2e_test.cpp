@@ -402,6 +402,18 @@ TEST(E2eLink, SerialPortFailuresNameTheLibraryStatus) {
         close(held);
         EXPECT_EQ(r.out, "*** Failed to open port '" + port + "': ZORVI_ACCESS_DENIED\n");
         EXPECT_EQ(r.exitCode, 100);
+        // The hint on standard error names the holder, found by its lock.
+        EXPECT_EQ(r.err, "zorviutil: hint: " + port + " is in use by test_e2e (pid " + std::to_string(getpid()) +
+                             "); end that program or close the port there\n");
+    }
+    {
+        // A name without /dev/ that exists there.
+        const std::string bare = port.substr(5);
+        RunResult r = board.run({"-usbcom", bare, "version"});
+        EXPECT_EQ(r.out, "*** Failed to open port '" + bare + "': ZORVI_DEVICE_NOT_FOUND\n");
+        EXPECT_EQ(r.err, "zorviutil: hint: there is no '" + bare + "' here, but there is " + port +
+                             ": give the whole path, e.g. -usbcom " + port + "\n");
+        EXPECT_EQ(r.exitCode, 100);
     }
     struct Case {
         std::vector<std::string> args;

@@ -29,6 +29,21 @@ bool getEnv(const char* name, std::string& value);
 /// of input.
 bool readStdinLine(std::string& line);
 
+/// What the system tells about a device file, for the hint after a failed
+/// open.
+struct DeviceFacts {
+    bool exists = false;
+    bool readWrite = false;    ///< this process may open it for reading and writing
+    std::string group;         ///< the file's group name (empty when unknown)
+    bool groupActive = false;  ///< this process has that group now
+    bool groupListed = false;  ///< the group database lists the user in it
+    std::string holder;        ///< another process that has it locked or open, "name (pid N)"; empty if none seen
+};
+/// Looks the device up (stat, the group database, /proc/locks, /proc/*/fd).
+DeviceFacts describeDevice(const std::string& path);
+/// Whether a file of that name exists.
+bool fileExists(const std::string& path);
+
 /// Replaceable clock for tests: when set, tickMs and sleepMs use these.
 struct ClockHooks {
     uint32_t (*tickMs)() = nullptr;
