@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 cmake --preset package >/dev/null
 cmake --build --preset package
 rm -f build-package/zorviutil_*.deb
-(cd build-package && cpack -G DEB >/dev/null)
+(cd build-package && cpack -G DEB >cpack.log 2>&1) || { cat build-package/cpack.log >&2; exit 1; }
 deb=$(ls build-package/zorviutil_*.deb)
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds zorviutil, its link library and the simulated board (nothing else:
+# Builds zorviutil, its link library and the simulated board without
+# optimisation, which compiles fastest (nothing else:
 # no tests, no benchmarks) into build-try/, then runs a verb against a
 # freshly started simulated board (default: display-vpd on a CARD-A29) in
 # the current folder, so that files a verb writes land there.
@@ -11,7 +12,7 @@ bash "$src/scripts/install-deps.sh" build
 echo "Building zorviutil and zorvisim in $build ..." >&2
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-if ! { cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZORVI_TESTS=OFF -DZORVI_BENCH=OFF \
+if ! { cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE= -DZORVI_TESTS=OFF -DZORVI_BENCH=OFF \
          -DZORVI_DOCS=OFF && cmake --build "$build" --target zorviutil zorviapi zorvisim tobra quenta; } >"$log" 2>&1; then
   cat "$log" >&2
   exit 1
