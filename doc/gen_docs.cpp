@@ -7,6 +7,8 @@
 //
 // A template is roff (or bash) text with lines that consist of one
 // @PLACEHOLDER@; @VERSION@ may also stand inside a line.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -88,6 +90,28 @@ std::string roffSynopsis(const std::string& text) {
         else
             out += cat("\\fI", roff(w), "\\fR");
     }
+    return out;
+}
+
+/// Running text with the option words (--x, -x) in bold.
+std::string roffProse(const std::string& text) {
+    std::string out;
+    size_t i = 0;
+    while (i <= text.size()) {
+        const size_t end = std::min(text.find(' ', i), text.size());
+        const std::string word = text.substr(i, end - i);
+        const bool option = word.size() > 1 && word[0] == '-' && (std::isalpha(static_cast<unsigned char>(word[1])) ||
+                                                                  word[1] == '-');
+        if (option) {
+            const size_t stop = word.find_last_not_of(",.;:)");
+            out += cat("\\fB", roff(word.substr(0, stop + 1), true), "\\fR", roff(word.substr(stop + 1)));
+        } else {
+            out += roff(word);
+        }
+        if (end < text.size()) out += ' ';
+        i = end + 1;
+    }
+    if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out.insert(0, "\\&");
     return out;
 }
 
@@ -347,7 +371,7 @@ std::string helpToRoff(const std::string& help) {
             continue;
         }
         if (indent >= 8 && (inRow || inText)) {
-            out += roff(text) + "\n";
+            out += roffProse(text) + "\n";
             continue;
         }
         const size_t gap = text.find("  ");
@@ -355,12 +379,12 @@ std::string helpToRoff(const std::string& help) {
         if (row) {
             const std::string tag = gap == std::string::npos ? text : text.substr(0, gap);
             out += cat(".TP\n", tag[0] == '-' ? roffSynopsis(tag) : cat("\\fB", roff(tag), "\\fR"), "\n");
-            if (gap != std::string::npos) out += roff(trim(text.substr(gap))) + "\n";
+            if (gap != std::string::npos) out += roffProse(trim(text.substr(gap))) + "\n";
             inRow = true;
             inText = false;
         } else {
             if (!inText) out += ".PP\n";
-            out += roff(text) + "\n";
+            out += roffProse(text) + "\n";
             inText = true;
             inRow = false;
         }
