@@ -223,6 +223,13 @@ TEST(ImagesE2e, UsbLinkDoesNotSwitchUnlessGranted) {
         const char* flags;  ///< ZORVIUTIL_FLAGS, or null
         const char* expected;
     };
+    const std::string autoHint =
+        "zorviutil: hint: ZORVIUTIL_FLAGS=7 lets the image verbs switch by themselves; or enter service mode once "
+        "(the board's service switch, or enter-service-mode with ZORVIUTIL_FLAGS=3), run them, then "
+        "exit-service-mode (see SERVICE MODE in zorviutil(1))\n";
+    const std::string enterHint =
+        "zorviutil: hint: ZORVIUTIL_FLAGS=1 allows it on this link; or use the board's service switch (see SERVICE "
+        "MODE in zorviutil(1))\n";
     const Case cases[] = {
         {{"update-vpd", path}, nullptr, "*** Automatically entering Service Mode via USB is not supported.\n"},
         {{"save-firmware", path}, nullptr, "*** Automatically entering Service Mode via USB is not supported.\n"},
@@ -242,6 +249,8 @@ TEST(ImagesE2e, UsbLinkDoesNotSwitchUnlessGranted) {
         auto r = board.run(args, "", env);
         EXPECT_EQ(r.exitCode, 12);
         EXPECT_EQ(r.out, c.expected);
+        // One hint on standard error says what to do instead.
+        EXPECT_EQ(r.err, std::string(c.expected).find("Automatically") != std::string::npos ? autoHint : enterHint);
         EXPECT_EQ(board.requests(), (Lines{"03 86"}));
     }
     std::string content;
