@@ -1,7 +1,15 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need on Debian 12, if missing.
+# Installs what is missing on Debian 12, through apt-get (with sudo when not
+# root). "build" installs only what building the program, its library and
+# the simulator needs (scripts/try.sh); no argument installs everything the
+# tests and the package check need too.
 set -euo pipefail
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev srecord binutils)
+packages=(cmake ninja-build g++)
+if [ "${1:-all}" != build ]; then
+  # tests and benchmarks; the package check (cpack's dependency scan, man -l,
+  # pkg-config)
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev file man-db pkgconf git srecord binutils)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

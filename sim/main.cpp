@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "boards/board_data.h"
 #include "core/options.h"
 #include "server.h"
 
@@ -40,6 +41,20 @@ std::string replaceAll(std::string s, const std::string& what, const std::string
     return s;
 }
 
+// An installed zorvisim keeps the PCIe stand-ins in a private folder beside
+// its installation's library folder (never in the library path, where they
+// would shadow a real driver). In the build tree they sit beside the
+// programs, where zorviutil looks first anyway.
+std::string standInFolder() {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return "";
+    std::string folder(self, static_cast<size_t>(n));
+    folder.resize(folder.rfind('/') + 1);
+    folder += ZORVI_SIM_LIBDIR_FROM_BINDIR;
+    return access((folder + "/libtobra.so").c_str(), F_OK) == 0 ? folder : "";
+}
+
 pid_t startCommand(const std::vector<std::string>& command, const std::string& port, const std::string& socketPath) {
     std::vector<std::string> args;
     for (const std::string& a : command) args.push_back(replaceAll(replaceAll(a, "{port}", port), "{socket}", socketPath));
@@ -53,6 +68,11 @@ pid_t startCommand(const std::vector<std::string>& command, const std::string& p
     signal(SIGINT, SIG_DFL);
     signal(SIGCHLD, SIG_DFL);
     if (!socketPath.empty()) setenv(zsim::kPcieSocketEnv, socketPath.c_str(), 1);
+    const std::string standIns = standInFolder();
+    if (!standIns.empty()) {
+        const char* old = std::getenv("LD_LIBRARY_PATH");
+        setenv("LD_LIBRARY_PATH", (old != nullptr && *old != '\0' ? standIns + ":" + old : standIns).c_str(), 1);
+    }
     execvp(argv[0], argv.data());
     std::fprintf(stderr, "zorvisim: cannot run '%s': %s\n", argv[0], std::strerror(errno));
     _exit(127);
@@ -72,6 +92,21 @@ int main(int argc, char** argv) {
         std::fputs(zsim::usageText(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("zorvisim %s\n", ZORVI_PROJECT_VERSION);
+        return 0;
+    }
+    if (options.listModels) {
+        for (const zsim::SimModel& m : zsim::knownModels()) std::printf("%u  %s\n", m.drawingNumber, m.name);
+        return 0;
+    }
+    bool knownModel = false;
+    for (const zsim::SimModel& m : zsim::knownModels()) knownModel = knownModel || m.drawingNumber == options.model;
+    if (!knownModel)
+        std::fprintf(stderr,
+                     "zorvisim: warning: model %u is no known drawing number (see zorvisim --list-models); the board "
+                     "plays it with a bare VPD record\n",
+                     options.model);
 
     if (pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::perror("zorvisim: pipe");
@@ -97,8 +132,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zorvisim: %s\n", error.c_str());
         return 1;
     }
-    // The handshake: everything is listening before the path is printed.
-    std::printf("%s\n", server.port().c_str());
+    // The handshake: everything is listening before the path is printed. A
+    // --run job's standard output is the command's alone, so there the path
+    // goes to standard error.
+    std::fprintf(options.runCommand.empty() ? stdout : stderr, "%s\n", server.port().c_str());
     std::fflush(stdout);
 
     pid_t child = -1;

@@ -13,7 +13,15 @@ constexpr uint32_t kSimVpdSize = 256;
 constexpr uint32_t kSimSensorPageSize = 64;
 constexpr uint32_t kSimBlackBoxRecords = 31;  // 24 clobber (0..23), 7 noclobber (24..30)
 
-/// Every drawing number the simulator can play (the tool's model table).
+/// A board model the simulator can play.
+struct SimModel {
+    uint32_t drawingNumber;
+    const char* name;
+};
+
+/// Every model the simulator can play, by drawing number.
+const std::vector<SimModel>& knownModels();
+/// Their drawing numbers, in the same order.
 std::vector<uint32_t> knownDrawingNumbers();
 
 /// A plausible 256-byte VPD record for the model, valid checksum and

@@ -228,9 +228,23 @@ void layoutZ(uint32_t dn, Record& r) {
 
 }  // namespace
 
+const std::vector<SimModel>& knownModels() {
+    static const std::vector<SimModel> models = {
+        {1305, "CARD-A30"}, {1308, "CARD-A07"}, {1319, "CARD-A08"}, {1322, "CARD-A13"}, {1323, "CARD-A23"},
+        {1329, "CARD-A10"}, {1339, "CARD-A14"}, {1341, "CARD-A12"}, {1342, "CARD-A08-FH"}, {1353, "CARD-A27"},
+        {1360, "CARD-A21"}, {1365, "CARD-A11"}, {1377, "CARD-A22"}, {1385, "CARD-A15"}, {1413, "CARD-A24"},
+        {1422, "CARD-A16"}, {1426, "CARD-A17"}, {1429, "CARD-A02"}, {1430, "CARD-A03"}, {1437, "CARD-A29"},
+        {1440, "CARD-A31"}, {1456, "CARD-A06"}, {1461, "CARD-A20"}, {1467, "CARD-A18"}, {1474, "CARD-A01"},
+        {1478, "CARD-A32"}, {1479, "CARD-A33"}, {1486, "CARD-A05"}, {1492, "CARD-A04"}, {1495, "CARD-A19"},
+        {1501, "CARD-A26"}, {1510, "CARD-A28"}, {1528, "CARD-A34"}, {1548, "CARD-A25"},
+    };
+    return models;
+}
+
 std::vector<uint32_t> knownDrawingNumbers() {
-    return {1305, 1308, 1319, 1322, 1323, 1329, 1339, 1341, 1342, 1353, 1360, 1365, 1377, 1385, 1413, 1422, 1426,
-            1429, 1430, 1437, 1440, 1456, 1461, 1467, 1474, 1478, 1479, 1486, 1492, 1495, 1501, 1510, 1528, 1548};
+    std::vector<uint32_t> numbers;
+    for (const SimModel& m : knownModels()) numbers.push_back(m.drawingNumber);
+    return numbers;
 }
 
 void buildVpdRecord(uint32_t drawingNumber, uint32_t serialNumber, uint8_t vpd[kSimVpdSize]) {

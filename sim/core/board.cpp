@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -148,8 +149,10 @@ void Board::initialFlash() {
 bool Board::loadState(std::string& error) {
     if (options_.stateDir.empty()) return true;
     const std::string dir = options_.stateDir;
-    if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
-        error = "cannot create state directory '" + dir + "': " + std::strerror(errno);
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);  // a new folder may sit in new folders
+    if (ec) {
+        error = "cannot create state directory '" + dir + "': " + ec.message();
         return false;
     }
     const std::string flashPath = dir + "/" + kFlashFile;

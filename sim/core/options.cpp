@@ -80,14 +80,18 @@ const FaultName kFaultNames[] = {
     {"oversize", FaultKind::Oversize, false, 16}, {"restart", FaultKind::Restart, false, 0},
 };
 
-// KIND@WHEN[=PARAM]
-bool parseFault(const std::string& text, FaultSpec& fault, std::string& error) {
+// KIND@WHEN[=PARAM], or KIND=PARAM@WHEN: the fault list names a kind with
+// its value (late=MS), so that order is taken too.
+bool parseFault(const std::string& given, FaultSpec& fault, std::string& error) {
+    std::string text = given;
     size_t at = text.find('@');
     if (at == std::string::npos) {
         error = "fault '" + text + "' must have the form KIND@WHEN[=PARAM]";
         return false;
     }
-    std::string kind = text.substr(0, at);
+    const size_t kindEq = text.find('=');
+    if (kindEq < at) text = text.substr(0, kindEq) + text.substr(at) + text.substr(kindEq, at - kindEq);
+    std::string kind = text.substr(0, at = text.find('@'));
     std::string rest = text.substr(at + 1);
     std::string param;
     bool hasParam = false;
@@ -147,6 +151,10 @@ bool parseOptions(const std::vector<std::string>& args, SimOptions& o, std::stri
         uint32_t n = 0;
         if (a == "-h" || a == "--help") {
             o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
+        } else if (a == "--list-models") {
+            o.listModels = true;
         } else if (a == "--model") {
             if (!number(o.model, 0xFFFFFFFFu)) return false;
             o.identityGiven = true;
@@ -340,7 +348,8 @@ uC requests framed on it (and on a Unix socket for libtobra.so/libquenta.so)
 until SIGTERM or SIGINT.
 
 Board:
-  --model DRAWING          drawing number of the board (default 1353)
+  --model DRAWING          drawing number of the board (default 1353, a
+                           CARD-A27; --list-models shows them all)
   --serial N               board serial number in the VPD (default 100001)
   --service                start in service mode (the service switch)
   --boot-switches MODE     boot mode 0..15 the board's switches select
@@ -366,14 +375,16 @@ Service mode faults:
 
 Faults (repeatable): --fault KIND@WHEN[=PARAM]
   WHEN is N (the Nth request received, counting from 1), all, or GG.CC
-  (every request with group GG and command CC, in hex, e.g. 03.83).
+  (every request with group GG and command CC, in hex, e.g. 03.83). For
+  example --fault late@2=1500 delays the second reply by 1.5 s (late=1500@2
+  is taken too). KIND and PARAM:
   no-reply                 no reply at all
-  late=MS                  the reply after MS milliseconds (default 2000)
+  late[=MS]                the reply after MS milliseconds (default 2000)
   short                    only the first byte of the reply
   wrong-code               reply byte 1 plus one (03 06 becomes 03 07)
   status=S                 reply byte 2 (the status byte) set to S
-  noise=N                  N bytes of line noise before the frame (default 8)
-  oversize=N               N extra bytes at the end of the reply (default 16)
+  noise[=N]                N bytes of line noise before the frame (default 8)
+  oversize[=N]             N extra bytes at the end of the reply (default 16)
   restart                  a half frame (0x01, code, junk) before the reply
   Shorthands: --no-reply WHEN, --late-reply WHEN=MS, --short-reply WHEN,
   --wrong-code WHEN, --status WHEN=S, --noise WHEN[=N], --oversize WHEN[=N],
@@ -415,8 +426,9 @@ State and logging:
                            SMBus address, the I2C EEPROM and each SPI flash
                            chip (DIR/spi<INDEX>-<PART>.bin, every byte stored
                            complemented so an erased chip is a sparse file)
-                           across runs; saved after each change. The mode is
-                           not kept: a start is a power-on.
+                           across runs; saved after each change; created
+                           with its parent folders. The mode is not kept: a
+                           start is a power-on.
   --log FILE               append every request received, one line of hex
                            bytes per request (e.g. "03 86")
   --baud N                 the pseudo-terminal carries N bits per second in
@@ -435,7 +447,14 @@ Running a command:
   --run CMD ARGS...        start the board, run CMD with "{port}" in its
                            arguments replaced by the pty path and "{socket}"
                            by the socket path (ZORVISIM_PCIE_SOCKET is set
-                           for it), then exit with its exit status
+                           for it, and LD_LIBRARY_PATH leads to the PCIe
+                           stand-ins of an installed zorvisim), then exit
+                           with its exit status; the pty path goes to
+                           standard error, standard output is CMD's alone
+
+Information:
+  --list-models            the board models: drawing number and name
+  --version                zorvisim's version
   -h, --help               this text
 )";
         t.replace(t.find("%PARTS%\n"), 8, partLines());

@@ -92,6 +92,8 @@ struct SimOptions {
     uint32_t baud = 0;  ///< the pty carries this many bits per second (10 per byte); 0: unpaced
     std::vector<std::string> runCommand;  ///< --run CMD ARGS...
     bool help = false;
+    bool version = false;                 ///< --version
+    bool listModels = false;              ///< --list-models
 };
 
 constexpr const char* kDefaultPcieSocket = "/tmp/zorvisim-pcie.sock";

@@ -26,7 +26,7 @@ using EnvList = std::vector<std::pair<std::string, std::string>>;
 struct RunResult {
     int exitCode = -1;   ///< process exit status; 128 + signal if killed; -1 if it could not start
     std::string out;     ///< everything the program wrote to stdout
-    std::string err;     ///< everything it wrote to stderr (zorviutil writes nothing there)
+    std::string err;     ///< everything it wrote to stderr (zorviutil: only hints and warnings)
     bool timedOut = false;  ///< killed by the harness after the run's time limit
 };
 

@@ -119,6 +119,7 @@ TEST(ImagesE2e, StartedInServiceModeTheVerbsNeverSwitch) {
                          "Writing Application Flash page @ 0x1FC00...\n"
                          "Reading Application Flash page @ 0x1FC00...\n"
                          "Verified OK.\n");
+    EXPECT_EQ(r.err, "");
     r = board.run({"-psuart", "{port}", "verify-brdcfg", cfgPath});
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(r.out, kOpenerRead + "Board config file '" + cfgPath +
@@ -147,6 +148,9 @@ TEST(ImagesE2e, StartedInServiceModeTheVerbsNeverSwitch) {
                          "Writing Application Flash page @ 0x1FE00...\n"
                          "Reading Application Flash page @ 0x1FE00...\n"
                          "Verified OK.\n");
+    // The record is written as asked, after a warning on standard error.
+    EXPECT_EQ(r.err, "zorviutil: warning: the VPD image's length field says 128, no valid record length for a file "
+                     "of 8 bytes (8 at most); the board will hold a record it cannot check\n");
     // In service mode the opener reads the VPD copy from flash (page 255).
     EXPECT_EQ(shorten(board.requests()), (Lines{"03 86", "R255", "R255", "W255", "R255"}));
 
@@ -219,6 +223,13 @@ TEST(ImagesE2e, UsbLinkDoesNotSwitchUnlessGranted) {
         const char* flags;  ///< ZORVIUTIL_FLAGS, or null
         const char* expected;
     };
+    const std::string autoHint =
+        "zorviutil: hint: ZORVIUTIL_FLAGS=7 lets the image verbs switch by themselves; or enter service mode once "
+        "(the board's service switch, or enter-service-mode with ZORVIUTIL_FLAGS=3), run them, then "
+        "exit-service-mode (see SERVICE MODE in zorviutil(1))\n";
+    const std::string enterHint =
+        "zorviutil: hint: ZORVIUTIL_FLAGS=1 allows it on this link; or use the board's service switch (see SERVICE "
+        "MODE in zorviutil(1))\n";
     const Case cases[] = {
         {{"update-vpd", path}, nullptr, "*** Automatically entering Service Mode via USB is not supported.\n"},
         {{"save-firmware", path}, nullptr, "*** Automatically entering Service Mode via USB is not supported.\n"},
@@ -238,6 +249,8 @@ TEST(ImagesE2e, UsbLinkDoesNotSwitchUnlessGranted) {
         auto r = board.run(args, "", env);
         EXPECT_EQ(r.exitCode, 12);
         EXPECT_EQ(r.out, c.expected);
+        // One hint on standard error says what to do instead.
+        EXPECT_EQ(r.err, std::string(c.expected).find("Automatically") != std::string::npos ? autoHint : enterHint);
         EXPECT_EQ(board.requests(), (Lines{"03 86"}));
     }
     std::string content;

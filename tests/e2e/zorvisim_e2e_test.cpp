@@ -52,6 +52,38 @@ TEST(E2eZorvisim, HelpAndBadOptions) {
               "Use 'zorvisim --help' for the options.\n");
 }
 
+// What a newcomer asks the simulator first: its version, its models, and a
+// word when the model asked for is none of them; a state folder may be new
+// with its parents.
+TEST(E2eZorvisim, VersionModelsAndNewStateFolder) {
+    const std::string sim = e2e::binDir() + "/zorvisim";
+    RunResult r = e2e::runProgram(sim, {"--version"});
+    EXPECT_EQ(r.out, "zorvisim 4.26.0\n");
+    EXPECT_EQ(r.exitCode, 0);
+    // The models are the tool's supported models.
+    r = e2e::runProgram(sim, {"--list-models"});
+    EXPECT_EQ(r.exitCode, 0);
+    const std::vector<std::string> models = e2e::splitLines(r.out);
+    EXPECT_EQ(models.size(), 34u);
+    EXPECT_EQ(lineStartingWith(r.out, "1437"), "1437  CARD-A29");
+    const RunResult info = e2e::runZorviutil({"build-info"});
+    for (const std::string& line : models) {
+        SCOPED_TRACE(line);
+        EXPECT_NE(info.out.find(" " + line.substr(line.rfind(' ') + 1)), std::string::npos);
+    }
+
+    const std::string dir = e2e::makeTempDir("zorvisim-new");
+    ASSERT_FALSE(dir.empty());
+    r = e2e::runProgram(sim, {"--model", "9999", "--no-pcie", "--state-dir", dir + "/a/b", "--run", "true"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(lineStartingWith(r.err, "zorvisim: warning"),
+              "zorvisim: warning: model 9999 is no known drawing number (see zorvisim --list-models); the board "
+              "plays it with a bare VPD record");
+    EXPECT_TRUE(std::filesystem::exists(dir + "/a/b/appflash.bin"));
+    std::filesystem::remove_all(dir);
+}
+
 // What one run writes, the next run with the same state directory sees;
 // the mode is not kept (a start is a power-on).
 TEST(E2eZorvisim, StateDirectoryCarriesFlashAndOverridesToTheNextRun) {

@@ -148,6 +148,28 @@ TEST(SimOptions, FaultSyntax) {
     EXPECT_EQ(o.faults[3].param, 8u);
 }
 
+// The fault list names a kind with its value (late=MS), so a user writes
+// the value before the selector too: both orders mean the same fault.
+TEST(SimOptions, FaultValueBeforeOrAfterTheSelector) {
+    struct Case {
+        const char* text;
+        FaultKind kind;
+        uint32_t n, param;
+    };
+    const Case cases[] = {
+        {"late@2=1500", FaultKind::LateReply, 2, 1500}, {"late=1500@2", FaultKind::LateReply, 2, 1500},
+        {"status=7@3", FaultKind::Status, 3, 7},        {"noise@1", FaultKind::Noise, 1, 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        SimOptions o = withFaults({"--fault", c.text});
+        ASSERT_EQ(o.faults.size(), 1u);
+        EXPECT_EQ(o.faults[0].kind, c.kind);
+        EXPECT_EQ(o.faults[0].when.n, c.n);
+        EXPECT_EQ(o.faults[0].param, c.param);
+    }
+}
+
 TEST(SimOptions, RejectsBadOptions) {
     const std::vector<std::vector<std::string>> bad = {
         {"--model"},                       {"--model", "12x"},          {"--product-ids", "weird"},
@@ -155,7 +177,7 @@ TEST(SimOptions, RejectsBadOptions) {
         {"--fault", "status@1"},           {"--fault", "status@1=256"}, {"--fault", "short@3.1FF"},
         {"--refuse-switch", "0"},          {"--page-write-fail", "x"},  {"--page-write-fail", "3=0"},
         {"--card-type", "xyz"},            {"--run"},                   {"--unknown"},
-        {"--vpd-length", "65536"},
+        {"--vpd-length", "65536"},         {"--fault", "late=x@2"},     {"--fault", "status=1@2=3"},
     };
     for (const auto& args : bad) {
         SCOPED_TRACE(::testing::PrintToString(args));

@@ -34,6 +34,14 @@ void out(const char* fmt, ...) {
     va_end(args);
 }
 
+void hint(const char* fmt, ...) {
+    flushOut();
+    va_list args;
+    va_start(args, fmt);
+    std::vfprintf(stderr, fmt, args);
+    va_end(args);
+}
+
 void flushOut() {
     if (gCapture == nullptr) std::fflush(stdout);
 }

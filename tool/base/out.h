@@ -12,6 +12,11 @@
 void out(const char* fmt, ...) ZORVI_PRINTF(1, 2);
 /// vprintf form of out().
 void vout(const char* fmt, va_list args) ZORVI_PRINTF(1, 0);
+/// Prints a hint or warning for the user on standard error (after flushing
+/// standard output, so that it shows after the lines it refers to). The
+/// documented output on standard output never changes; help beyond it goes
+/// here.
+void hint(const char* fmt, ...) ZORVI_PRINTF(1, 2);
 /// Flushes standard output (no-op while captured); used before waits so a
 /// started line shows.
 void flushOut();

@@ -17,6 +17,7 @@ namespace {
 
 enum OptionIndex { kIndex, kQuenta, kPsUart, kUsbCom, kSmbus, kIpmi, kSn, kVerbose, kChipAddr, kTimeout, kConfirm,
                    kOptionCount };
+static_assert(kOptionCount == kProgramOptionCount);
 
 OptionValue textValue(const char* text) {
     OptionValue v;
@@ -62,9 +63,7 @@ void applyZorviutilFlags(ConnectionContext* ctx, const char* flags) {
     if (bits & 64u) ctx->autoServiceMode = 0;
 }
 
-Result runZorviutil(int argc, const char* const* argv) {
-    Run run;
-    CommandLineOption* o = run.options;
+void fillProgramOptions(CommandLineOption* o) {
     o[kIndex] = {"index", OPT_UINT, "index of card to use (TOBRA Driver)", uintValue(0), 0, {}};
     o[kQuenta] = {"quenta", OPT_UINT, "index of card to use (QUENTA Driver)", uintValue(0), 0, {}};
     o[kPsUart] = {"psuart", OPT_STRING, "Zynq UltraScale+ PS UART and baud rate to use, e.g. COM1,171428",
@@ -79,6 +78,12 @@ Result runZorviutil(int argc, const char* const* argv) {
     o[kTimeout] = {"timeout", OPT_UINT, "Timeout for ZORVI microcontroller commands (milliseconds)", uintValue(1000), 0,
                    {}};
     o[kConfirm] = {"confirm", OPT_BOOLEAN, "TRUE => confirm potentially dangerous operation", uintValue(0), 0, {}};
+}
+
+Result runZorviutil(int argc, const char* const* argv) {
+    Run run;
+    CommandLineOption* o = run.options;
+    fillProgramOptions(o);
 
     static const OptionType paramTypes[] = {OPT_STRING};
     static const char* const paramNames[] = {"command"};

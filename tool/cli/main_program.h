@@ -2,7 +2,13 @@
 #pragma once
 
 #include "base/result_codes.h"
+#include "cli/option_parser.h"
 #include "link/connection.h"
+
+/// The program's option table, in usage order (also read by the man page
+/// and completion generator).
+constexpr uint32_t kProgramOptionCount = 11;
+void fillProgramOptions(CommandLineOption* options);
 
 /// Runs zorviutil with a process argument vector; returns the exit code.
 [[nodiscard]] Result runZorviutil(int argc, const char* const* argv);

@@ -13,6 +13,7 @@
 
 #include "base/out.h"
 #include "images/app_flash_pages.h"
+#include "images/image_checks.h"
 #include "images/save_file.h"
 #include "link/service_mode.h"
 
@@ -249,6 +250,10 @@ Result updateOrVerify(ImageKind kind, const char* path, ConnectionContext* ctx, 
     ImageData image;
     r = loadImageFile(kind, path, image);
     if (r != kOk) return r;
+    if (!verifyOnly) {
+        const std::string warning = imageWriteWarning(kind, image.bytes, image.length);
+        if (!warning.empty()) hint("%s", warning.c_str());
+    }
 
     const bool wasInServiceMode = ctx->inServiceMode != 0;
     r = ensureServiceMode(ctx, true, verbose, false);

@@ -10,6 +10,7 @@
 #include "base/out.h"
 #include "base/numbers.h"
 #include "link/connection.h"
+#include "link/port_hints.h"
 #include "link/quenta.h"
 #include "link/tobra.h"
 #include "platform/platform.h"
@@ -271,6 +272,7 @@ Result openSerialPort(ConnectionContext* ctx, const std::string& port, uint32_t*
     uint32_t status = open(wide.c_str(), handle);
     if (status != 0) {
         out("*** Failed to open port '%s': %s\n", port.c_str(), narrowText(statusText(status, 1)));
+        reportPortHint(port, status);
         return kLinkOpenFailed;
     }
     return kOk;

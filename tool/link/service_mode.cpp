@@ -17,6 +17,9 @@ Result switchServiceMode(ConnectionContext* ctx, bool enter, bool verbose, bool 
     const uint32_t permitted = enter ? ctx->canEnterServiceMode : ctx->canExitServiceMode;
     if (permitted == 0) {
         out("*** %s via %s is not supported.\n", commandName(enter), ctx->linkName);
+        hint("zorviutil: hint: ZORVIUTIL_FLAGS=%u allows it on this link; or use the board's service switch (see "
+             "SERVICE MODE in zorviutil(1))\n",
+             enter ? 1u : 2u);
         return kServiceModeNotPermitted;
     }
     if (checkOnly) return kOk;
@@ -62,6 +65,10 @@ Result ensureServiceMode(ConnectionContext* ctx, bool wantServiceMode, bool verb
     if (ctx->autoServiceMode == 0) {
         out("*** Automatically %s Service Mode via %s is not supported.\n", wantServiceMode ? "entering" : "exiting",
             ctx->linkName);
+        if (wantServiceMode)
+            hint("zorviutil: hint: ZORVIUTIL_FLAGS=7 lets the image verbs switch by themselves; or enter service mode "
+                 "once (the board's service switch, or enter-service-mode with ZORVIUTIL_FLAGS=3), run them, then "
+                 "exit-service-mode (see SERVICE MODE in zorviutil(1))\n");
         return kServiceModeNotPermitted;
     }
     return switchServiceMode(ctx, wantServiceMode, verbose, checkOnly);

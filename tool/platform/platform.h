@@ -8,8 +8,9 @@
 
 namespace platform {
 
-/// Loads a shared library by plain file name with the system's search order
-/// (the program's own folder first). Returns null when it cannot be loaded.
+/// Loads a shared library by plain file name: from the program's own folder,
+/// then its installation's library folder, then with the system's search
+/// order. Returns null when it cannot be loaded.
 void* loadLibrary(const char* fileName);
 /// Looks up an exported entry point; null when missing.
 void* findSymbol(void* library, const char* name);
@@ -31,6 +32,21 @@ bool readStdinLine(std::string& line);
 using StdinHook = bool (*)(std::string& line);
 /// Installs a hook (or restores standard input with nullptr); returns the old one.
 StdinHook setStdinHook(StdinHook hook);
+
+/// What the system tells about a device file, for the hint after a failed
+/// open.
+struct DeviceFacts {
+    bool exists = false;
+    bool readWrite = false;    ///< this process may open it for reading and writing
+    std::string group;         ///< the file's group name (empty when unknown)
+    bool groupActive = false;  ///< this process has that group now
+    bool groupListed = false;  ///< the group database lists the user in it
+    std::string holder;        ///< another process that has it locked or open, "name (pid N)"; empty if none seen
+};
+/// Looks the device up (stat, the group database, /proc/locks, /proc/*/fd).
+DeviceFacts describeDevice(const std::string& path);
+/// Whether a file of that name exists.
+bool fileExists(const std::string& path);
 
 /// Replaceable clock for tests: when set, tickMs and sleepMs use these.
 struct ClockHooks {

@@ -1,13 +1,25 @@
 #include "platform/platform.h"
 
+#include <dirent.h>
 #include <dlfcn.h>
-#include <unistd.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <vector>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#ifndef ZORVI_LIBDIR_FROM_BINDIR
+#define ZORVI_LIBDIR_FROM_BINDIR "../lib"
+#endif
 
 namespace platform {
 namespace {
@@ -17,17 +29,19 @@ StdinHook gStdinHook = nullptr;
 
 void* loadLibrary(const char* fileName) {
     // Like the Windows loader, look in the program's own folder first, then
-    // the system's search path. The run path ($ORIGIN) alone is not enough:
-    // when dlopen is intercepted (sanitizer builds) the caller's run path is
-    // no longer consulted.
+    // in the library folder of the installation the program belongs to
+    // (bin/../lib/<arch>, whatever the prefix or a package's unpack root),
+    // then the system's search path. The run path ($ORIGIN) alone is not
+    // enough: when dlopen is intercepted (sanitizer builds) the caller's run
+    // path is no longer consulted.
     if (std::strchr(fileName, '/') == nullptr) {
         char self[4096];
         const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
         if (n > 0) {
-            std::string path(self, static_cast<size_t>(n));
-            path.resize(path.rfind('/') + 1);
-            path += fileName;
-            if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return library;
+            std::string folder(self, static_cast<size_t>(n));
+            folder.resize(folder.rfind('/') + 1);
+            for (const std::string& path : {folder + fileName, folder + ZORVI_LIBDIR_FROM_BINDIR + "/" + fileName})
+                if (void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return library;
         }
     }
     return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
@@ -81,6 +95,99 @@ StdinHook setStdinHook(StdinHook hook) {
     StdinHook old = gStdinHook;
     gStdinHook = hook;
     return old;
+}
+
+namespace {
+
+std::string processName(long pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return (name.empty() ? std::string("?") : name) + " (pid " + std::to_string(pid) + ")";
+}
+
+/// The process holding a lock on the file (flock, POSIX or OFD lock), from
+/// /proc/locks: "1: FLOCK  ADVISORY  WRITE 1234 00:19:5 0 EOF".
+long lockHolder(const struct stat& st) {
+    std::ifstream locks("/proc/locks");
+    char wanted[64];
+    std::snprintf(wanted, sizeof wanted, "%02x:%02x:%llu", major(st.st_dev), minor(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    for (std::string line; std::getline(locks, line);) {
+        if (line.find(" -> ") != std::string::npos) continue;  // a waiter, not the holder
+        std::vector<std::string> fields;
+        size_t pos = 0;
+        while ((pos = line.find_first_not_of(' ', pos)) != std::string::npos) {
+            const size_t end = line.find(' ', pos);
+            fields.push_back(line.substr(pos, end - pos));
+            pos = end;
+        }
+        if (fields.size() >= 6 && fields[5] == wanted) return std::strtol(fields[4].c_str(), nullptr, 10);
+    }
+    return 0;
+}
+
+/// Another process with the file open, from /proc/*/fd (only processes this
+/// user may inspect are seen).
+long openHolder(const std::string& path) {
+    char real[4096];
+    if (realpath(path.c_str(), real) == nullptr) return 0;
+    DIR* proc = opendir("/proc");
+    if (proc == nullptr) return 0;
+    long found = 0;
+    const long self = static_cast<long>(getpid());
+    while (dirent* e = readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(e->d_name, &end, 10);
+        if (*end != '\0' || pid <= 0 || pid == self) continue;
+        const std::string fdDir = "/proc/" + std::string(e->d_name) + "/fd";
+        DIR* fds = opendir(fdDir.c_str());
+        if (fds == nullptr) continue;
+        while (dirent* f = readdir(fds)) {
+            char target[4096];
+            const ssize_t n = readlink((fdDir + "/" + f->d_name).c_str(), target, sizeof target - 1);
+            if (n > 0 && std::string(target, static_cast<size_t>(n)) == real) found = pid;
+            if (found != 0) break;
+        }
+        closedir(fds);
+        if (found != 0) break;
+    }
+    closedir(proc);
+    return found;
+}
+
+}  // namespace
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+DeviceFacts describeDevice(const std::string& path) {
+    DeviceFacts facts;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return facts;
+    facts.exists = true;
+    facts.readWrite = access(path.c_str(), R_OK | W_OK) == 0;
+    if (const group* g = getgrgid(st.st_gid)) {
+        facts.group = g->gr_name;
+        const passwd* user = getpwuid(geteuid());
+        if (user != nullptr) {
+            facts.groupListed = user->pw_gid == st.st_gid;
+            for (char** member = g->gr_mem; *member != nullptr && !facts.groupListed; ++member)
+                facts.groupListed = std::strcmp(*member, user->pw_name) == 0;
+        }
+    }
+    facts.groupActive = getegid() == st.st_gid;
+    const int count = getgroups(0, nullptr);
+    std::vector<gid_t> groups(count > 0 ? static_cast<size_t>(count) : 0);
+    if (count > 0 && getgroups(count, groups.data()) == count)
+        for (gid_t g : groups) facts.groupActive = facts.groupActive || g == st.st_gid;
+    long holder = lockHolder(st);
+    if (holder == static_cast<long>(getpid())) holder = 0;
+    if (holder == 0) holder = openHolder(path);
+    if (holder != 0) facts.holder = processName(holder);
+    return facts;
 }
 
 ClockHooks setClockHooks(ClockHooks hooks) {

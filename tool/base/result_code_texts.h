@@ -1,0 +1,16 @@
+// What each result code (process exit code) means, in one table beside the
+// codes themselves: the man page's exit status list is generated from it,
+// and a self-check test holds it to result_codes.h.
+#pragma once
+
+#include <cstdint>
+
+#include "base/result_codes.h"
+
+struct ResultCodeText {
+    Result code;
+    const char* meaning;  ///< one sentence fragment, no final full stop
+};
+
+/// Every result code in ascending order.
+const ResultCodeText* resultCodeTexts(uint32_t* count);

@@ -1,0 +1,56 @@
+#include "link/port_hints.h"
+
+#include <strings.h>
+
+#include "base/out.h"
+#include "zorvi.h"
+
+namespace {
+
+bool isWindowsPortName(const std::string& name) {
+    if (name.size() < 4 || strncasecmp(name.c_str(), "COM", 3) != 0) return false;
+    return name.find_first_not_of("0123456789", 3) == std::string::npos;
+}
+
+}  // namespace
+
+std::string choosePortHint(uint32_t status, const PortFacts& f) {
+    const std::string& name = f.name;
+    const platform::DeviceFacts& d = f.device;
+    if (status == ZORVI_DEVICE_NOT_FOUND && !d.exists) {
+        if (f.devNameExists)
+            return "zorviutil: hint: there is no '" + name + "' here, but there is /dev/" + name +
+                   ": give the whole path, e.g. -usbcom /dev/" + name + "\n";
+        if (isWindowsPortName(name))
+            return "zorviutil: hint: " + name +
+                   " is a Windows port name; here the board's USB port is /dev/ttyACM<n>, best named by its "
+                   "link in /dev/serial/by-id/\n";
+        return "";
+    }
+    if (status != ZORVI_ACCESS_DENIED || !d.exists) return "";
+    if (!d.readWrite && !d.group.empty()) {
+        if (d.groupListed && !d.groupActive)
+            return "zorviutil: hint: " + name + " belongs to group '" + d.group +
+                   "'; you were added to it after this session started: log in again (or run 'newgrp " + d.group +
+                   "')\n";
+        if (!d.groupActive)
+            return "zorviutil: hint: " + name + " belongs to group '" + d.group +
+                   "' and you are not in it: 'sudo usermod -aG " + d.group +
+                   " $USER', then log in again (or install the package's udev rule, see zorviutil(1))\n";
+        return "zorviutil: hint: " + name + " allows its group '" + d.group +
+               "' no reading and writing; the package's udev rule sets that (see zorviutil(1))\n";
+    }
+    if (!d.readWrite) return "zorviutil: hint: you may not read and write " + name + "\n";
+    if (!d.holder.empty())
+        return "zorviutil: hint: " + name + " is in use by " + d.holder + "; end that program or close the port there\n";
+    return "zorviutil: hint: " + name + " is in use by another program; close it there and try again\n";
+}
+
+void reportPortHint(const std::string& port, uint32_t status) {
+    PortFacts facts;
+    facts.name = port;
+    facts.device = platform::describeDevice(port);
+    facts.devNameExists = !port.empty() && port[0] != '/' && platform::fileExists("/dev/" + port);
+    const std::string text = choosePortHint(status, facts);
+    if (!text.empty()) hint("%s", text.c_str());
+}
