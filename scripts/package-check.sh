@@ -43,7 +43,7 @@ for page in zorviutil zorvisim; do
   [ -z "$warnings" ] || fail "man $page: $warnings"
 done
 
-printf '#include <zorvi.h>\nint main(void) { return ZORVI_GetStatusStringA(0) == 0; }\n' >"$root/probe.c"
+printf '#include <zorvi.h>\nint main(void) { return ZORVI_GetStatusStringA(0, 0) == 0; }\n' >"$root/probe.c"
 flags=$(PKG_CONFIG_SYSROOT_DIR="$root" PKG_CONFIG_LIBDIR="$root/$lib/pkgconfig" pkg-config --cflags --libs zorviapi)
 gcc "$root/probe.c" -o "$root/probe" $flags || fail "cannot link with the pkg-config flags: $flags"
 
