@@ -54,16 +54,19 @@ bool readsBackAs(const char* path, const std::vector<uint8_t>& expected) {
 }
 
 /// Peak resident memory, in MiB, of a fresh process that reads the file.
+/// The child reports its own VmHWM: a forked child's ru_maxrss would count
+/// the parent's pages it held before exec.
 double peakMemoryOfRead(const std::string& path) {
-    const pid_t child = fork();
-    if (child == 0) {
-        execl("/proc/self/exe", "intel_hex_bench", "--read-only", path.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return -1;
+    const std::string command = "'" + std::string(self, static_cast<size_t>(n)) + "' --read-only '" + path + "'";
+    std::FILE* child = popen(command.c_str(), "r");
+    if (child == nullptr) return -1;
+    double kib = -1;
+    if (std::fscanf(child, "%lf", &kib) != 1) kib = -1;
+    if (pclose(child) != 0) return -1;
+    return kib / 1024.0;
 }
 
 }  // namespace
@@ -71,7 +74,17 @@ double peakMemoryOfRead(const std::string& path) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--read-only") == 0) {
         IntelHexImagePtr image;
-        return readIntelHexFile(argv[2], image) == HexReadResult::Ok ? 0 : 1;
+        if (readIntelHexFile(argv[2], image) != HexReadResult::Ok) return 1;
+        // The peak resident size of this process, in KiB.
+        std::FILE* status = std::fopen("/proc/self/status", "r");
+        if (status == nullptr) return 1;
+        char line[256];
+        long hwm = -1;
+        while (std::fgets(line, sizeof line, status) != nullptr)
+            if (std::sscanf(line, "VmHWM: %ld", &hwm) == 1) break;
+        std::fclose(status);
+        std::printf("%ld\n", hwm);
+        return hwm < 0 ? 1 : 0;
     }
     std::string dir;
     if (argc > 1) {
