@@ -17,23 +17,7 @@
 
 #include "base/out.h"
 #include "formats/intel_hex.h"
-
-namespace {
-size_t gFailSize = 0;  ///< non-zero: nothrow array allocations of this size fail
-}
-
-// Lets a test refuse the reader's data buffer (this test program only).
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    if (gFailSize != 0 && size == gFailSize) return nullptr;
-    return std::malloc(size == 0 ? 1 : size);
-}
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void* operator new[](std::size_t size) {
-    void* p = std::malloc(size == 0 ? 1 : size);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
+#include "support/failing_new.h"
 
 namespace {
 
@@ -205,9 +189,11 @@ TEST(IntelHexReader, TextThatChangesBetweenPassesIsAReadErrorNotAnOverrun) {
 
 TEST(IntelHexReader, DataBufferThatCannotBeHadIsResultOne) {
     IntelHexImagePtr image;
-    gFailSize = 255;  // the data of the one record below
-    const HexReadResult r = parseIntelHexText(lines({":FF000000" + std::string(510, '0') + "01", kEnd}), image);
-    gFailSize = 0;
+    HexReadResult r;
+    {
+        FailAllocations fail(255);  // the data of the one record below
+        r = parseIntelHexText(lines({":FF000000" + std::string(510, '0') + "01", kEnd}), image);
+    }
     EXPECT_EQ(r, HexReadResult::NoMemory);
     EXPECT_EQ(image, nullptr);
 }

@@ -8,30 +8,9 @@
 #include "base/out.h"
 #include "flash_uc.h"
 #include "images/app_flash_images.h"
+#include "support/failing_new.h"
 
 namespace {
-size_t gFailSize = 0;  ///< non-zero: nothrow array allocations of this size fail
-}
-
-// Replaces the nothrow array form for this test program only.
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    if (gFailSize != 0 && size == gFailSize) return nullptr;
-    return std::malloc(size == 0 ? 1 : size);
-}
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void* operator new[](std::size_t size) {
-    void* p = std::malloc(size == 0 ? 1 : size);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-
-namespace {
-
-struct FailAllocations {
-    explicit FailAllocations(size_t size) { gFailSize = size; }
-    ~FailAllocations() { gFailSize = 0; }
-};
 
 TEST(ImageVerbsAllocation, FirmwareBuffersThatCannotBeHad) {
     flashtest::InstantClock clock;
