@@ -24,7 +24,7 @@ struct Channel {
 
 // Channels read through the high-range divider report in 1/256 steps
 // instead of 1/4096; bit i is channel i.
-struct Board {
+struct SensorBoard {
     uint32_t drawings[3];
     Channel ch[kChannels];
     uint32_t coarseMask;
@@ -38,7 +38,7 @@ constexpr Channel v(double x) { return {'V', x}; }
 constexpr Channel a(double x) { return {'A', x}; }
 constexpr Channel t(double x) { return {'T', x}; }
 
-constexpr Board kBoards[] = {
+constexpr SensorBoard kSensorBoards[] = {
     {{1305, 1440, 0},
      {v(12.0), v(12.0), v(5.0), v(3.3), v(2.5), v(1.8), v(0.95), v(1.8), v(1.2), v(1.8), v(1.0), v(1.2), v(1.0),
       v(1.0), t(41), t(45), t(52), t(57)},
@@ -144,22 +144,22 @@ constexpr Board kBoards[] = {
 
 // Models the simulator knows nothing particular about (1456 among them)
 // get a generic card with every channel fitted.
-constexpr Board kGenericBoard = {
+constexpr SensorBoard kGenericSensorBoard = {
     {0, 0, 0},
     {v(12.0), v(3.3), v(3.3), v(2.5), v(1.8), v(1.8), v(1.2), v(1.2), v(1.0), v(0.9), v(0.85), v(0.6), a(2.0),
      a(1.0), t(40), t(45), t(50), t(55)},
     0, 0};
 
-const Board& boardOf(uint32_t drawingNumber) {
-    for (const Board& b : kBoards) {
+const SensorBoard& boardOf(uint32_t drawingNumber) {
+    for (const SensorBoard& b : kSensorBoards) {
         for (uint32_t d : b.drawings) {
             if (d != 0 && d == drawingNumber) return b;
         }
     }
-    return kGenericBoard;
+    return kGenericSensorBoard;
 }
 
-bool coarse(const Board& b, uint32_t channel, uint32_t pcbMajor) {
+bool coarse(const SensorBoard& b, uint32_t channel, uint32_t pcbMajor) {
     if ((b.coarseMask >> channel) & 1u) return true;
     return channel == 1 && b.coarseCh1FromRevision != 0 && pcbMajor >= b.coarseCh1FromRevision;
 }
@@ -199,12 +199,12 @@ void setChannelStatus(uint8_t* page, uint32_t channel, uint8_t nibble) {
 }
 
 // Raw reading of a channel whose physical value is `value`.
-uint16_t rawOf(const Board& b, uint32_t channel, double value, uint32_t pcbMajor) {
+uint16_t rawOf(const SensorBoard& b, uint32_t channel, double value, uint32_t pcbMajor) {
     if (channel >= kAdcChannels) return clampRaw((value + 273.15) * 16.0);  // 1/16 K steps
     return clampRaw(value * (coarse(b, channel, pcbMajor) ? 256.0 : 4096.0));
 }
 
-void fillPage(const Board& b, uint32_t pcbMajor, uint32_t etc, uint32_t eventCount, uint32_t seed, uint8_t* page) {
+void fillPage(const SensorBoard& b, uint32_t pcbMajor, uint32_t etc, uint32_t eventCount, uint32_t seed, uint8_t* page) {
     std::memset(page, 0, kSimSensorPageSize);
     putU32(page + 0x00, etc);
     putU32(page + 0x04, eventCount);
@@ -255,7 +255,7 @@ void buildSensorPage(uint32_t drawingNumber, uint8_t pcbRevision, uint32_t elaps
 }
 
 void buildBlackBox(uint32_t drawingNumber, uint8_t records[kSimBlackBoxRecords][kSimSensorPageSize]) {
-    const Board& b = boardOf(drawingNumber);
+    const SensorBoard& b = boardOf(drawingNumber);
     const uint32_t pcbMajor = pcbMajorOf(drawingNumber);
     for (uint32_t r = 0; r < kSimBlackBoxRecords; ++r) {
         const uint32_t etc = r < 24 ? kClobberEtc[r] : kNoClobberEtc[r - 24];

@@ -5,10 +5,10 @@
 namespace zsim {
 namespace {
 
-const char* const kFile = "boot_mode.txt";  // one line: the mode for the next power-on
+const char* const kBootModeFile = "boot_mode.txt";  // one line: the mode for the next power-on
 
 // Set Boot Mode statuses.
-constexpr uint8_t kBadRequest = 1;  // wrong length (the firmware cannot parse it)
+constexpr uint8_t kBootModeBadRequest = 1;  // wrong length (the firmware cannot parse it)
 constexpr uint8_t kBadMode = 2;
 constexpr uint8_t kBadFlag = 3;
 
@@ -27,17 +27,17 @@ uint8_t BootModeDevice::pins() const { return driven_ == kBootModeSwitches ? sta
 bool BootModeDevice::loadState(const std::string& dir, std::string& error) {
     dir_ = dir;
     SettingRows rows;
-    if (!loadSettingRows(dir, kFile, rows, error)) return false;
+    if (!loadSettingRows(dir, kBootModeFile, rows, error)) return false;
     if (!rows.empty()) {
         if (rows[0].size() != 1 || !validMode(rows[0][0])) {
-            error = "bad boot mode in '" + dir + "/" + kFile + "'";
+            error = "bad boot mode in '" + dir + "/" + kBootModeFile + "'";
             return false;
         }
         next_ = static_cast<uint8_t>(rows[0][0]);
     }
     // Starting the simulator is a power-on.
     driven_ = next_;
-    saveSettingRows(state_, dir_, kFile, {{next_}});
+    saveSettingRows(state_, dir_, kBootModeFile, {{next_}});
     return true;
 }
 
@@ -49,7 +49,7 @@ std::optional<std::vector<uint8_t>> BootModeDevice::handle(const std::vector<uin
     }
     // Set Boot Mode: mode, flag (1 volatile, 2 non-volatile).
     if (rq.size() != 4) {
-        reply.push_back(kBadRequest);
+        reply.push_back(kBootModeBadRequest);
     } else if (!validMode(rq[2])) {
         reply.push_back(kBadMode);
     } else if (rq[3] == 1) {
@@ -57,7 +57,7 @@ std::optional<std::vector<uint8_t>> BootModeDevice::handle(const std::vector<uin
         reply.push_back(0);
     } else if (rq[3] == 2) {
         next_ = rq[2];
-        if (!dir_.empty()) saveSettingRows(state_, dir_, kFile, {{next_}});
+        if (!dir_.empty()) saveSettingRows(state_, dir_, kBootModeFile, {{next_}});
         reply.push_back(0);
     } else {
         reply.push_back(kBadFlag);

@@ -23,9 +23,9 @@ constexpr uint8_t kTypeSi5338 = 0;
 constexpr uint8_t kTypeLmk61e2 = 1;
 constexpr size_t kMaxMap = 1024;
 
-const char* const kOverridesFile = "clock-overrides.txt";
+const char* const kClockOverridesFile = "clock-overrides.txt";
 
-uint32_t get32(const uint8_t* p) {
+uint32_t clockGet32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
            static_cast<uint32_t>(p[3]) << 24;
 }
@@ -89,7 +89,7 @@ uint32_t ClockGenerators::overrideFrequency(uint8_t index) const {
 bool ClockGenerators::loadState(const std::string& dir, std::string& error) {
     (void)error;
     dir_ = dir;
-    std::ifstream f(dir + "/" + kOverridesFile);
+    std::ifstream f(dir + "/" + kClockOverridesFile);
     uint32_t index = 0, hz = 0;
     while (f >> index >> hz) {
         const ClockGeneratorSpec* g = index <= 0xFF ? generator(static_cast<uint8_t>(index)) : nullptr;
@@ -102,7 +102,7 @@ bool ClockGenerators::loadState(const std::string& dir, std::string& error) {
 
 void ClockGenerators::saveOverrides() {
     if (dir_.empty()) return;
-    const std::string path = dir_ + "/" + kOverridesFile;
+    const std::string path = dir_ + "/" + kClockOverridesFile;
     std::ofstream f(path, std::ios::trunc);
     for (const auto& [index, hz] : override_) f << static_cast<unsigned>(index) << ' ' << hz << '\n';
     f.close();
@@ -133,14 +133,14 @@ std::vector<uint8_t> ClockGenerators::frequencyRequest(const std::vector<uint8_t
         case kGetFrequency: return chipSilent ? finish(kClockSi5338Silent, 0) : finish(0, frequency_[g->index]);
         case kGetOverride: return finish(0, overrideFrequency(g->index));
         case kSetFrequency: {
-            const uint32_t hz = get32(&rq[3]);
+            const uint32_t hz = clockGet32(&rq[3]);
             if (hz < g->minHz || hz > g->maxHz) return finish(kClockOutOfRange, 0);
             if (chipSilent) return finish(kClockSi5338Silent, 0);
             frequency_[g->index] = hz;
             return finish(0, 0);
         }
         default: {  // set override
-            const uint32_t hz = get32(&rq[3]);
+            const uint32_t hz = clockGet32(&rq[3]);
             if (!g->overridable) return finish(kClockNoOverride, 0);
             if (programsAtPowerUp(hz) && (hz < g->minHz || hz > g->maxHz)) return finish(kClockOutOfRange, 0);
             override_[g->index] = hz;

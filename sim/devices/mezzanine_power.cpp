@@ -5,7 +5,7 @@
 namespace zsim {
 namespace {
 
-const char* const kFile = "mezzanine_power.txt";  // "site requested minimum maximum" per site
+const char* const kMezzanineFile = "mezzanine_power.txt";  // "site requested minimum maximum" per site
 
 // Statuses of both messages.
 constexpr uint8_t kBadSite = 1;  // also a request of the wrong length
@@ -28,10 +28,10 @@ bool validSetting(const MezzanineSetting& s) {
 bool MezzaninePowerDevice::loadState(const std::string& dir, std::string& error) {
     dir_ = dir;
     SettingRows rows;
-    if (!loadSettingRows(dir, kFile, rows, error)) return false;
+    if (!loadSettingRows(dir, kMezzanineFile, rows, error)) return false;
     for (const auto& row : rows) {
         if (row.size() != 4 || row[0] >= kMezzanineSites || row[1] > 0xFFFF || row[2] > 0xFFFF || row[3] > 0xFFFF) {
-            error = "bad line in '" + dir + "/" + kFile + "'";
+            error = "bad line in '" + dir + "/" + kMezzanineFile + "'";
             return false;
         }
         next_[row[0]] = {static_cast<uint16_t>(row[1]), static_cast<uint16_t>(row[2]), static_cast<uint16_t>(row[3])};
@@ -47,7 +47,7 @@ void MezzaninePowerDevice::save() {
     SettingRows rows;
     for (uint32_t site = 0; site < kMezzanineSites; ++site)
         rows.push_back({site, next_[site].requested, next_[site].minimum, next_[site].maximum});
-    saveSettingRows(state_, dir_, kFile, rows);
+    saveSettingRows(state_, dir_, kMezzanineFile, rows);
 }
 
 std::optional<std::vector<uint8_t>> MezzaninePowerDevice::handle(const std::vector<uint8_t>& rq) {

@@ -5,10 +5,10 @@
 namespace zsim {
 namespace {
 
-const char* const kFile = "smbus_address.txt";  // one line: the address for the next start
+const char* const kSmbusFile = "smbus_address.txt";  // one line: the address for the next start
 
 constexpr uint8_t kBadAddress = 1;
-constexpr uint8_t kBadRequest = 2;  // wrong length or flag
+constexpr uint8_t kSmbusBadRequest = 2;  // wrong length or flag
 
 // 0 disables the interface; 0x01..0x07 and 0x78..0x7F are reserved by the
 // bus and cannot be a device's address.
@@ -19,16 +19,16 @@ bool validAddress(uint32_t a) { return a == 0 || (a >= 0x08 && a <= 0x77); }
 bool SmbusAddressDevice::loadState(const std::string& dir, std::string& error) {
     dir_ = dir;
     SettingRows rows;
-    if (!loadSettingRows(dir, kFile, rows, error)) return false;
+    if (!loadSettingRows(dir, kSmbusFile, rows, error)) return false;
     if (!rows.empty()) {
         if (rows[0].size() != 1 || !validAddress(rows[0][0])) {
-            error = "bad SMBus address in '" + dir + "/" + kFile + "'";
+            error = "bad SMBus address in '" + dir + "/" + kSmbusFile + "'";
             return false;
         }
         next_ = static_cast<uint8_t>(rows[0][0]);
     }
     current_ = next_;
-    saveSettingRows(state_, dir_, kFile, {{next_}});
+    saveSettingRows(state_, dir_, kSmbusFile, {{next_}});
     return true;
 }
 
@@ -36,7 +36,7 @@ std::optional<std::vector<uint8_t>> SmbusAddressDevice::handle(const std::vector
     std::vector<uint8_t> reply = {0x05, static_cast<uint8_t>(rq[1] & 0x7F)};
     // Both requests: flag (1 volatile, 2 non-volatile), then an address byte.
     if (rq.size() != 4 || (rq[2] != 1 && rq[2] != 2)) {
-        reply.push_back(kBadRequest);
+        reply.push_back(kSmbusBadRequest);
         return reply;
     }
     const bool nonVolatile = rq[2] == 2;
@@ -50,7 +50,7 @@ std::optional<std::vector<uint8_t>> SmbusAddressDevice::handle(const std::vector
     }
     if (nonVolatile) {
         next_ = rq[3];
-        if (!dir_.empty()) saveSettingRows(state_, dir_, kFile, {{next_}});
+        if (!dir_.empty()) saveSettingRows(state_, dir_, kSmbusFile, {{next_}});
     } else {
         current_ = rq[3];
     }

@@ -12,7 +12,7 @@
 namespace {
 
 const char* flag(uint32_t value, uint32_t bit) { return (value >> bit) & 1 ? "SUPPORTED" : "NOT SUPPORTED"; }
-uint32_t dword(const uint8_t* table, uint32_t number) { return getLe32(table + 4 * (number - 1)); }
+uint32_t tableDword(const uint8_t* table, uint32_t number) { return getLe32(table + 4 * (number - 1)); }
 
 void printFastRead(const char* mode, const uint8_t* table, uint32_t capabilityAt) {
     const uint8_t cap = table[capabilityAt];
@@ -147,7 +147,7 @@ bool printSfdpTableHeader(uint32_t index, const uint8_t bytes[8], SfdpParameterH
 
 void printBasicParameterTable(uint32_t index, uint32_t pointer, const uint8_t* table, uint32_t length) {
     out("SFDP Table %u @ 0x%X is a Standard Parameter Table:\n", index, pointer);
-    const uint32_t d1 = dword(table, 1);
+    const uint32_t d1 = tableDword(table, 1);
     static const char* const kErase[4] = {"** Reserved value (0) **", "4 kiB erase", "** Reserved value (2) **",
                                           "4 kiB erase unavailable **"};
     out("  Erase and write capabilities .. 0x%02X\n", d1 & 0xFF);
@@ -165,7 +165,7 @@ void printBasicParameterTable(uint32_t index, uint32_t pointer, const uint8_t* t
     out("    => 1-2-2 Fast Read %s\n", flag(d1, 20));
     out("    => 1-4-4 Fast Read %s\n", flag(d1, 21));
     out("    => 1-1-4 Fast Read %s\n", flag(d1, 22));
-    const uint32_t d2 = dword(table, 2);
+    const uint32_t d2 = tableDword(table, 2);
     // An exponent above 63 has no 64-bit bit count: the line shows 0 bits.
     const uint64_t bits = (d2 & 0x80000000u) ? ((d2 & 0x7FFFFFFF) > 63 ? 0 : uint64_t(1) << (d2 & 0x7FFFFFFF))
                                              : uint64_t(d2) + 1;
@@ -176,7 +176,7 @@ void printBasicParameterTable(uint32_t index, uint32_t pointer, const uint8_t* t
     printFastRead("1-1-2", table, 12);
     printFastRead("1-2-2", table, 14);
     if (length >= 36) {
-        const uint32_t d5 = dword(table, 5);
+        const uint32_t d5 = tableDword(table, 5);
         out("  Fast read support 2 ........... 0x%08X\n", d5);
         out("    => 2-2-2 Fast Read %s\n", flag(d5, 0));
         out("    => 4-4-4 Fast Read %s\n", flag(d5, 4));
@@ -193,7 +193,7 @@ void printBasicParameterTable(uint32_t index, uint32_t pointer, const uint8_t* t
         }
     }
     if (length < 64) return;
-    const uint32_t d10 = dword(table, 10);
+    const uint32_t d10 = tableDword(table, 10);
     out("  Erase times ................... 0x%08X\n", d10);
     out("    => Worst case multiplier = %u\n", 2 * (d10 & 0xF) + 2);
     for (uint32_t type = 1; type <= 4; ++type) {
@@ -203,7 +203,7 @@ void printBasicParameterTable(uint32_t index, uint32_t pointer, const uint8_t* t
         else
             out("N/A\n");
     }
-    const uint32_t d11 = dword(table, 11);
+    const uint32_t d11 = tableDword(table, 11);
     static const uint32_t kChipEraseUnit[4] = {16, 256, 128, 1000};
     out("  Program times ................. 0x%08X\n", d11);
     out("    => Worst case multiplier = %u\n", 2 * (d11 & 0xF) + 2);
@@ -212,14 +212,14 @@ void printBasicParameterTable(uint32_t index, uint32_t pointer, const uint8_t* t
     out("    => Program byte time (typ.) = %u us\n", (((d11 >> 14) & 0xF) + 1) * (d11 & (1u << 18) ? 8 : 1));
     out("    => Program byte additional time (typ.) = %u us\n", (((d11 >> 19) & 0xF) + 1) * (d11 & (1u << 23) ? 8 : 1));
     out("    => Erase chip time (typ.) = %u ms\n", (((d11 >> 24) & 0x1F) + 1) * kChipEraseUnit[(d11 >> 29) & 3]);
-    out("  Suspend capabilities .......... 0x%08X\n", dword(table, 12));
-    out("  Suspend opcodes ............... 0x%08X\n", dword(table, 13));
-    const uint32_t d14 = dword(table, 14);
+    out("  Suspend capabilities .......... 0x%08X\n", tableDword(table, 12));
+    out("  Suspend opcodes ............... 0x%08X\n", tableDword(table, 13));
+    const uint32_t d14 = tableDword(table, 14);
     out("  Powerdown / status cap. ....... 0x%08X\n", d14);
     if (d14 & 4) out("    => Legacy polling using opcode 0x05, WIP bit (0)\n");
     if (d14 & 8) out("    => Poll device busy via status register bit 7 using opcode 0x70\n");
-    printDword15(dword(table, 15));
-    printDword16(dword(table, 16));
+    printDword15(tableDword(table, 15));
+    printDword16(tableDword(table, 16));
 }
 
 void printSectorMapTable(uint32_t index, const uint8_t* table, uint32_t pointer, uint32_t length) {
