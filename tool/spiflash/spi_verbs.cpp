@@ -53,6 +53,7 @@ Result SpiVerbSession::begin() {
 }
 
 void SpiVerbSession::end() {
+    WindDown windDown;
     if (bracketed && spiLengthyOperation(ctx, verbose, false) != kOk)
         out("*** Failed to inform uC that the lengthy SPI Flash operation has ended.\n");
     bracketed = false;
