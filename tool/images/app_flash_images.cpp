@@ -14,7 +14,7 @@
 #include "base/out.h"
 #include "images/app_flash_pages.h"
 #include "images/image_checks.h"
-#include "images/save_file.h"
+#include "base/save_file.h"
 #include "link/service_mode.h"
 
 namespace {
