@@ -56,6 +56,10 @@ const VerbRow kVerbs[] = {
     {"si5338", {"config-si5338", "1", "0x70", "{map}"}, false, {}, {103}, {}, 0, false},
     {"spi", {"spi-save-to-bin", "0", "{out}", "0x1000", "16"}, false, {"--spi-chip", "0=w25q128"}, {25, 103}, {}, 16,
      false},
+#ifdef ZORVI_SWEEP_LONG
+    {"spi program", {"spi-program-bin", "0", "{in}", "0x10008"}, false, {"--spi-chip", "0=w25q128"}, {25, 103}, {}, 0,
+     false},
+#endif
 };
 
 // Lines that report the failure of one exchange.
@@ -107,13 +111,16 @@ protected:
                 a.push_back(dir + "/out.bin");
             else if (w == "{map}")
                 a.push_back(dir + "/map.txt");
+            else if (w == "{in}")
+                a.push_back(dir + "/in.bin");
             else
                 a.push_back(w);
         }
         return a;
     }
     static bool prepare(const std::string& dir) {
-        return e2e::writeFile(dir + "/map.txt", "# Address,Data\n6,08h\n28,16h\n");
+        return e2e::writeFile(dir + "/map.txt", "# Address,Data\n6,08h\n28,16h\n") &&
+               e2e::writeFile(dir + "/in.bin", "0123456789abcdef");
     }
 };
 
