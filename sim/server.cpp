@@ -217,6 +217,10 @@ void Server::answerLine(std::vector<Outgoing>& outs, std::vector<std::vector<uin
                         uint64_t arrivedNs) {
     for (size_t i = 0; i < outs.size(); ++i) {
         logRequest(requests[i]);
+        if (outs[i].hangUp) {
+            hangUpLine();
+            return;
+        }
         if (!outs[i].reply) continue;
         if (outs[i].delayMs != 0) {
             sleepUntilNs(arrivedNs);
@@ -229,9 +233,19 @@ void Server::answerLine(std::vector<Outgoing>& outs, std::vector<std::vector<uin
     }
 }
 
+// The cable is pulled: closing the master side (and the simulator's own
+// slave descriptor) hangs the terminal up for whoever has it open: reads
+// fail with EIO, poll reports POLLHUP. The line stays dead.
+void Server::hangUpLine() {
+    if (slave_ >= 0) ::close(slave_);
+    if (master_ >= 0) ::close(master_);
+    slave_ = -1;
+    master_ = -1;
+}
+
 void Server::onPtyReadable() {
     uint8_t buf[4096];
-    for (;;) {
+    while (master_ >= 0) {
         ssize_t got = ::read(master_, buf, sizeof buf);
         if (got <= 0) return;
         std::vector<std::vector<uint8_t>> requests;
@@ -250,6 +264,7 @@ void Server::onPtyReadable() {
             if (outs.empty()) continue;
             answerLine(outs, requests, through);
             requests.clear();
+            if (master_ < 0) return;
         }
     }
 }
@@ -282,6 +297,7 @@ bool Server::onClientReadable(Client& c) {
         if (op == pcie::kOpCommand) {
             logRequest(payload);
             Outgoing out = sim_.handle(payload);
+            if (out.hangUp) return false;
             // Line noise and half frames exist only on the serial line.
             answered = out.reply;
             if (answered && out.delayMs != 0) sleepMs(out.delayMs);
@@ -312,6 +328,7 @@ void Server::serve(int stopFd) {
     for (;;) {
         std::vector<pollfd> fds;
         fds.push_back({stopFd_, POLLIN, 0});
+        // After a hang-up the slot stays, ignored (a negative descriptor).
         fds.push_back({master_, POLLIN, 0});
         if (listen_ >= 0) fds.push_back({listen_, POLLIN, 0});
         const size_t firstClient = fds.size();
@@ -322,10 +339,10 @@ void Server::serve(int stopFd) {
         // simulator holds the slave open, that would outlive the client and
         // lock the next one out. Clients never share the port at once, so
         // clearing it costs nothing.
-        ioctl(slave_, TIOCNXCL);
+        if (slave_ >= 0) ioctl(slave_, TIOCNXCL);
         if (r <= 0) continue;
         if ((fds[0].revents & POLLIN) != 0) return;
-        if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) onPtyReadable();
+        if (master_ >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) onPtyReadable();
         if (listen_ >= 0 && (fds[2].revents & POLLIN) != 0) onAccept();
         for (size_t i = firstClient, k = 0; i < fds.size(); ++i, ++k) {
             if (fds[i].revents == 0) continue;

@@ -37,6 +37,7 @@ private:
     };
 
     void onPtyReadable();
+    void hangUpLine();
     void onAccept();
     bool onClientReadable(Client& c);  // false: drop the client
     void logRequest(const std::vector<uint8_t>& request);

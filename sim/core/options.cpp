@@ -64,7 +64,12 @@ bool parseWhen(const std::string& text, FaultWhen& when) {
         return true;
     }
     when.kind = FaultWhen::Nth;
-    return parseNumber(text, 0xFFFFFFFFu, when.n) && when.n >= 1;
+    std::string number = text;
+    if (!number.empty() && number.back() == '+') {
+        when.kind = FaultWhen::FromNth;
+        number.pop_back();
+    }
+    return parseNumber(number, 0xFFFFFFFFu, when.n) && when.n >= 1;
 }
 
 struct FaultName {
@@ -78,6 +83,7 @@ const FaultName kFaultNames[] = {
     {"short", FaultKind::ShortReply, false, 0},   {"wrong-code", FaultKind::WrongCode, false, 0},
     {"status", FaultKind::Status, true, 0},       {"noise", FaultKind::Noise, false, 8},
     {"oversize", FaultKind::Oversize, false, 16}, {"restart", FaultKind::Restart, false, 0},
+    {"hangup", FaultKind::HangUp, false, 0},
 };
 
 // KIND@WHEN[=PARAM], or KIND=PARAM@WHEN: the fault list names a kind with
@@ -111,7 +117,7 @@ bool parseFault(const std::string& given, FaultSpec& fault, std::string& error) 
     fault.kind = found->kind;
     fault.param = found->defaultParam;
     if (!parseWhen(rest, fault.when)) {
-        error = "bad request selector '" + rest + "' in '" + text + "' (N from 1, all or GG.CC)";
+        error = "bad request selector '" + rest + "' in '" + text + "' (N from 1, N+, all, GG.CC or spiN)";
         return false;
     }
     if (found->needsParam && !hasParam) {
@@ -374,7 +380,8 @@ Service mode faults:
   --switch-no-effect       enter/exit answer 0 but the mode stays
 
 Faults (repeatable): --fault KIND@WHEN[=PARAM]
-  WHEN is N (the Nth request received, counting from 1), all, or GG.CC
+  WHEN is N (the Nth request received, counting from 1), N+ (the Nth and
+  every later one), all, or GG.CC
   (every request with group GG and command CC, in hex, e.g. 03.83). For
   example --fault late@2=1500 delays the second reply by 1.5 s (late=1500@2
   is taken too). KIND and PARAM:
@@ -386,6 +393,9 @@ Faults (repeatable): --fault KIND@WHEN[=PARAM]
   noise[=N]                N bytes of line noise before the frame (default 8)
   oversize[=N]             N extra bytes at the end of the reply (default 16)
   restart                  a half frame (0x01, code, junk) before the reply
+  hangup                   no reply: the line drops (the pseudo-terminal is
+                           closed for good, a PCIe client is disconnected);
+                           the board still acts on the request
   Shorthands: --no-reply WHEN, --late-reply WHEN=MS, --short-reply WHEN,
   --wrong-code WHEN, --status WHEN=S, --noise WHEN[=N], --oversize WHEN[=N],
   --restart-frame WHEN.

@@ -24,13 +24,15 @@ enum class FaultKind {
     Noise,      ///< `param` bytes of line noise (no 0x01) before the frame
     Oversize,   ///< `param` extra bytes after the reply
     Restart,    ///< a bogus half frame, then the real frame from its own 0x01
+    HangUp,     ///< the board acts, then the line drops: the pty closes, a PCIe client is cut off
 };
 
 /// Which requests a fault hits: the Nth request received (1-based), every
 /// request, every request with the given group and command bytes, or the
-/// Nth SPI request (0x05 0x90 and 0x05 0x91 counted together, 1-based).
+/// Nth SPI request (0x05 0x90 and 0x05 0x91 counted together, 1-based), or
+/// every request from the Nth on.
 struct FaultWhen {
-    enum Kind { Nth, All, Command, NthSpi } kind = Nth;
+    enum Kind { Nth, All, Command, NthSpi, FromNth } kind = Nth;
     uint32_t n = 0;
     uint8_t group = 0;
     uint8_t command = 0;

@@ -17,6 +17,7 @@ bool Simulator::hits(const FaultSpec& fault, const std::vector<uint8_t>& request
     switch (fault.when.kind) {
         case FaultWhen::All: return true;
         case FaultWhen::Nth: return fault.when.n == count_;
+        case FaultWhen::FromNth: return count_ >= fault.when.n;
         case FaultWhen::Command:
             return request.size() >= 2 && request[0] == fault.when.group && request[1] == fault.when.command;
         case FaultWhen::NthSpi: return isSpiRequest(request) && fault.when.n == spiCount_;
@@ -35,13 +36,16 @@ Outgoing Simulator::handle(const std::vector<uint8_t>& request) {
     // The board acts on every request, faults or not: a reply lost on the
     // way back does not undo what the uC did.
     std::optional<std::vector<uint8_t>> reply = board_.respond(request);
-    if (!reply) return out;
+    for (const FaultSpec& fault : options_.faults)
+        if (fault.kind == FaultKind::HangUp && hits(fault, request)) out.hangUp = true;
+    if (out.hangUp || !reply) return out;
     out.reply = true;
     out.message = std::move(*reply);
     for (const FaultSpec& fault : options_.faults) {
         if (!hits(fault, request)) continue;
         switch (fault.kind) {
             case FaultKind::NoReply: out.reply = false; break;
+            case FaultKind::HangUp: break;  // taken above
             case FaultKind::LateReply: out.delayMs = fault.param; break;
             case FaultKind::ShortReply: out.message.resize(1); break;
             case FaultKind::WrongCode:

@@ -15,6 +15,7 @@ namespace zsim {
 /// What goes back for one request.
 struct Outgoing {
     bool reply = false;             ///< false: stay silent
+    bool hangUp = false;            ///< drop the line (after acting, without a reply)
     uint32_t delayMs = 0;           ///< wait this long before answering
     std::vector<uint8_t> message;   ///< the reply message (after faults)
     std::vector<uint8_t> linePrefix;  ///< serial line only: noise or a half frame before the reply frame

@@ -8,6 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #ifndef ZORVI_BIN_DIR
 #error "ZORVI_BIN_DIR must name the build's bin directory"
@@ -91,7 +93,7 @@ std::vector<char*> cStrings(std::vector<std::string>& strings) {
 
 // Forks and execs; the child's fds 0/1/2 become stdinFd/stdoutFd/stderrFd.
 pid_t spawn(const std::string& program, const std::vector<std::string>& args, const EnvList& env, int stdinFd,
-            int stdoutFd, int stderrFd) {
+            int stdoutFd, int stderrFd, const std::string& cwd = "") {
     std::vector<std::string> argvStrings;
     argvStrings.push_back(program);
     argvStrings.insert(argvStrings.end(), args.begin(), args.end());
@@ -103,6 +105,7 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args, co
     if (pid != 0) return pid;
     // Child: only async-signal-safe calls from here on.
     if (dup2(stdinFd, 0) < 0 || dup2(stdoutFd, 1) < 0 || dup2(stderrFd, 2) < 0) _exit(126);
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
     signal(SIGPIPE, SIG_DFL);
     execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
@@ -188,7 +191,7 @@ bool writeFile(const std::string& path, const std::string& content) {
 }
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args, const std::string& stdinText,
-                     const EnvList& env, int timeLimitMs) {
+                     const EnvList& env, int timeLimitMs, const RunExtras& extras) {
     ignoreSigpipeOnce();
     RunResult result;
     Fd inRead, inWrite, outRead, outWrite, errRead, errWrite;
@@ -196,7 +199,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         result.err = "pipe failed";
         return result;
     }
-    pid_t pid = spawn(program, args, env, inRead.get(), outWrite.get(), errWrite.get());
+    pid_t pid = spawn(program, args, env, inRead.get(), outWrite.get(), errWrite.get(), extras.cwd);
     if (pid < 0) {
         result.err = "fork failed";
         return result;
@@ -232,7 +235,9 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
             result.timedOut = true;
             break;
         }
-        int r = poll(fds, n, static_cast<int>(left > 100 ? 100 : left));
+        if (extras.whileRunning) extras.whileRunning(pid);
+        const long long slice = extras.whileRunning ? 2 : 100;
+        int r = poll(fds, n, static_cast<int>(left > slice ? slice : left));
         if (r < 0 && errno != EINTR) break;
         if (r <= 0) continue;
         if (inIdx >= 0 && (fds[inIdx].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
@@ -280,10 +285,10 @@ EnvList loaderEnv() {
 }
 
 RunResult runZorviutil(const std::vector<std::string>& args, const std::string& stdinText, const EnvList& env,
-                       int timeLimitMs) {
+                       int timeLimitMs, const RunExtras& extras) {
     EnvList all = loaderEnv();
     all.insert(all.end(), env.begin(), env.end());
-    return runProgram(binDir() + "/zorviutil", args, stdinText, all, timeLimitMs);
+    return runProgram(binDir() + "/zorviutil", args, stdinText, all, timeLimitMs, extras);
 }
 
 SimBoard::SimBoard(std::vector<std::string> simArgs) {
@@ -394,7 +399,7 @@ void SimBoard::clearRequests() {
 }
 
 RunResult SimBoard::run(std::vector<std::string> args, const std::string& stdinText, EnvList env,
-                        int timeLimitMs) const {
+                        int timeLimitMs, const RunExtras& extras) const {
     for (auto& a : args) {
         a = replaceAll(a, "{port}", port_);
         a = replaceAll(a, "{socket}", socketPath_);
@@ -403,7 +408,27 @@ RunResult SimBoard::run(std::vector<std::string> args, const std::string& stdinT
     for (const auto& e : env)
         if (e.first == "ZORVISIM_PCIE_SOCKET") hasSocket = true;
     if (!hasSocket) env.emplace_back("ZORVISIM_PCIE_SOCKET", socketPath_);
-    return runZorviutil(args, stdinText, env, timeLimitMs);
+    return runZorviutil(args, stdinText, env, timeLimitMs, extras);
+}
+
+void forEachParallel(size_t count, unsigned threads, const std::function<void(size_t)>& job) {
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> pool;
+    for (unsigned t = 0; t < threads; ++t)
+        pool.emplace_back([&] {
+            for (size_t i; (i = next++) < count;) job(i);
+        });
+    for (auto& t : pool) t.join();
+}
+
+std::vector<std::string> failureLines(const std::string& out) {
+    std::vector<std::string> found;
+    for (const std::string& line : splitLines(out))
+        // A failure may complete a started line ("Entering service mode: *** ...");
+        // a reply under two bytes is reported by its documented "+++" line.
+        if (line.find("*** ") != std::string::npos || line == "+++ ZORVI response too short to be valid.")
+            found.push_back(line);
+    return found;
 }
 
 }  // namespace e2e

@@ -15,6 +15,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +31,12 @@ struct RunResult {
     bool timedOut = false;  ///< killed by the harness after the run's time limit
 };
 
+/// Less common wishes for one run.
+struct RunExtras {
+    std::string cwd;                            ///< working directory of the program (empty: ours)
+    std::function<void(pid_t)> whileRunning;    ///< called every few milliseconds with the program's pid
+};
+
 /// The build's bin directory (build/bin): zorviutil, zorvisim and the link libraries.
 std::string binDir();
 
@@ -40,7 +47,8 @@ std::string makeTempDir(const std::string& prefix = "zorvi-e2e");
 /// sanitizer option variables if set, plus `env`), feeds `stdinText` on its
 /// standard input and captures its output. Killed after `timeLimitMs`.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& stdinText = "", const EnvList& env = {}, int timeLimitMs = 60000);
+                     const std::string& stdinText = "", const EnvList& env = {}, int timeLimitMs = 60000,
+                     const RunExtras& extras = {});
 
 /// What a program that loads the link libraries needs in its environment
 /// beyond the scrubbed one (empty except in sanitizer builds, where the
@@ -49,7 +57,7 @@ EnvList loaderEnv();
 
 /// runProgram with binDir() + "/zorviutil" (and loaderEnv()).
 RunResult runZorviutil(const std::vector<std::string>& args, const std::string& stdinText = "",
-                       const EnvList& env = {}, int timeLimitMs = 60000);
+                       const EnvList& env = {}, int timeLimitMs = 60000, const RunExtras& extras = {});
 
 /// One running zorvisim. The constructor returns once the simulator printed
 /// its port (the readiness handshake); the destructor stops it by pid.
@@ -86,7 +94,7 @@ public:
     /// "{socket}" becomes socket(), and ZORVISIM_PCIE_SOCKET is set so that
     /// -index / -quenta reach this board.
     RunResult run(std::vector<std::string> args, const std::string& stdinText = "", EnvList env = {},
-                  int timeLimitMs = 60000) const;
+                  int timeLimitMs = 60000, const RunExtras& extras = {}) const;
 
     /// Stops the simulator now (SIGTERM, then SIGKILL); returns its exit status.
     int stop();
@@ -102,6 +110,14 @@ private:
     std::string error_;
     bool ownStateDir_ = true;
 };
+
+/// Runs job(0) .. job(count - 1) on `threads` threads (sweeps of many short
+/// runs that mostly wait on a simulated line).
+void forEachParallel(size_t count, unsigned threads, const std::function<void(size_t)>& job);
+
+/// The lines of a run's output that report a failure ("*** ...", and the
+/// "+++" line of a reply too short to be valid).
+std::vector<std::string> failureLines(const std::string& out);
 
 /// Splits text into lines (without their "\n"); a final line without "\n" counts.
 std::vector<std::string> splitLines(const std::string& text);

@@ -48,7 +48,7 @@ TEST(E2eZorvisim, HelpAndBadOptions) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err,
-              "zorvisim: bad request selector '0' in 'short@0' (N from 1, all or GG.CC)\n"
+              "zorvisim: bad request selector '0' in 'short@0' (N from 1, N+, all, GG.CC or spiN)\n"
               "Use 'zorvisim --help' for the options.\n");
 }
 

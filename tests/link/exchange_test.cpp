@@ -4,6 +4,7 @@
 
 #include "base/out.h"
 #include "link/connection.h"
+#include "platform/platform.h"
 #include "support/fake_uc.h"
 
 namespace {
@@ -105,6 +106,28 @@ TEST(SendUcCommand, LinkFailureAndTimeOut) {
     uc.queueReply({0x03, 0x06, 0, 0, 0, 0});
     exchange(uc, false, 250);
     EXPECT_EQ(uc.timeouts()[1], 250u);
+}
+
+// After a stop request nothing goes out but the hand-back steps; the
+// refusal is reported once per run.
+TEST(SendUcCommand, StopRequestRefusesAllButWindDown) {
+    FakeUc uc;
+    platform::setStopRequested(2);
+    const Exchange first = exchange(uc, false);
+    const Exchange second = exchange(uc, false);
+    uc.queueReply({0x03, 0x06, 0, 0, 0, 0});
+    Exchange windingDown;
+    {
+        WindDown windDown;
+        windingDown = exchange(uc, false);
+    }
+    platform::setStopRequested(0);
+    EXPECT_EQ(first.code, 102u);
+    EXPECT_EQ(first.text, "*** Stopped by SIGINT; no further commands are sent to the uC.\n");
+    EXPECT_EQ(second.code, 102u);
+    EXPECT_EQ(second.text, "");
+    EXPECT_EQ(windingDown.code, 0u);
+    EXPECT_EQ(uc.requests().size(), 1u);
 }
 
 TEST(IdentityReads, ProductIdVpdAndFlashPages) {

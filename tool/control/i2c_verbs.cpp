@@ -8,7 +8,7 @@
 #include "base/out.h"
 #include "control/i2c_requests.h"
 #include "control/service_refusal.h"
-#include "images/save_file.h"
+#include "base/save_file.h"
 
 namespace {
 

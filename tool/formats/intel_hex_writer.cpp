@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/out.h"
+#include "base/save_file.h"
 #include "formats/intel_hex.h"
 #include "formats/intel_hex_tables.h"
 
@@ -140,16 +141,21 @@ bool formatIntelHexText(const IntelHexImage& image, std::string& text) {
 
 HexWriteResult writeIntelHexFile(const char* path, const IntelHexImage& image) {
     errno = 0;
-    std::FILE* file = std::fopen(path, "w");
-    if (file == nullptr) {
-        const int error = errno;
-        if (error == ENOENT || error == ENOTDIR) return HexWriteResult::PathNotFound;
-        if (error == EACCES || error == EPERM || error == EROFS) return HexWriteResult::AccessDenied;
-        out("%d\n", error);
-        return HexWriteResult::OpenFailed;
+    const SaveOutcome outcome = writeSaveFileWith(
+        path,
+        [&image](std::FILE* file) {
+            FileSink sink(file);
+            return writeIntelHex(image, sink);
+        },
+        true);
+    switch (outcome) {
+        case SaveOutcome::Written: return HexWriteResult::Ok;
+        case SaveOutcome::ShortWrite: return HexWriteResult::WriteFailed;
+        case SaveOutcome::OpenFailed: break;
     }
-    FileSink sink(file);
-    const bool written = writeIntelHex(image, sink);
-    const bool closed = std::fclose(file) == 0;
-    return written && closed ? HexWriteResult::Ok : HexWriteResult::WriteFailed;
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) return HexWriteResult::PathNotFound;
+    if (error == EACCES || error == EPERM || error == EROFS) return HexWriteResult::AccessDenied;
+    out("%d\n", error);
+    return HexWriteResult::OpenFailed;
 }

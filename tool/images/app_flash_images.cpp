@@ -14,7 +14,7 @@
 #include "base/out.h"
 #include "images/app_flash_pages.h"
 #include "images/image_checks.h"
-#include "images/save_file.h"
+#include "base/save_file.h"
 #include "link/service_mode.h"
 
 namespace {
@@ -242,6 +242,13 @@ Result loadImageFile(ImageKind kind, const char* path, ImageData& image) {
     return kOk;
 }
 
+/// Puts the uC back into the mode the verb found it in; this goes out even
+/// after a stop request. Its result is not used (its messages are printed).
+void restoreMode(ConnectionContext* ctx, bool serviceMode, bool verbose) {
+    WindDown windDown;
+    (void)ensureServiceMode(ctx, serviceMode, verbose, false);
+}
+
 /// Update or verify one image from a file.
 Result updateOrVerify(ImageKind kind, const char* path, ConnectionContext* ctx, bool verbose, bool verifyOnly) {
     Result r = ensureServiceMode(ctx, true, verbose, true);
@@ -277,7 +284,7 @@ Result updateOrVerify(ImageKind kind, const char* path, ConnectionContext* ctx, 
             "update again.\n");
         return r;
     }
-    (void)ensureServiceMode(ctx, wasInServiceMode, verbose, false);
+    restoreMode(ctx, wasInServiceMode, verbose);
     return r;
 }
 
@@ -314,7 +321,7 @@ Result saveImage(ImageKind kind, const char* path, ConnectionContext* ctx, bool 
     r = ensureServiceMode(ctx, true, verbose, false);
     if (r != kOk) return r;
     r = readAppFlashExact(data, ctx, verbose, region.start, region.size);
-    (void)ensureServiceMode(ctx, wasInServiceMode, verbose, false);
+    restoreMode(ctx, wasInServiceMode, verbose);
     if (r != kOk) return r;
 
     switch (writeSaveFile(path, data, region.size)) {

@@ -56,9 +56,26 @@ const char* narrowText(const wchar_t* text);
 /// The single exchange. timeoutUs 0 means the context's time-out. Returns 0
 /// when a reply of at least 2 bytes arrived (wrong length or code only
 /// warn), 102 on a link failure, 104 for a reply shorter than 2 bytes.
+/// After a stop request (Ctrl-C) nothing more is sent: the first refused
+/// exchange says so, and each returns 102 (see WindDown).
 [[nodiscard]] Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbose, uint32_t timeoutUs,
                                    const uint8_t* request, const uint8_t expectedCode[2], uint8_t* reply,
                                    uint32_t expectedLength, uint32_t* actualLength);
+
+/// While one of these lives, exchanges still go out after a stop request:
+/// the steps that hand the board back as the verb found it (leaving the
+/// service mode the verb entered, ending a lengthy SPI operation, clearing
+/// the write enable latch).
+class WindDown {
+public:
+    WindDown();
+    ~WindDown();
+    WindDown(const WindDown&) = delete;
+    WindDown& operator=(const WindDown&) = delete;
+};
+
+/// Prints, once per run, that a stop request ended the conversation.
+void reportStopRequest();
 
 /// Reads the firmware product ID; prints it unless silent.
 [[nodiscard]] Result readProductId(ConnectionContext* ctx, uint32_t* productId, bool verbose, bool silent);

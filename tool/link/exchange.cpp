@@ -6,6 +6,7 @@
 #include "base/bytes.h"
 #include "base/out.h"
 #include "link/connection.h"
+#include "platform/platform.h"
 
 const char* narrowText(const wchar_t* text) {
     // Status texts are short ASCII constants; keep the last one converted.
@@ -16,9 +17,30 @@ const char* narrowText(const wchar_t* text) {
     return buffer.c_str();
 }
 
+namespace {
+int gWindDown = 0;
+bool gStopReported = false;
+}  // namespace
+
+WindDown::WindDown() { ++gWindDown; }
+WindDown::~WindDown() { --gWindDown; }
+
+void reportStopRequest() {
+    const int stop = platform::stopRequested();
+    if (stop == 0 || gStopReported) return;
+    out("*** Stopped by %s; no further commands are sent to the uC.\n", platform::stopRequestName(stop));
+    gStopReported = true;
+}
+
 Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbose, uint32_t timeoutUs,
                      const uint8_t* request, const uint8_t expectedCode[2], uint8_t* reply, uint32_t expectedLength,
                      uint32_t* actualLength) {
+    // A stop request lets the exchange under way finish; the next one is
+    // refused, so the verb takes its normal failure path.
+    if (platform::stopRequested() != 0 && gWindDown == 0) {
+        reportStopRequest();
+        return kLinkFailure;
+    }
     if (timeoutUs == 0) timeoutUs = ctx->timeoutMicroseconds;
     if (verbose) {
         out("DEBUG: ZORVI command[%lu] = { ", static_cast<unsigned long>(requestLength));

@@ -48,6 +48,21 @@ DeviceFacts describeDevice(const std::string& path);
 /// Whether a file of that name exists.
 bool fileExists(const std::string& path);
 
+/// Stop requests (Ctrl-C, a termination request). After installStopHandlers
+/// the first request only sets a flag that the program polls between uC
+/// exchanges, so the exchange under way finishes and the verb takes its
+/// normal failure path; a second request ends the process at once.
+void installStopHandlers();
+/// The first stop request's signal number, 0 while none came.
+int stopRequested();
+/// Name of a stop request for messages, e.g. "SIGINT".
+const char* stopRequestName(int request);
+/// Ends the process the way an unhandled stop request would (so that a
+/// calling shell sees it was stopped); returns at once when none came.
+void honourStopRequest();
+/// For tests: sets (or, with 0, clears) the stop request.
+void setStopRequested(int request);
+
 /// Replaceable clock for tests: when set, tickMs and sleepMs use these.
 struct ClockHooks {
     uint32_t (*tickMs)() = nullptr;

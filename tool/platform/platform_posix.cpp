@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <time.h>
@@ -25,7 +27,56 @@ namespace platform {
 namespace {
 ClockHooks gHooks;
 StdinHook gStdinHook = nullptr;
+volatile sig_atomic_t gStopRequest = 0;
+
+void onStopSignal(int signalNumber) {
+    if (gStopRequest != 0) {
+        // Asked twice: go now, the way the signal would have ended us.
+        signal(signalNumber, SIG_DFL);
+        raise(signalNumber);
+        return;
+    }
+    gStopRequest = signalNumber;
 }
+}  // namespace
+
+void installStopHandlers() {
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    // Restarted calls keep file and terminal output whole; the serial
+    // library and the sleeps already carry on after an interruption, and
+    // the standard-input reader polls, so the flag is seen.
+    action.sa_flags = SA_RESTART;
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        // A signal ignored by whoever started us (nohup, a background job)
+        // stays ignored.
+        if (sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        sigaction(s, &action, nullptr);
+    }
+}
+
+int stopRequested() { return gStopRequest; }
+
+const char* stopRequestName(int request) {
+    switch (request) {
+        case SIGINT: return "SIGINT";
+        case SIGTERM: return "SIGTERM";
+        case SIGHUP: return "SIGHUP";
+        default: return "a stop request";
+    }
+}
+
+void honourStopRequest() {
+    const int request = gStopRequest;
+    if (request == 0) return;
+    std::fflush(stdout);
+    signal(request, SIG_DFL);
+    raise(request);
+}
+
+void setStopRequested(int request) { gStopRequest = request; }
 
 void* loadLibrary(const char* fileName) {
     // Like the Windows loader, look in the program's own folder first, then
@@ -80,12 +131,25 @@ bool getEnv(const char* name, std::string& value) {
 bool readStdinLine(std::string& line) {
     line.clear();
     if (gStdinHook != nullptr) return gStdinHook(line);
-    int c;
+    // Byte by byte from the descriptor, waiting in poll: unlike a read, a
+    // poll is never restarted after a signal, so a stop request at the
+    // prompt ends the wait as if input had ended.
+    std::fflush(stdout);
     bool any = false;
-    while ((c = std::fgetc(stdin)) != EOF) {
+    for (;;) {
+        if (stopRequested() != 0) return false;
+        pollfd p{0, POLLIN, 0};
+        if (poll(&p, 1, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        char c = 0;
+        const ssize_t n = read(0, &c, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
         any = true;
         if (c == '\n') break;
-        line.push_back(static_cast<char>(c));
+        line.push_back(c);
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return any;

@@ -141,6 +141,9 @@ Result spiReadStatus(ConnectionContext* ctx, bool verbose, uint32_t chip, const 
 
 Result spiSetWriteEnable(ConnectionContext* ctx, bool verbose, uint32_t chip, const SpiFlashInfo& info, bool enable) {
     const uint8_t opcode = enable ? info.writeEnableOpcode : info.writeDisableOpcode;
+    if (enable) return spiTransfer(ctx, verbose, chip, &opcode, 1, nullptr, 0);
+    // Clearing the latch makes the chip safe again: it still goes out after a stop request.
+    WindDown windDown;
     return spiTransfer(ctx, verbose, chip, &opcode, 1, nullptr, 0);
 }
 

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/out.h"
+#include "base/save_file.h"
 
 namespace {
 struct FileCloser {
@@ -51,19 +52,15 @@ Result readBinaryFile(const char* path, std::unique_ptr<uint8_t[]>* bytes, uint6
 }
 
 Result writeBinaryFile(const char* path, uint64_t length, const uint8_t* bytes) {
-    File file(std::fopen(path, "wb"));
-    if (!file) {
-        out("*** Failed to open file '%s' for writing; errno=%d.\n", path, errno);
-        return kBinaryOutputError;
-    }
     const unsigned long long n = length;
-    bool ok = n == 0 || std::fwrite(bytes, 1, n, file.get()) == n;
-    // A write that only fails when the buffered data is flushed at close
-    // still loses the file's contents.
-    ok = (std::fclose(file.release()) == 0) && ok;
-    if (!ok) {
-        out("*** Failed to write all %llu(0x%llX) byte(s) to file '%s'.\n", n, n, path);
-        return kBinaryOutputError;
+    errno = 0;
+    switch (writeSaveFile(path, bytes, static_cast<size_t>(n))) {
+        case SaveOutcome::Written: return kOk;
+        case SaveOutcome::OpenFailed:
+            out("*** Failed to open file '%s' for writing; errno=%d.\n", path, errno);
+            return kBinaryOutputError;
+        case SaveOutcome::ShortWrite: break;
     }
-    return kOk;
+    out("*** Failed to write all %llu(0x%llX) byte(s) to file '%s'.\n", n, n, path);
+    return kBinaryOutputError;
 }

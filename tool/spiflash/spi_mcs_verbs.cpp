@@ -117,6 +117,7 @@ Result spiSaveToMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const c
     Result r = spiSaveRead(s, start, count, buffer.get());
     if (!s.bracketed) return r;
     s.end();
+    if (!spiSaveComplete(r, path)) return r;
     out("Saving data in '%s' ...\n", path);
     HexSection section{start, count, buffer.get()};
     const uint32_t order = 0;

@@ -35,5 +35,8 @@ struct SpiVerbSession {
 
 /// A save verb's buffer, filled with 0xFF; null (message printed) on failure.
 std::unique_ptr<uint8_t[]> spiSaveBuffer(uint32_t count);
+/// Whether a save verb writes its file: only after a complete read (else a
+/// line says that nothing was saved).
+bool spiSaveComplete(Result readResult, const char* path);
 /// The session and the read of a save verb; prints the read failure.
 [[nodiscard]] Result spiSaveRead(SpiVerbSession& s, uint32_t start, uint32_t count, uint8_t* buffer);

@@ -53,6 +53,7 @@ Result SpiVerbSession::begin() {
 }
 
 void SpiVerbSession::end() {
+    WindDown windDown;
     if (bracketed && spiLengthyOperation(ctx, verbose, false) != kOk)
         out("*** Failed to inform uC that the lengthy SPI Flash operation has ended.\n");
     bracketed = false;
@@ -176,6 +177,14 @@ std::unique_ptr<uint8_t[]> spiSaveBuffer(uint32_t count) {
     return buffer;
 }
 
+bool spiSaveComplete(Result readResult, const char* path) {
+    if (readResult == kOk) return true;
+    // A file of the full length with the unread part filled in would look
+    // like a good copy of the chip; nothing is written instead.
+    out("+++ Nothing was saved in '%s', since not all of the data could be read.\n", path);
+    return false;
+}
+
 Result spiSaveRead(SpiVerbSession& s, uint32_t start, uint32_t count, uint8_t* buffer) {
     Result r = s.begin();
     if (r == kOk) {
@@ -195,6 +204,7 @@ Result spiSaveToBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const c
     Result r = spiSaveRead(s, start, count, buffer.get());
     if (!s.bracketed) return r;
     s.end();
+    if (!spiSaveComplete(r, path)) return r;
     out("Saving %u(0x%X) bytes of data in '%s' ...\n", count, count, path);
     if (Result w = writeBinaryFile(path, count, buffer.get()); w != kOk) return w;
     return r;

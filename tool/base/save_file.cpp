@@ -1,4 +1,4 @@
-#include "images/save_file.h"
+#include "base/save_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -10,18 +10,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/// Writes all bytes and closes the stream; false if any byte or the final
-/// flush at close did not reach the file.
-bool writeAndClose(std::FILE* file, const uint8_t* data, size_t size) {
-    const bool written = std::fwrite(data, 1, size, file) == size;
+using Fill = std::function<bool(std::FILE*)>;
+
+/// Fills and closes the stream; false if any byte or the final flush at
+/// close did not reach the file.
+bool writeAndClose(std::FILE* file, const Fill& fill) {
+    const bool written = fill(file);
     const bool closed = std::fclose(file) == 0;
     return written && closed;
 }
 
-SaveOutcome writeDirectly(const char* path, const uint8_t* data, size_t size, bool removeOnFailure) {
-    std::FILE* file = std::fopen(path, "wb");
+SaveOutcome writeDirectly(const char* path, const Fill& fill, bool text, bool removeOnFailure) {
+    std::FILE* file = std::fopen(path, text ? "w" : "wb");
     if (file == nullptr) return SaveOutcome::OpenFailed;
-    if (writeAndClose(file, data, size)) return SaveOutcome::Written;
+    if (writeAndClose(file, fill)) return SaveOutcome::Written;
     if (removeOnFailure) {
         // Through a link, remove the file written, never the link.
         std::error_code ec;
@@ -34,16 +36,22 @@ SaveOutcome writeDirectly(const char* path, const uint8_t* data, size_t size, bo
 }  // namespace
 
 SaveOutcome writeSaveFile(const char* path, const uint8_t* data, size_t size) {
+    return writeSaveFileWith(path, [data, size](std::FILE* file) {
+        return size == 0 || std::fwrite(data, 1, size, file) == size;
+    });
+}
+
+SaveOutcome writeSaveFileWith(const char* path, const Fill& fill, bool text) {
     std::error_code ec;
     fs::path target(path);
     const fs::file_status linkStatus = fs::symlink_status(target, ec);
     const fs::file_status status = fs::status(target, ec);
     const bool exists = fs::exists(status);
-    if (exists && !fs::is_regular_file(status)) return writeDirectly(path, data, size, false);
+    if (exists && !fs::is_regular_file(status)) return writeDirectly(path, fill, text, false);
     if (fs::is_symlink(linkStatus)) {
         // Replace the file the link points to, not the link itself.
         fs::path resolved = fs::canonical(target, ec);
-        if (ec) return writeDirectly(path, data, size, true);
+        if (ec) return writeDirectly(path, fill, text, true);
         target = resolved;
     }
     // The rename below only needs the folder to be writable, so it would
@@ -51,7 +59,7 @@ SaveOutcome writeSaveFile(const char* path, const uint8_t* data, size_t size) {
     // opening it for writing would; "ab" changes nothing in it.
     if (exists) {
         std::FILE* probe = std::fopen(target.c_str(), "ab");
-        if (probe == nullptr) return SaveOutcome::OpenFailed;
+        if (probe == nullptr) return SaveOutcome::OpenFailed;  // errno from the open
         std::fclose(probe);
     }
 
@@ -62,14 +70,14 @@ SaveOutcome writeSaveFile(const char* path, const uint8_t* data, size_t size) {
     for (int attempt = 0; attempt < 100 && file == nullptr; ++attempt) {
         tempName = target.string() + ".part" + std::to_string(attempt);
         errno = 0;
-        file = std::fopen(tempName.c_str(), "wbx");
+        file = std::fopen(tempName.c_str(), text ? "wx" : "wbx");
         if (file == nullptr && errno != EEXIST) break;
     }
     // No file can be created beside it (for example a writable file in a
     // read-only folder): write the file in place, as a plain save would.
-    if (file == nullptr) return writeDirectly(path, data, size, true);
+    if (file == nullptr) return writeDirectly(path, fill, text, true);
 
-    if (!writeAndClose(file, data, size)) {
+    if (!writeAndClose(file, fill)) {
         fs::remove(tempName, ec);
         return SaveOutcome::ShortWrite;
     }
@@ -80,7 +88,7 @@ SaveOutcome writeSaveFile(const char* path, const uint8_t* data, size_t size) {
         // writable (another user's file in a shared folder with the sticky
         // bit): write it in place, as a plain save would.
         fs::remove(tempName, ec);
-        return writeDirectly(path, data, size, true);
+        return writeDirectly(path, fill, text, true);
     }
     return SaveOutcome::Written;
 }

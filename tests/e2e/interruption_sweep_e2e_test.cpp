@@ -1,0 +1,228 @@
+// Interruption sweep: every writing verb has its link cut at every exchange
+// of a small operation. Afterwards nothing outside the requested range has
+// changed, each byte inside it is old, erased or new, and where a block was
+// left erased the recovery file holds it and the printed command puts it back.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "e2e_harness.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr const char* kChipFile = "spi0-w25q128.bin";  // a 16 MiB part: the whole chip is compared
+constexpr uint32_t kPatternStart = 0xF000, kPatternEnd = 0x22000;
+
+std::string bytes(size_t n, int seed) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 37 + static_cast<size_t>(seed)) & 0xFF);
+    return s;
+}
+
+// One Intel Hex section of `data` at `address` (below 4 GiB, one segment).
+std::string hexFile(uint32_t address, const std::string& data) {
+    auto record = [](uint32_t type, uint32_t offset, const std::string& payload) {
+        std::string line = ":";
+        unsigned sum = static_cast<unsigned>(payload.size()) + (offset >> 8) + (offset & 0xFF) + type;
+        char b[32];
+        std::snprintf(b, sizeof b, "%02X%04X%02X", static_cast<unsigned>(payload.size()), offset, type);
+        line += b;
+        for (char c : payload) {
+            std::snprintf(b, sizeof b, "%02X", static_cast<unsigned char>(c));
+            line += b;
+            sum += static_cast<unsigned char>(c);
+        }
+        std::snprintf(b, sizeof b, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
+        return line + b;
+    };
+    const std::string upper = {static_cast<char>(address >> 24), static_cast<char>(address >> 16)};
+    return record(4, 0, upper) + record(0, address & 0xFFFF, data) + record(1, 0, "");
+}
+
+struct WriteRow {
+    const char* verb;
+    bool spi;              // state in the chip file (stored complemented), else appflash.bin
+    uint32_t start;        // the requested range
+    std::string newData;   // what the range holds after success (erase: 0xFF)
+    Lines args;            // after the link option; {in} is the input file
+    std::string input;     // contents of {in}
+};
+
+const std::vector<WriteRow>& writeRows() {
+    static const std::vector<WriteRow> rows = {
+        {"update-vpd", false, 0x1FF00, bytes(8, 1), {"update-vpd", "{in}"}, bytes(8, 1)},
+        {"update-brdcfg", false, 0x1FC00, bytes(16, 2), {"update-brdcfg", "{in}"}, bytes(16, 2)},
+        {"update-firmware", false, 0, bytes(600, 3), {"update-firmware", "{in}"}, bytes(600, 3)},
+        {"spi-erase", true, 0x10010, std::string(0x20, '\xFF'), {"spi-erase", "0", "0x10010", "0x20"}, ""},
+        {"spi-program-bin", true, 0x10008, bytes(16, 4), {"spi-program-bin", "0", "{in}", "0x10008"}, bytes(16, 4)},
+        {"spi-program-mcs", true, 0x20004, bytes(8, 5), {"spi-program-mcs", "0", "{in}"}, hexFile(0x20004, bytes(8, 5))},
+    };
+    return rows;
+}
+
+// The board's stored image: the application flash, or the first 256 KiB of
+// the SPI chip as it reads. The rest of the chip must still read erased:
+// its file is a hole there (or zeros, the complement of 0xFF).
+constexpr off_t kChipWindow = 0x40000;
+std::string image(const e2e::SimBoard& board, bool spi) {
+    std::string content;
+    if (!spi) {
+        e2e::readFile(board.stateDir() + "/appflash.bin", content);
+        return content;
+    }
+    const int fd = ::open((board.stateDir() + "/" + kChipFile).c_str(), O_RDONLY);
+    if (fd < 0) return content;
+    content.resize(kChipWindow);
+    if (pread(fd, content.data(), content.size(), 0) != kChipWindow) content.clear();
+    for (char& c : content) c = static_cast<char>(~c);
+    char buf[65536];
+    for (off_t at = lseek(fd, kChipWindow, SEEK_DATA); at >= 0 && !content.empty();) {
+        const ssize_t n = pread(fd, buf, sizeof buf, at);
+        if (n <= 0) break;
+        for (ssize_t i = 0; i < n; ++i)
+            if (buf[i] != 0) content.clear();  // written outside the window
+        at += n;
+    }
+    ::close(fd);
+    return content;
+}
+
+// Neighbours of the SPI ranges hold data, so a block left erased shows.
+bool fillPattern(const e2e::SimBoard& board) {
+    const std::string pattern = bytes(kPatternEnd - kPatternStart, 9);
+    std::string stored = pattern;
+    for (char& c : stored) c = static_cast<char>(~c);
+    const int fd = ::open((board.stateDir() + "/" + kChipFile).c_str(), O_WRONLY);
+    if (fd < 0) return false;
+    const bool ok = pwrite(fd, stored.data(), stored.size(), kPatternStart) == static_cast<ssize_t>(stored.size());
+    ::close(fd);
+    return ok;
+}
+
+// What is wrong with `after`: a byte outside the range changed, or one
+// inside is neither old, erased (SPI) nor new.
+std::string compare(const WriteRow& row, const std::string& before, const std::string& after) {
+    if (before.size() != after.size() || before.empty()) return "image size changed; ";
+    for (size_t i = 0; i < after.size(); ++i) {
+        const bool inside = i >= row.start && i < row.start + row.newData.size();
+        const bool ok = inside ? (after[i] == before[i] || after[i] == row.newData[i - row.start] ||
+                                  (row.spi && after[i] == '\xFF'))
+                               : after[i] == before[i];
+        if (!ok) {
+            char b[96];
+            std::snprintf(b, sizeof b, "byte 0x%zX %s the range is 0x%02X, was 0x%02X; ", i, inside ? "in" : "outside",
+                          static_cast<unsigned char>(after[i]), static_cast<unsigned char>(before[i]));
+            return b;
+        }
+    }
+    return "";
+}
+
+// The recovery command the tool printed, as arguments after the link option.
+Lines recoveryCommand(const std::string& out) {
+    const std::string marker = "zorviutil <link option> ";
+    const size_t at = out.find(marker);
+    if (at == std::string::npos) return {};
+    Lines words;
+    std::string word;
+    for (size_t i = at + marker.size(); i < out.size() && out[i] != '\n'; ++i) {
+        if (out[i] == ' ') {
+            if (!word.empty()) words.push_back(word);
+            word.clear();
+        } else {
+            word.push_back(out[i]);
+        }
+    }
+    if (!word.empty()) words.push_back(word);
+    return words;
+}
+
+struct Cut {
+    const WriteRow* row;
+    std::string fault;  // hangup@N, or (long runs) no-reply@N+
+    size_t n;
+};
+
+Lines simArgsFor(const WriteRow& row) {
+    return row.spi ? Lines{"--spi-chip", "0=w25q128"} : Lines{};
+}
+
+// One interrupted run and its checks; empty when all is well.
+std::string interrupt(const Cut& cut) {
+    const WriteRow& row = *cut.row;
+    Lines simArgs = simArgsFor(row);
+    simArgs.insert(simArgs.end(), {"--fault", cut.fault});
+    e2e::SimBoard board(simArgs);
+    if (!board.ok()) return "simulator did not start: " + board.error();
+    const std::string dir = board.tempDir();
+    if ((row.spi && !fillPattern(board)) || !e2e::writeFile(dir + "/in.bin", row.input)) return "set-up failed; ";
+    const std::string before = image(board, row.spi);
+    Lines args = {row.spi ? "-usbcom" : "-psuart", "{port}", "-timeout", "300"};
+    for (const std::string& a : row.args) args.push_back(a == "{in}" ? dir + "/in.bin" : a);
+    e2e::RunExtras extras;
+    extras.cwd = dir;
+    const e2e::RunResult r = board.run(args, "", {}, 60000, extras);
+    board.stop();
+    const std::string after = image(board, row.spi);
+    std::string why;
+    if (r.timedOut) why += "hung; ";
+    if (r.exitCode == 0 && after.substr(row.start, row.newData.size()) != row.newData) why += "success without the data; ";
+    const Lines command = recoveryCommand(r.out);
+    if (command.empty()) {
+        why += compare(row, before, after);
+    } else {
+        // The recovery file holds the block as it should read; the printed
+        // command, run against the board once it is back, puts it there.
+        std::string saved;
+        if (command.size() != 4 || !e2e::readFile(dir + "/" + command[2], saved)) return why + "no recovery file\n" + r.out;
+        const uint32_t blockStart = static_cast<uint32_t>(std::stoul(command[3], nullptr, 16));
+        std::string expected = before.substr(blockStart, saved.size());
+        expected.replace(row.start - blockStart, row.newData.size(), row.newData);
+        if (saved != expected) why += "recovery file differs from the block; ";
+        Lines again = simArgsFor(row);
+        again.insert(again.end(), {"--state-dir", board.stateDir()});
+        e2e::SimBoard back(again);
+        if (!back.ok()) return why + "simulator did not restart";
+        Lines restore = {"-usbcom", "{port}"};
+        restore.insert(restore.end(), command.begin(), command.end());
+        const e2e::RunResult fixed = back.run(restore, "", {}, 60000, extras);
+        back.stop();
+        if (fixed.exitCode != 0) why += "recovery command failed: " + fixed.out;
+        why += compare(row, before, image(back, row.spi));
+    }
+    return why.empty() ? "" : why + "\n" + r.out;
+}
+
+TEST(InterruptionSweep, LinkCutAtEveryExchange) {
+    std::vector<Cut> cuts;
+    for (const WriteRow& row : writeRows()) {
+        // A clean run tells how many exchanges the operation makes.
+        e2e::SimBoard board(simArgsFor(row));
+        ASSERT_TRUE(board.ok()) << board.error();
+        ASSERT_TRUE(e2e::writeFile(board.tempDir() + "/in.bin", row.input));
+        Lines args = {row.spi ? "-usbcom" : "-psuart", "{port}"};
+        for (const std::string& a : row.args) args.push_back(a == "{in}" ? board.tempDir() + "/in.bin" : a);
+        const e2e::RunResult r = board.run(args);
+        ASSERT_EQ(r.exitCode, 0) << row.verb << "\n" << r.out;
+        const size_t exchanges = board.requests().size();
+        for (size_t n = 1; n <= exchanges; ++n) {
+            cuts.push_back({&row, "hangup@" + std::to_string(n), n});
+#ifdef ZORVI_SWEEP_LONG
+            cuts.push_back({&row, "no-reply@" + std::to_string(n) + "+", n});
+#endif
+        }
+    }
+    std::vector<std::string> problems(cuts.size());
+    e2e::forEachParallel(cuts.size(), 6, [&](size_t i) { problems[i] = interrupt(cuts[i]); });
+    for (size_t i = 0; i < cuts.size(); ++i)
+        EXPECT_EQ(problems[i], "") << cuts[i].row->verb << ": " << cuts[i].fault;
+}
+
+}  // namespace
