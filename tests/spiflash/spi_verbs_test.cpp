@@ -8,6 +8,7 @@
 
 #include "base/out.h"
 #include "spi_chip.h"
+#include "spiflash/spi_files.h"
 #include "spiflash/spi_verbs.h"
 
 namespace {
@@ -115,4 +116,14 @@ TEST(SpiVerbs, SaveAfterFailedDiscoveryWritesNoFile) {
               "+++ Nothing was saved in '" + path + "', since not all of the data could be read.\n");
     EXPECT_EQ(f.controls(), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// A write that fails only when the buffered data reaches the device still
+// fails the save.
+TEST(SpiVerbs, BinaryFileWriteFailureIsReported) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP();
+    const uint8_t bytes[16] = {};
+    OutCapture capture;
+    EXPECT_EQ(writeBinaryFile("/dev/full", sizeof bytes, bytes), kBinaryOutputError);
+    EXPECT_EQ(capture.text(), "*** Failed to write all 16(0x10) byte(s) to file '/dev/full'.\n");
 }
