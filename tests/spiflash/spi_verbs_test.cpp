@@ -118,6 +118,23 @@ TEST(SpiVerbs, SaveAfterFailedDiscoveryWritesNoFile) {
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+// A file whose second section lies past the chip is refused before its first
+// section is written.
+TEST(SpiVerbs, ProgramMcsChecksEverySectionFirst) {
+    VerbFixture f;
+    const std::string hex =
+        f.file("two.mcs", ":0400000001020304F2\n:020000040100F9\n:0400000005060708E2\n:00000001FF\n");
+    const std::vector<uint8_t> before = f.chip.memory;
+    OutCapture capture;
+    EXPECT_EQ(spiProgramMcs(f.uc.context(), false, 0, hex.c_str(), 0, false), kBadSpiAddress);
+    EXPECT_EQ(f.chip.memory, before);
+    EXPECT_NE(capture.text().find("*** Bytes 0x1000000-0x1000003 are not all within what the SPI Flash chip can "
+                                  "erase (capacity 0x1000000 B); nothing was changed.\n"
+                                  "*** SPI Flash program operation failed.\n"),
+              std::string::npos);
+    EXPECT_EQ(capture.text().find("Writing section"), std::string::npos);
+}
+
 // A write that fails only when the buffered data reaches the device still
 // fails the save.
 TEST(SpiVerbs, BinaryFileWriteFailureIsReported) {

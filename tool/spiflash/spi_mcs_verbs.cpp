@@ -58,6 +58,17 @@ Result spiProgramMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const 
     if (spiRefuseInServiceMode(ctx, "spi-program-mcs")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
+    // Every section is checked before the first is written: a file whose
+    // last section lies past the chip must not leave the others programmed.
+    for (uint32_t i = 0; i < image->sectionCount; ++i) {
+        const HexSection& section = image->sections[i];
+        const uint32_t address = section.address + static_cast<uint32_t>(translation);
+        if (Result r = refuseUnerasableRange(s.info, address, section.length); r != kOk) {
+            out("*** SPI Flash program operation failed.\n");
+            (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
+            return r;
+        }
+    }
     for (uint32_t i = 0; i < image->sectionCount; ++i) {
         const HexSection& section = image->sections[i];
         const uint32_t address = section.address + static_cast<uint32_t>(translation);

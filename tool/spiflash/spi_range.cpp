@@ -68,6 +68,16 @@ Result checkEraseRange(const SpiFlashInfo& info, uint32_t address, uint32_t coun
     return kOk;
 }
 
+Result refuseUnerasableRange(const SpiFlashInfo& info, uint32_t address, uint32_t count) {
+    const Result r = checkEraseRange(info, address, count);
+    if (r != kOk)
+        out("*** Bytes 0x%llX-0x%llX are not all within what the SPI Flash chip can erase (capacity 0x%X B); nothing "
+            "was changed.\n",
+            static_cast<unsigned long long>(address), static_cast<unsigned long long>(address) + count - 1,
+            info.capacityBytes);
+    return r;
+}
+
 Result planBlock(const SpiFlashInfo& info, bool program, uint32_t address, uint32_t count, BlockPlan* plan) {
     *plan = BlockPlan{};
     EraseBlock& b = plan->block;
@@ -119,13 +129,7 @@ void saveRecovery(SpiFlashInfo& info, uint32_t chip, const BlockPlan& plan) {
 
 Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, bool program,
                 uint32_t address, uint32_t count, const uint8_t* data) {
-    if (Result r = checkEraseRange(info, address, count); r != kOk) {
-        out("*** Bytes 0x%llX-0x%llX are not all within what the SPI Flash chip can erase (capacity 0x%X B); nothing "
-            "was changed.\n",
-            static_cast<unsigned long long>(address), static_cast<unsigned long long>(address) + count - 1,
-            info.capacityBytes);
-        return r;
-    }
+    if (Result r = refuseUnerasableRange(info, address, count); r != kOk) return r;
     while (count != 0) {
         BlockPlan plan;
         if (Result r = planBlock(info, program, address, count, &plan); r != kOk) return r;

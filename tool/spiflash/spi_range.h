@@ -24,6 +24,9 @@ bool findEraseBlock(const SpiFlashInfo& info, uint32_t address, uint32_t count, 
 /// before the first erase, so a refused range changes nothing.
 [[nodiscard]] Result checkEraseRange(const SpiFlashInfo& info, uint32_t address, uint32_t count);
 
+/// checkEraseRange, saying on a refusal which bytes and that nothing changed.
+[[nodiscard]] Result refuseUnerasableRange(const SpiFlashInfo& info, uint32_t address, uint32_t count);
+
 struct RangeStep {
     enum Kind : uint8_t {
         Read,     ///< chip [address, +length) into the merge buffer at bufferOffset
