@@ -8,6 +8,7 @@
 
 #include "base/numbers.h"
 #include "base/out.h"
+#include "support/test_env.h"
 
 namespace {
 
@@ -161,10 +162,10 @@ TEST(OptionParser, PathsAreTrimmedButKeepTheirSeparators) {
 }
 
 TEST(OptionParser, SdkVariableGivesTheBitstreamDirectory) {
-    setenv("VELLUM_SDK", "/opt/sdk/", 1);
+    testenv::set("VELLUM_SDK", "/opt/sdk/");
     Parser p;
     ASSERT_EQ(p.parse({"v"}), kParseOk);
-    unsetenv("VELLUM_SDK");
+    testenv::unset("VELLUM_SDK");
     EXPECT_STREQ(p.args.sdkDirectory, "/opt/sdk");
     EXPECT_STREQ(p.args.bitstreamDirectory, "/opt/sdk/bit");
 }

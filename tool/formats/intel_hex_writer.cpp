@@ -7,6 +7,7 @@
 #include "base/out.h"
 #include "formats/intel_hex.h"
 #include "formats/intel_hex_tables.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -140,7 +141,7 @@ bool formatIntelHexText(const IntelHexImage& image, std::string& text) {
 
 HexWriteResult writeIntelHexFile(const char* path, const IntelHexImage& image) {
     errno = 0;
-    std::FILE* file = std::fopen(path, "w");
+    std::FILE* file = platform::openFile(path, "w");
     if (file == nullptr) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR) return HexWriteResult::PathNotFound;

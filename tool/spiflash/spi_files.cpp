@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/out.h"
+#include "platform/platform.h"
 
 namespace {
 struct FileCloser {
@@ -15,7 +16,7 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 Result readBinaryFile(const char* path, std::unique_ptr<uint8_t[]>* bytes, uint64_t* length) {
     *length = 0;
-    File file(std::fopen(path, "rb"));
+    File file(platform::openFile(path, "rb"));
     if (!file) {
         out("*** Failed to open file '%s' for reading; errno=%d.\n", path, errno);
         return kBinaryInputError;
@@ -51,7 +52,7 @@ Result readBinaryFile(const char* path, std::unique_ptr<uint8_t[]>* bytes, uint6
 }
 
 Result writeBinaryFile(const char* path, uint64_t length, const uint8_t* bytes) {
-    File file(std::fopen(path, "wb"));
+    File file(platform::openFile(path, "wb"));
     if (!file) {
         out("*** Failed to open file '%s' for writing; errno=%d.\n", path, errno);
         return kBinaryOutputError;
