@@ -90,13 +90,15 @@ void abandonRecord(ThreadIoRecord* r) {
     TlsSetValue(gSlot, nullptr);
 }
 
-// Readies the record's OVERLAPPED block for a new operation.
-OVERLAPPED* fresh(ThreadIoRecord* r) {
+// Readies the record's OVERLAPPED block for a new operation. ReadFile and
+// WriteFile clear the event themselves as they start; a wait for a port
+// event needs it cleared here.
+OVERLAPPED* fresh(ThreadIoRecord* r, bool clearEvent = false) {
     r->overlapped.Internal = 0;
     r->overlapped.InternalHigh = 0;
     r->overlapped.Offset = 0;
     r->overlapped.OffsetHigh = 0;
-    ResetEvent(r->overlapped.hEvent);
+    if (clearEvent) ResetEvent(r->overlapped.hEvent);
     return &r->overlapped;
 }
 
@@ -176,7 +178,7 @@ void drainPort(HANDLE port, ThreadIoRecord* record) {
     bool pending = false;
     while (GetTickCount() - start < kDrainLimitMs) {
         if (!PurgeComm(port, PURGE_TXCLEAR | PURGE_RXCLEAR)) break;
-        OVERLAPPED* ov = fresh(record);
+        OVERLAPPED* ov = fresh(record, true);
         DWORD events = 0;
         if (WaitCommEvent(port, &events, ov)) continue;  // bytes came at once: purge again
         if (GetLastError() != ERROR_IO_PENDING) break;

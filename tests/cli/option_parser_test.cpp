@@ -9,6 +9,7 @@
 #include "base/numbers.h"
 #include "base/out.h"
 #include "support/test_env.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ TEST(OptionParser, CommandLineErrors) {
         {{"version", "-index"}, ""},
         {{"-index"}, "-index option requires parameter: index of card\n"},
         {{"/sdk", "x", "v"}, "Unknown option: /sdk\n"},
-        {{}, "Too few parameters supplied. Use zorviutil /h to get help.\n"},
+        {{}, "Too few parameters supplied. Use " + std::string(platform::kProgramFileName) + " /h to get help.\n"},
     };
     for (const Case& c : cases) {
         Parser p;
