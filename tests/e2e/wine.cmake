@@ -19,8 +19,11 @@ set(ZORVI_WINE_E2E_FILTER "-E2eLink.SerialPortFailuresNameTheLibraryStatus:E2eLi
 # last one.
 find_program(ZORVI_WINEBOOT wineboot)
 find_program(ZORVI_WINESERVER wineserver)
-# (A server already running for the prefix refuses a second one; it serves.)
-add_test(NAME wine_prefix COMMAND sh -c "\"$1\" -p30 2>/dev/null; \"$0\" -i" ${ZORVI_WINEBOOT} ${ZORVI_WINESERVER})
+# (A server already running for the prefix refuses a second one; it serves.
+# Their output goes nowhere: the server and Wine's services outlive the
+# test and must not hold its output open.)
+add_test(NAME wine_prefix COMMAND sh -c "\"$1\" -p30 </dev/null >/dev/null 2>&1; \"$0\" -i </dev/null >/dev/null 2>&1"
+         ${ZORVI_WINEBOOT} ${ZORVI_WINESERVER})
 set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
 
 foreach(shard 0 1)
