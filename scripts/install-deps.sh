@@ -10,14 +10,27 @@ if [ "${1:-all}" != build ]; then
   # pkg-config)
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev file man-db pkgconf git srecord binutils)
 fi
+# The Windows build: the MinGW-w64 cross compiler, and Wine to run its
+# programs (without the recommended desktop packages).
+windows=()
+[ "${1:-all}" != build ] && windows=(g++-mingw-w64-x86-64-win32 wine wine64)
 missing=()
+missing_windows=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
+for p in "${windows[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing_windows+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ] || [ ${#missing_windows[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]} ${missing_windows[*]}"
   sudo_cmd=""
   [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
+  if [ ${#missing[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
+  fi
+  if [ ${#missing_windows[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing_windows[@]}"
+  fi
 fi

@@ -5,6 +5,7 @@
 #include <sys/prctl.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <netinet/in.h>
 #include <sys/un.h>
 #include <termios.h>
 #include <time.h>
@@ -48,6 +49,7 @@ Server::~Server() {
         ::close(listen_);
         ::unlink(socketPath_.c_str());
     }
+    if (listenTcp_ >= 0) ::close(listenTcp_);
     if (log_ >= 0) ::close(log_);
     if (slave_ >= 0) ::close(slave_);
     if (master_ >= 0) ::close(master_);
@@ -81,6 +83,14 @@ bool Server::open(std::string& error) {
         error = "cannot open '" + port_ + "': " + std::strerror(errno);
         return false;
     }
+    // Started as the leader of a session without a terminal (setsid
+    // zorvisim ..., as the tests do), the simulator makes the pty its
+    // controlling terminal. Otherwise the first such session leader that
+    // opens it takes it: Wine's wineserver does, and is hung up when the
+    // simulator ends. With a terminal of its own the call fails harmlessly.
+    if (getsid(0) == getpid()) ioctl(slave_, TIOCSCTTY, 0);
+    // Raw before any client opens it: a client that never sets the line up
+    // itself (Wine's serial layer leaves it as found) must get every byte.
     termios t{};
     if (tcgetattr(slave_, &t) == 0) {
         cfmakeraw(&t);  // every byte value passes untouched, 0x04 and 0x10 included
@@ -99,6 +109,24 @@ bool Server::open(std::string& error) {
         std::fprintf(stderr, "zorvisim: %s; PCIe links disabled\n", error.c_str());
         error.clear();
     }
+    if (!options_.noPcie && options_.pcieTcpPort && !openTcp(error)) return false;
+    return true;
+}
+
+bool Server::openTcp(std::string& error) {
+    listenTcp_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(*options_.pcieTcpPort);
+    socklen_t length = sizeof addr;
+    if (listenTcp_ < 0 || ::bind(listenTcp_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listenTcp_, 16) != 0 || getsockname(listenTcp_, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
+        error = "cannot listen on TCP port " + std::to_string(*options_.pcieTcpPort) + ": " + std::strerror(errno);
+        return false;
+    }
+    tcpPort_ = ntohs(addr.sin_port);
+    std::fprintf(stderr, "zorvisim: PCIe stand-ins on TCP port %u\n", static_cast<unsigned>(tcpPort_));
     return true;
 }
 
@@ -269,9 +297,9 @@ void Server::onPtyReadable() {
     }
 }
 
-void Server::onAccept() {
+void Server::onAccept(int listenFd) {
     for (;;) {
-        int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) return;
         clients_.push_back(Client{fd, {}});
     }
@@ -330,7 +358,10 @@ void Server::serve(int stopFd) {
         fds.push_back({stopFd_, POLLIN, 0});
         // After a hang-up the slot stays, ignored (a negative descriptor).
         fds.push_back({master_, POLLIN, 0});
+        const size_t listenAt = fds.size();
         if (listen_ >= 0) fds.push_back({listen_, POLLIN, 0});
+        const size_t tcpAt = fds.size();
+        if (listenTcp_ >= 0) fds.push_back({listenTcp_, POLLIN, 0});
         const size_t firstClient = fds.size();
         for (const Client& c : clients_) fds.push_back({c.fd, POLLIN, 0});
         int r = poll(fds.data(), fds.size(), 200);
@@ -343,7 +374,8 @@ void Server::serve(int stopFd) {
         if (r <= 0) continue;
         if ((fds[0].revents & POLLIN) != 0) return;
         if (master_ >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) onPtyReadable();
-        if (listen_ >= 0 && (fds[2].revents & POLLIN) != 0) onAccept();
+        if (listen_ >= 0 && (fds[listenAt].revents & POLLIN) != 0) onAccept(listen_);
+        if (listenTcp_ >= 0 && (fds[tcpAt].revents & POLLIN) != 0) onAccept(listenTcp_);
         for (size_t i = firstClient, k = 0; i < fds.size(); ++i, ++k) {
             if (fds[i].revents == 0) continue;
             Client& c = clients_[k];

@@ -26,6 +26,8 @@ public:
     bool open(std::string& error);
     const std::string& port() const { return port_; }
     const std::string& socketPath() const { return socketPath_; }
+    /// The TCP port of --pcie-tcp (0 when not listening on TCP).
+    uint16_t tcpPort() const { return tcpPort_; }
 
     /// Serves until `stopFd` becomes readable; then returns.
     void serve(int stopFd);
@@ -38,7 +40,7 @@ private:
 
     void onPtyReadable();
     void hangUpLine();
-    void onAccept();
+    void onAccept(int listenFd);
     bool onClientReadable(Client& c);  // false: drop the client
     void logRequest(const std::vector<uint8_t>& request);
     void writePty(const std::vector<uint8_t>& bytes);
@@ -49,12 +51,15 @@ private:
     void sleepMs(uint32_t ms);
     void sleepUntilNs(uint64_t deadline);
     bool openSocket(std::string& error);
+    bool openTcp(std::string& error);
 
     SimOptions options_;
     Simulator sim_;
     int master_ = -1;
     int slave_ = -1;
     int listen_ = -1;
+    int listenTcp_ = -1;
+    uint16_t tcpPort_ = 0;
     int log_ = -1;
     int stopFd_ = -1;
     std::string port_;

@@ -295,6 +295,9 @@ bool parseOptions(const std::vector<std::string>& args, SimOptions& o, std::stri
             if (!value(o.pcieSocket)) return false;
         } else if (a == "--no-pcie") {
             o.noPcie = true;
+        } else if (a == "--pcie-tcp") {
+            if (!number(n, 65535)) return false;
+            o.pcieTcpPort = static_cast<uint16_t>(n);
         } else if (a == "--card-type") {
             if (!value(v)) return false;
             if (!parseHex(v, o.cardType)) {
@@ -450,6 +453,10 @@ PCIe stand-ins (libtobra.so, libquenta.so):
                            the libraries use $ZORVISIM_PCIE_SOCKET or that
                            default
   --no-pcie                do not open the socket
+  --pcie-tcp PORT          also listen on TCP port PORT of 127.0.0.1 (0: a
+                           free one, told on standard error), for the
+                           Windows stand-ins (tobra.dll, quenta.dll), which
+                           use $ZORVISIM_PCIE_PORT or 47386
   --card-type HEX          card type from TOBRA_GetUniqueId (default 117)
   --card-serial N          card serial number (default 100001)
 

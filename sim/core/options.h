@@ -78,6 +78,7 @@ struct SimOptions {
     // PCIe stand-ins.
     std::string pcieSocket;          ///< empty: the default path
     bool noPcie = false;
+    std::optional<uint16_t> pcieTcpPort;  ///< also listen on 127.0.0.1 (0: a free port); the Windows stand-ins
     uint32_t cardType = 0x117;
     uint32_t cardSerial = 100001;
 
@@ -100,6 +101,11 @@ struct SimOptions {
 
 constexpr const char* kDefaultPcieSocket = "/tmp/zorvisim-pcie.sock";
 constexpr const char* kPcieSocketEnv = "ZORVISIM_PCIE_SOCKET";
+/// The Windows stand-ins (tobra.dll, quenta.dll) reach the simulator over
+/// TCP on the loopback interface: the port is in this variable, or the
+/// default.
+constexpr const char* kPcieTcpPortEnv = "ZORVISIM_PCIE_PORT";
+constexpr uint16_t kDefaultPcieTcpPort = 47386;
 
 /// Parses argv[1..]; false with `error` set on a bad option.
 bool parseOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error);

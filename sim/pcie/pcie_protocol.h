@@ -1,5 +1,7 @@
 // The private wire between zorvisim and its PCIe stand-in libraries
-// (libtobra.so, libquenta.so): a Unix stream socket carrying packets.
+// (libtobra.so, libquenta.so): a Unix stream socket carrying packets; for
+// the Windows stand-ins (tobra.dll, quenta.dll) a TCP connection on the
+// loopback interface carries the same packets.
 //
 //   library -> zorvisim: u8 op, u32 sequence, u32 length, payload
 //   zorvisim -> library: u32 sequence, u32 length, payload
@@ -11,8 +13,10 @@
 // kOpUniqueId is answered with 8 bytes: card serial number, card type.
 #pragma once
 
+#ifndef _WIN32
 #include <sys/socket.h>
 #include <sys/types.h>
+#endif
 
 #include <cerrno>
 #include <cstddef>
@@ -34,6 +38,7 @@ inline uint32_t get32(const uint8_t* p) {
            static_cast<uint32_t>(p[3]) << 24;
 }
 
+#ifndef _WIN32
 /// Writes a whole packet to the socket (EINTR retried, no SIGPIPE).
 inline bool sendAll(int fd, const uint8_t* data, size_t length) {
     while (length > 0) {
@@ -47,5 +52,7 @@ inline bool sendAll(int fd, const uint8_t* data, size_t length) {
     }
     return true;
 }
+
+#endif
 
 }  // namespace zsim::pcie

@@ -5,7 +5,11 @@
 #include "link/quenta.h"
 #include "pcie/pcie_client.h"
 
+#ifdef _WIN32
+#define QUENTA_API extern "C" __declspec(dllexport)
+#else
 #define QUENTA_API extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 const zsim::pcie::StatusTexts kNames = {

@@ -5,7 +5,11 @@
 #include "link/tobra.h"
 #include "pcie/pcie_client.h"
 
+#ifdef _WIN32
+#define TOBRA_API extern "C" __declspec(dllexport)
+#else
 #define TOBRA_API extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 const zsim::pcie::StatusTexts kNames = {

@@ -9,6 +9,7 @@
 #include "cli/help_texts.h"
 #include "cli/verb_table.h"
 #include "support/fake_uc.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -24,7 +25,10 @@ RunOutput run(std::vector<const char*> words) {
     return {r, cap.text()};
 }
 
-const std::string kLinkHint = "    Use \"zorviutil -h comm\" for communication options help.\n";
+// The program's name and system as this build prints them.
+const std::string kProgram = platform::kProgramFileName;
+const std::string kSystem = platform::kSystemName;
+const std::string kLinkHint = "    Use \"" + kProgram + " -h comm\" for communication options help.\n";
 
 TEST(MainProgram, PathsAnsweredWithoutALink) {
     struct Case {
@@ -33,7 +37,7 @@ TEST(MainProgram, PathsAnsweredWithoutALink) {
         std::string text;
     };
     const Case cases[] = {
-        {{}, 10, "Too few parameters supplied. Use zorviutil /h to get help.\n"},
+        {{}, 10, "Too few parameters supplied. Use " + kProgram + " /h to get help.\n"},
         {{"-h", "other"}, 10, "Unrecognized help topic \"other\"; available topics are: comm\n"},
         {{"version"}, 118,
          "*** Please specify a communication option, one of: '-quenta', '-index', '-psuart', '-usbcom'.\n" + kLinkHint},
@@ -42,9 +46,9 @@ TEST(MainProgram, PathsAnsweredWithoutALink) {
          "can be passed on the command line.\n" +
              kLinkHint},
         {{"-smbus", "x", "version"}, 34,
-         "*** Access to the ZORVI uC via SMBUS is currently not supported for the Linux operating system.\n"},
+         "*** Access to the ZORVI uC via SMBUS is currently not supported for the " + kSystem + " operating system.\n"},
         {{"-ipmi", "x", "version"}, 35,
-         "*** Access to the ZORVI uC via IPMI is currently not supported for the Linux operating system.\n"},
+         "*** Access to the ZORVI uC via IPMI is currently not supported for the " + kSystem + " operating system.\n"},
         {{"-chipaddr", "0x80", "build-info"}, 107,
          "*** Value for '-chipaddr' option must be in the range 0x1 to 0x7F inclusive.\n"},
         {{"-chipaddr", "0", "version"}, 107,
@@ -68,7 +72,7 @@ TEST(MainProgram, BuildInfoNeedsNoLink) {
     RunOutput o = run({"-chipaddr", "7F", "BUILD-INFO"});
     EXPECT_EQ(o.code, 0u);
     EXPECT_EQ(o.text,
-              "zorviutil 4.26.0 - Microcontroller maintenance tool\n"
+              kProgram + " 4.26.0 - Microcontroller maintenance tool\n"
               "ZORVI API library: dynamically loaded, <zorvi.h> 1.0.1\n"
               "TOBRA API library: dynamically loaded, <tobra.h> 2.1.0\n"
               "QUENTA API library: dynamically loaded, <quenta.h> 0.4.0\n"
@@ -82,7 +86,7 @@ TEST(MainProgram, UsageListsVerbsAndOptions) {
     RunOutput o = run({"-h"});
     EXPECT_EQ(o.code, 0u);
     const std::string head =
-        "Usage: zorviutil [option ...] command\n"
+        "Usage: " + kProgram + " [option ...] command\n"
         "\n"
         "   command = One of:\n"
         "\n"

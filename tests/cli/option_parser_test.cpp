@@ -8,6 +8,8 @@
 
 #include "base/numbers.h"
 #include "base/out.h"
+#include "support/test_env.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -127,7 +129,7 @@ TEST(OptionParser, CommandLineErrors) {
         {{"version", "-index"}, ""},
         {{"-index"}, "-index option requires parameter: index of card\n"},
         {{"/sdk", "x", "v"}, "Unknown option: /sdk\n"},
-        {{}, "Too few parameters supplied. Use zorviutil /h to get help.\n"},
+        {{}, "Too few parameters supplied. Use " + std::string(platform::kProgramFileName) + " /h to get help.\n"},
     };
     for (const Case& c : cases) {
         Parser p;
@@ -161,10 +163,10 @@ TEST(OptionParser, PathsAreTrimmedButKeepTheirSeparators) {
 }
 
 TEST(OptionParser, SdkVariableGivesTheBitstreamDirectory) {
-    setenv("VELLUM_SDK", "/opt/sdk/", 1);
+    testenv::set("VELLUM_SDK", "/opt/sdk/");
     Parser p;
     ASSERT_EQ(p.parse({"v"}), kParseOk);
-    unsetenv("VELLUM_SDK");
+    testenv::unset("VELLUM_SDK");
     EXPECT_STREQ(p.args.sdkDirectory, "/opt/sdk");
     EXPECT_STREQ(p.args.bitstreamDirectory, "/opt/sdk/bit");
 }

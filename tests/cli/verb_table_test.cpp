@@ -9,6 +9,7 @@
 
 #include "base/out.h"
 #include "support/fake_uc.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -45,7 +46,8 @@ TEST(VerbTable, EveryRowIsUniqueAndComplete) {
 TEST(VerbTable, UnknownVerb) {
     Dispatch d = dispatch({"versions"});
     EXPECT_EQ(d.code, 1u);
-    EXPECT_EQ(d.text, "*** Unrecognised command: versions\n    Use 'zorviutil -h' for help.\n");
+    EXPECT_EQ(d.text, "*** Unrecognised command: versions\n    Use '" + std::string(platform::kProgramFileName) +
+                          " -h' for help.\n");
 }
 
 // Argument failures print one message, return their code and send nothing.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "clocks/register_maps.h"
+#include "support/temp_dir.h"
 
 struct ParsedMap {
     uint32_t code = 0;
@@ -64,8 +65,7 @@ inline std::string dataFile(const std::string& name) { return std::string(ZORVI_
 inline std::string writeTempFile(const std::string& name, const std::string& content) {
     static std::string dir;
     if (dir.empty()) {
-        char pattern[] = "/tmp/zorvi-clocks-XXXXXX";
-        dir = mkdtemp(pattern);
+        dir = testdir::make("zorvi-clocks");
     }
     const std::string path = dir + "/" + name;
     std::FILE* f = std::fopen(path.c_str(), "wb");

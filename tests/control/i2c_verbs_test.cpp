@@ -12,6 +12,7 @@
 
 #include "base/out.h"
 #include "support/fake_uc.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -112,8 +113,7 @@ struct RegisterUc {
 struct TempDir {
     std::string path;
     TempDir() {
-        char tmpl[] = "/tmp/zorvi-i2c-XXXXXX";
-        path = mkdtemp(tmpl);
+        path = testdir::make("zorvi-i2c");
     }
     ~TempDir() { std::filesystem::remove_all(path); }
     std::string file(const std::string& name, const std::string& content) const {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -67,7 +68,8 @@ bool makePipe(Fd& readEnd, Fd& writeEnd) {
 // LD_LIBRARY_PATH can never change a test's outcome.
 std::vector<std::string> childEnvironment(const EnvList& extra) {
     std::vector<std::string> env = {"PATH=/usr/local/bin:/usr/bin:/bin", "LANG=C", "LC_ALL=C"};
-    for (const char* keep : {"HOME", "TMPDIR", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+    for (const char* keep : {"HOME", "TMPDIR", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "WINEPREFIX",
+                             "WINEDEBUG", "WINEDLLOVERRIDES", "WINESERVER"}) {
         const char* v = std::getenv(keep);
         if (v != nullptr) env.push_back(std::string(keep) + "=" + v);
     }
@@ -92,8 +94,10 @@ std::vector<char*> cStrings(std::vector<std::string>& strings) {
 }
 
 // Forks and execs; the child's fds 0/1/2 become stdinFd/stdoutFd/stderrFd.
+// ownSession: the child leads a session of its own (no controlling
+// terminal), and is stopped when the test process ends.
 pid_t spawn(const std::string& program, const std::vector<std::string>& args, const EnvList& env, int stdinFd,
-            int stdoutFd, int stderrFd, const std::string& cwd = "") {
+            int stdoutFd, int stderrFd, bool ownSession = false, const std::string& cwd = "") {
     std::vector<std::string> argvStrings;
     argvStrings.push_back(program);
     argvStrings.insert(argvStrings.end(), args.begin(), args.end());
@@ -106,6 +110,10 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args, co
     // Child: only async-signal-safe calls from here on.
     if (dup2(stdinFd, 0) < 0 || dup2(stdoutFd, 1) < 0 || dup2(stderrFd, 2) < 0) _exit(126);
     if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+    if (ownSession) {
+        setsid();
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+    }
     signal(SIGPIPE, SIG_DFL);
     execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
@@ -149,6 +157,24 @@ std::string replaceAll(std::string s, const std::string& what, const std::string
 }  // namespace
 
 std::string binDir() { return ZORVI_BIN_DIR; }
+
+std::string windowsBinDir() {
+    const char* dir = std::getenv("ZORVI_E2E_WINDOWS_BIN");
+    return dir != nullptr ? dir : "";
+}
+
+std::string toolPath() {
+    return windowsBinDir().empty() ? binDir() + "/zorviutil" : windowsBinDir() + "/zorviutil.exe";
+}
+
+std::string libraryFile(const std::string& name) {
+    return windowsBinDir().empty() ? "lib" + name + ".so" : name + ".dll";
+}
+
+std::string toolPortName(const std::string& ptyPath) {
+    if (windowsBinDir().empty() || ptyPath.empty() || ptyPath[0] != '/') return ptyPath;
+    return "Z:" + replaceAll(ptyPath, "/", "\\");
+}
 
 std::string makeTempDir(const std::string& prefix) {
     const char* base = std::getenv("TMPDIR");
@@ -199,7 +225,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         result.err = "pipe failed";
         return result;
     }
-    pid_t pid = spawn(program, args, env, inRead.get(), outWrite.get(), errWrite.get(), extras.cwd);
+    pid_t pid = spawn(program, args, env, inRead.get(), outWrite.get(), errWrite.get(), false, extras.cwd);
     if (pid < 0) {
         result.err = "fork failed";
         return result;
@@ -284,11 +310,31 @@ EnvList loaderEnv() {
 #endif
 }
 
+RunResult runTool(const std::string& tool, const std::vector<std::string>& args, const std::string& stdinText,
+                  const EnvList& env, int timeLimitMs, const RunExtras& extras) {
+    if (tool.size() < 4 || tool.compare(tool.size() - 4, 4, ".exe") != 0)
+        return runProgram(tool, args, stdinText, env, timeLimitMs, extras);
+    // A Windows program runs under Wine; its standard output is in text
+    // mode, which ends lines with "\r\n".
+    std::vector<std::string> wineArgs{tool};
+    wineArgs.insert(wineArgs.end(), args.begin(), args.end());
+    const char* wine = std::getenv("ZORVI_E2E_WINE");
+    RunResult r = runProgram(wine != nullptr && *wine != '\0' ? wine : "/usr/bin/wine", wineArgs, stdinText, env,
+                             timeLimitMs, extras);
+    r.out = replaceAll(r.out, "\r\n", "\n");
+    r.err = replaceAll(r.err, "\r\n", "\n");
+    return r;
+}
+
 RunResult runZorviutil(const std::vector<std::string>& args, const std::string& stdinText, const EnvList& env,
                        int timeLimitMs, const RunExtras& extras) {
     EnvList all = loaderEnv();
     all.insert(all.end(), env.begin(), env.end());
-    return runProgram(binDir() + "/zorviutil", args, stdinText, all, timeLimitMs, extras);
+    return runTool(toolPath(), args, stdinText, all, timeLimitMs, extras);
+}
+
+RunResult runZorviutilIn(const std::string& workDir, const std::vector<std::string>& args) {
+    return runTool(toolPath(), args, "", loaderEnv(), 60000, RunExtras{workDir, {}});
 }
 
 SimBoard::SimBoard(std::vector<std::string> simArgs) {
@@ -316,6 +362,12 @@ SimBoard::SimBoard(std::vector<std::string> simArgs) {
     simArgs.push_back(logPath_);
     simArgs.push_back("--pcie-socket");
     simArgs.push_back(socketPath_);
+    const bool windowsTool = !windowsBinDir().empty();
+    if (windowsTool) {
+        // The Windows stand-ins reach the board over TCP.
+        simArgs.push_back("--pcie-tcp");
+        simArgs.push_back("0");
+    }
 
     Fd devNull(open("/dev/null", O_RDONLY | O_CLOEXEC));
     Fd errFile(open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
@@ -324,7 +376,9 @@ SimBoard::SimBoard(std::vector<std::string> simArgs) {
         error_ = "cannot set up the simulator's files";
         return;
     }
-    pid_ = spawn(binDir() + "/zorvisim", simArgs, {}, devNull.get(), outWrite.get(), errFile.get());
+    // A session of its own lets the simulator own its pty as controlling
+    // terminal, which Wine's server would otherwise take.
+    pid_ = spawn(binDir() + "/zorvisim", simArgs, {}, devNull.get(), outWrite.get(), errFile.get(), true);
     outWrite.reset();
     if (pid_ < 0) {
         error_ = "fork failed";
@@ -356,7 +410,18 @@ SimBoard::SimBoard(std::vector<std::string> simArgs) {
             break;
         }
     }
-    if (port_.empty()) stop();
+    if (port_.empty()) {
+        stop();
+        return;
+    }
+    if (windowsTool) {
+        // Told on standard error before the port line.
+        std::string err;
+        readFile(errPath_, err);
+        const std::string tag = "PCIe stand-ins on TCP port ";
+        const size_t at = err.find(tag);
+        if (at != std::string::npos) tcpPort_ = static_cast<unsigned>(std::strtoul(err.c_str() + at + tag.size(), nullptr, 10));
+    }
 }
 
 SimBoard::~SimBoard() {
@@ -401,13 +466,14 @@ void SimBoard::clearRequests() {
 RunResult SimBoard::run(std::vector<std::string> args, const std::string& stdinText, EnvList env,
                         int timeLimitMs, const RunExtras& extras) const {
     for (auto& a : args) {
-        a = replaceAll(a, "{port}", port_);
+        a = replaceAll(a, "{port}", port());
         a = replaceAll(a, "{socket}", socketPath_);
     }
     bool hasSocket = false;
     for (const auto& e : env)
         if (e.first == "ZORVISIM_PCIE_SOCKET") hasSocket = true;
     if (!hasSocket) env.emplace_back("ZORVISIM_PCIE_SOCKET", socketPath_);
+    if (tcpPort_ != 0 && !hasSocket) env.emplace_back("ZORVISIM_PCIE_PORT", std::to_string(tcpPort_));
     return runZorviutil(args, stdinText, env, timeLimitMs, extras);
 }
 

@@ -40,6 +40,20 @@ struct RunExtras {
 /// The build's bin directory (build/bin): zorviutil, zorvisim and the link libraries.
 std::string binDir();
 
+/// The Windows build's bin folder when the tests run its zorviutil.exe
+/// under Wine ($ZORVI_E2E_WINDOWS_BIN); empty for the Linux tool. The
+/// simulator is always the Linux one of binDir().
+std::string windowsBinDir();
+/// The tool's file in its bin folder: binDir()/zorviutil or
+/// windowsBinDir()/zorviutil.exe.
+std::string toolPath();
+/// A link library's file name as the tool looks for it ("zorviapi" gives
+/// libzorviapi.so or zorviapi.dll).
+std::string libraryFile(const std::string& name);
+/// The name under which the tool opens a pseudo-terminal of the simulator:
+/// the path itself, or for Wine its Z: drive form (Z:\dev\pts\3).
+std::string toolPortName(const std::string& ptyPath);
+
 /// Creates a fresh directory under $TMPDIR (or /tmp); empty string on failure.
 std::string makeTempDir(const std::string& prefix = "zorvi-e2e");
 
@@ -55,9 +69,16 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 /// loader cannot use the program's own run path). runZorviutil adds it.
 EnvList loaderEnv();
 
-/// runProgram with binDir() + "/zorviutil" (and loaderEnv()).
+/// Runs the tool file `tool` (a zorviutil, or a zorviutil.exe under Wine,
+/// whose "\r\n" line ends come back as "\n").
+RunResult runTool(const std::string& tool, const std::vector<std::string>& args, const std::string& stdinText = "",
+                  const EnvList& env = {}, int timeLimitMs = 60000, const RunExtras& extras = {});
+
+/// runTool with toolPath() (and loaderEnv()).
 RunResult runZorviutil(const std::vector<std::string>& args, const std::string& stdinText = "",
                        const EnvList& env = {}, int timeLimitMs = 60000, const RunExtras& extras = {});
+/// runZorviutil in the working directory `workDir`.
+RunResult runZorviutilIn(const std::string& workDir, const std::vector<std::string>& args);
 
 /// One running zorvisim. The constructor returns once the simulator printed
 /// its port (the readiness handshake); the destructor stops it by pid.
@@ -74,8 +95,11 @@ public:
     /// Why the start failed (and the simulator's stderr so far).
     std::string error() const;
 
-    /// The pseudo-terminal path to pass to -usbcom / -psuart.
-    const std::string& port() const { return port_; }
+    /// The pseudo-terminal's name as the tool opens it ("{port}" in run()'s
+    /// arguments).
+    std::string port() const { return toolPortName(port_); }
+    /// The pseudo-terminal's path on this system.
+    const std::string& ptyPath() const { return port_; }
     /// The Unix socket of the PCIe stand-ins (libtobra.so, libquenta.so).
     std::string socket() const { return socketPath_; }
     /// The board's state directory (persistent flash, mode, overrides).
@@ -109,6 +133,7 @@ private:
     std::string errPath_;
     std::string error_;
     bool ownStateDir_ = true;
+    unsigned tcpPort_ = 0;  ///< the PCIe stand-ins' TCP port (Windows tool)
 };
 
 /// Runs job(0) .. job(count - 1) on `threads` threads (sweeps of many short

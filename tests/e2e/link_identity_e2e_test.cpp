@@ -392,7 +392,7 @@ TEST(E2eLink, FailingPageWriteLeavesTheSavedFlashAlone) {
 TEST(E2eLink, SerialPortFailuresNameTheLibraryStatus) {
     SimBoard board;
     ASSERT_BOARD(board);
-    const std::string port = board.port();
+    const std::string port = board.ptyPath();
     {
         // Another user holds the port: it is opened exclusively.
         int held = open(port.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -445,33 +445,37 @@ TEST(E2eLink, MissingLinkLibraryIsReported) {
     const std::string dir = e2e::makeTempDir("zorviutil-alone");
     ASSERT_FALSE(dir.empty());
     std::error_code ec;
-    std::filesystem::copy_file(e2e::binDir() + "/zorviutil", dir + "/zorviutil", ec);
+    const std::string tool = dir + "/" + std::filesystem::path(e2e::toolPath()).filename().string();
+    std::filesystem::copy_file(e2e::toolPath(), tool, ec);
     ASSERT_FALSE(ec) << ec.message();
+    const std::string zorviapi = e2e::libraryFile("zorviapi");
+    const std::string tobra = e2e::libraryFile("tobra");
+    const std::string quenta = e2e::libraryFile("quenta");
     struct Case {
         std::vector<std::string> args;
         std::string out;
     };
     const Case cases[] = {
         {{"-usbcom", "/dev/null", "version"},
-         "*** Cannot find DLL 'libzorviapi.so'. This can be corrected by installing the ZORVI System Monitor "
-         "Driver, or copying 'libzorviapi.so' to the same folder as this program.\n"},
+         "*** Cannot find DLL '" + zorviapi + "'. This can be corrected by installing the ZORVI System Monitor "
+         "Driver, or copying '" + zorviapi + "' to the same folder as this program.\n"},
         {{"-psuart", "/dev/null,9600", "version"},
-         "*** Cannot find DLL 'libzorviapi.so'. This can be corrected by installing the ZORVI System Monitor "
-         "Driver, or copying 'libzorviapi.so' to the same folder as this program.\n"},
+         "*** Cannot find DLL '" + zorviapi + "'. This can be corrected by installing the ZORVI System Monitor "
+         "Driver, or copying '" + zorviapi + "' to the same folder as this program.\n"},
         {{"-index", "0", "version"},
-         "*** Cannot find DLL 'libtobra.so'. This can be corrected by installing the TOBRA Driver.\n"},
+         "*** Cannot find DLL '" + tobra + "'. This can be corrected by installing the TOBRA Driver.\n"},
         {{"-quenta", "0", "version"},
-         "*** Cannot find DLL 'libquenta.so'. This can be corrected by installing the QUENTA Driver, or copying "
-         "'libquenta.so' to the same folder as this program.\n"},
+         "*** Cannot find DLL '" + quenta + "'. This can be corrected by installing the QUENTA Driver, or copying '" +
+             quenta + "' to the same folder as this program.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
-        RunResult r = e2e::runProgram(dir + "/zorviutil", c.args);
+        RunResult r = e2e::runTool(tool, c.args);
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.exitCode, 105);
     }
     // A bad baud rate is found before any library is looked for.
-    RunResult r = e2e::runProgram(dir + "/zorviutil", {"-psuart", "/dev/null,fast", "version"});
+    RunResult r = e2e::runTool(tool, {"-psuart", "/dev/null,fast", "version"});
     EXPECT_EQ(r.out, "*** Baud rate value 'fast' from '-psuart' connection string not recognized as a number.\n");
     EXPECT_EQ(r.exitCode, 110);
     std::filesystem::remove_all(dir, ec);

@@ -185,9 +185,7 @@ TEST(SpiFlashE2e, InterruptedEraseLeavesARecoveryFile) {
         EXPECT_TRUE(e2e::writeFile(bin, block));
         EXPECT_EQ(board.run({"-usbcom", "{port}", "spi-program-bin", "0", bin, "0x10000"}).exitCode, 0);
         // From `cwd`, where the recovery file is written.
-        return e2e::runProgram("/bin/sh", {"-c", "cd \"$0\" && exec \"$1\" -usbcom \"$2\" spi-erase 0 0x10010 0x10", cwd,
-                                           e2e::binDir() + "/zorviutil", board.port()},
-                               "", e2e::loaderEnv());
+        return e2e::runZorviutilIn(cwd, {"-usbcom", board.port(), "spi-erase", "0", "0x10010", "0x10"});
     };
     size_t failAt = 0;
     {

@@ -23,7 +23,7 @@ std::string lineStartingWith(const std::string& out, const std::string& prefix) 
 TEST(E2eZorvisim, HandshakeNamesATerminalAndSigtermStopsCleanly) {
     SimBoard board;
     ASSERT_TRUE(board.ok()) << board.error();
-    int fd = open(board.port().c_str(), O_RDWR | O_NOCTTY);
+    int fd = open(board.ptyPath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(fd, 0);
     EXPECT_TRUE(isatty(fd));
     close(fd);

@@ -1,4 +1,5 @@
 #include "flash_uc.h"
+#include "support/temp_dir.h"
 
 #include <stdlib.h>
 
@@ -9,8 +10,7 @@
 namespace flashtest {
 
 TempDir::TempDir() {
-    std::string templ = (std::filesystem::temp_directory_path() / "zorvi-images-XXXXXX").string();
-    if (mkdtemp(templ.data()) != nullptr) dir_ = templ;
+    dir_ = testdir::make("zorvi-images");
 }
 
 TempDir::~TempDir() {

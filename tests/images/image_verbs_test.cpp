@@ -1,8 +1,10 @@
 // The nine image verbs: mode handling, file checks, exact outputs, and what
 // happens to the flash, the file and the uC's mode on every path.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <csignal>
 #include <cstdlib>
@@ -374,6 +376,10 @@ TEST(ImageVerbs, SaveFileFailures) {
     }
 }
 
+// Save-file cases that need POSIX means: resource limits, symbolic links,
+// file modes and other users.
+#ifndef _WIN32
+
 /// Makes every file write beyond `bytes` fail (EFBIG) for as long as it
 /// lives, the way a full disk would.
 class FileSizeLimit {
@@ -512,5 +518,7 @@ TEST(ImageVerbs, SaveReplacesTheFileOrTheLinkTargetButNoNeighbour) {
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(flashtest::readFile(path)[0], rig.uc.flash[0x1FF00]);
 }
+
+#endif  // _WIN32
 
 }  // namespace

@@ -158,10 +158,10 @@ TEST(SpiRange, InterruptionAtAnyExchangeLosesNoByteOutsideTheRange) {
             SCOPED_TRACE(run.output);
             for (const auto& entry : std::filesystem::directory_iterator(dir)) {
                 uint32_t block = 0;
-                ASSERT_EQ(std::sscanf(entry.path().filename().c_str(), "spi-chip0-block-0x%X.bin", &block), 1);
+                ASSERT_EQ(std::sscanf(entry.path().filename().string().c_str(), "spi-chip0-block-0x%X.bin", &block), 1);
                 EXPECT_NE(run.output.find("spi-program-bin 0 " + entry.path().filename().string()), std::string::npos);
                 std::vector<uint8_t> saved;
-                FILE* f = std::fopen(entry.path().c_str(), "rb");
+                FILE* f = std::fopen(entry.path().string().c_str(), "rb");
                 int c;
                 while ((c = std::fgetc(f)) != EOF) saved.push_back(uint8_t(c));
                 std::fclose(f);

@@ -195,6 +195,9 @@ TEST(FrameDecoder, CapacityZeroOnlyCounts) {
     EXPECT_EQ(decoder.length(), 4u);
 }
 
+// Wide names are UTF-32 here; the Windows library hands them to the system
+// as they are.
+#ifndef _WIN32
 TEST(PortName, WideNamesBecomeUtf8) {
     char out[32];
     struct Case {
@@ -222,5 +225,6 @@ TEST(PortName, WideNamesBecomeUtf8) {
     const wchar_t beyond[] = {L'/', static_cast<wchar_t>(0x110000), 0};
     EXPECT_EQ(zorvi::wideToUtf8(beyond, out, sizeof out), zorvi::PortNameResult::Invalid);
 }
+#endif
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+#include "platform/platform.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -21,14 +23,14 @@ bool writeAndClose(std::FILE* file, const Fill& fill) {
 }
 
 SaveOutcome writeDirectly(const char* path, const Fill& fill, bool text, bool removeOnFailure) {
-    std::FILE* file = std::fopen(path, text ? "w" : "wb");
+    std::FILE* file = platform::openFile(path, text ? "w" : "wb");
     if (file == nullptr) return SaveOutcome::OpenFailed;
     if (writeAndClose(file, fill)) return SaveOutcome::Written;
     if (removeOnFailure) {
         // Through a link, remove the file written, never the link.
         std::error_code ec;
-        const fs::path written = fs::canonical(path, ec);
-        fs::remove(ec ? fs::path(path) : written, ec);
+        const fs::path written = fs::canonical(platform::pathOf(path), ec);
+        fs::remove(ec ? platform::pathOf(path) : written, ec);
     }
     return SaveOutcome::ShortWrite;
 }
@@ -43,7 +45,7 @@ SaveOutcome writeSaveFile(const char* path, const uint8_t* data, size_t size) {
 
 SaveOutcome writeSaveFileWith(const char* path, const Fill& fill, bool text) {
     std::error_code ec;
-    fs::path target(path);
+    fs::path target = platform::pathOf(path);
     const fs::file_status linkStatus = fs::symlink_status(target, ec);
     const fs::file_status status = fs::status(target, ec);
     const bool exists = fs::exists(status);
@@ -58,7 +60,7 @@ SaveOutcome writeSaveFileWith(const char* path, const Fill& fill, bool text) {
     // replace a file the user has write-protected. Ask the file itself, as
     // opening it for writing would; "ab" changes nothing in it.
     if (exists) {
-        std::FILE* probe = std::fopen(target.c_str(), "ab");
+        std::FILE* probe = platform::openFile(platform::utf8Of(target).c_str(), "ab");
         if (probe == nullptr) return SaveOutcome::OpenFailed;  // errno from the open
         std::fclose(probe);
     }
@@ -68,9 +70,9 @@ SaveOutcome writeSaveFileWith(const char* path, const Fill& fill, bool text) {
     std::string tempName;
     std::FILE* file = nullptr;
     for (int attempt = 0; attempt < 100 && file == nullptr; ++attempt) {
-        tempName = target.string() + ".part" + std::to_string(attempt);
+        tempName = platform::utf8Of(target) + ".part" + std::to_string(attempt);
         errno = 0;
-        file = std::fopen(tempName.c_str(), text ? "wx" : "wbx");
+        file = platform::openFile(tempName.c_str(), text ? "wx" : "wbx");
         if (file == nullptr && errno != EEXIST) break;
     }
     // No file can be created beside it (for example a writable file in a
@@ -78,16 +80,17 @@ SaveOutcome writeSaveFileWith(const char* path, const Fill& fill, bool text) {
     if (file == nullptr) return writeDirectly(path, fill, text, true);
 
     if (!writeAndClose(file, fill)) {
-        fs::remove(tempName, ec);
+        fs::remove(platform::pathOf(tempName.c_str()), ec);
         return SaveOutcome::ShortWrite;
     }
-    if (exists) fs::permissions(tempName, status.permissions(), fs::perm_options::replace, ec);
-    fs::rename(tempName, target, ec);
+    const fs::path temp = platform::pathOf(tempName.c_str());
+    if (exists) fs::permissions(temp, status.permissions(), fs::perm_options::replace, ec);
+    fs::rename(temp, target, ec);
     if (ec) {
         // The folder may refuse the replacement though the file itself is
         // writable (another user's file in a shared folder with the sticky
         // bit): write it in place, as a plain save would.
-        fs::remove(tempName, ec);
+        fs::remove(temp, ec);
         return writeDirectly(path, fill, text, true);
     }
     return SaveOutcome::Written;

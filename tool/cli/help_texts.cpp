@@ -91,7 +91,7 @@ static const char kWindowsProgramName[] = "zorviutil.exe";
 
 void showCommHelp() {
     const char* win = kWindowsProgramName;
-    const char* lin = kProgramName;
+    const char* lin = "zorviutil";
     out("Options for communicating with microcontroller:\n");
     out("NOTE: Prior to zorviutil 4.21.0, \"-index 0\" was implied if no communication\n");
     out("      options were passed on the command line.\n");

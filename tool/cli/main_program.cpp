@@ -152,10 +152,12 @@ Result runZorviutil(int argc, const char* const* argv) {
     } else if (o[kUsbCom].specified) {
         r = openUsbCom(o[kUsbCom].value.text, verbose, &run.ctx);
     } else if (o[kSmbus].specified) {
-        out("*** Access to the ZORVI uC via SMBUS is currently not supported for the Linux operating system.\n");
+        out("*** Access to the ZORVI uC via SMBUS is currently not supported for the %s operating system.\n",
+            platform::kSystemName);
         return kSmbusNotSupported;
     } else if (o[kIpmi].specified) {
-        out("*** Access to the ZORVI uC via IPMI is currently not supported for the Linux operating system.\n");
+        out("*** Access to the ZORVI uC via IPMI is currently not supported for the %s operating system.\n",
+            platform::kSystemName);
         return kIpmiNotSupported;
     } else {
         r = openTobraCard(o[kIndex].value.u, o[kSn].value.u, o[kSn].specified != 0, verbose, &run.ctx);

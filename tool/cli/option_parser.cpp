@@ -12,7 +12,7 @@
 #include "base/out.h"
 #include "platform/platform.h"
 
-const char* const kProgramName = "zorviutil";
+const char* const kProgramName = platform::kProgramFileName;
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "base/out.h"
 #include "base/result_codes.h"
 #include "clocks/register_maps.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -32,9 +33,9 @@ uint32_t loadRegisterMapText(const char* path, MapPrinter printer, MapText& text
     // A folder opens for reading here but not on Windows, where the open is
     // refused as access denied; report it the same way on both.
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return kMapAccessDenied;
+    if (std::filesystem::is_directory(platform::pathOf(path), ec)) return kMapAccessDenied;
     errno = 0;
-    FilePtr file(std::fopen(path, "rb"));
+    FilePtr file(platform::openFile(path, "rb"));
     if (!file) {
         if (errno == ENOENT) return kMapFileNotFound;
         if (errno == EACCES) return kMapAccessDenied;

@@ -9,6 +9,7 @@
 #include "control/i2c_requests.h"
 #include "control/service_refusal.h"
 #include "base/save_file.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ struct DataFile {
 };
 
 Result openDataFile(const char* path, DataFile& data) {
-    data.file.reset(std::fopen(path, "rb"));
+    data.file.reset(platform::openFile(path, "rb"));
     if (!data.file) {
         out("*** Failed to open file '%s' for reading.\n", path);
         return kI2cFileError;

@@ -15,6 +15,7 @@
 #include "base/out.h"
 #include "formats/intel_hex.h"
 #include "formats/intel_hex_tables.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -475,7 +476,7 @@ HexReadResult parseIntelHexText(std::string_view text, IntelHexImagePtr& image) 
 HexReadResult readIntelHexFile(const char* path, IntelHexImagePtr& image) {
     image.reset();
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(platform::openFile(path, "rb"));
     if (file == nullptr) {
         if (errno == ENOENT || errno == ENOTDIR) return HexReadResult::NotFound;
         if (errno == EACCES || errno == EPERM) return HexReadResult::AccessDenied;

@@ -8,6 +8,7 @@
 #include "base/save_file.h"
 #include "formats/intel_hex.h"
 #include "formats/intel_hex_tables.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "images/image_checks.h"
 #include "base/save_file.h"
 #include "link/service_mode.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -194,11 +195,11 @@ Result loadImageFile(ImageKind kind, const char* path, ImageData& image) {
     const Region region = regionOf(kind);
     // A directory opens for reading on this system but is no image file.
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    if (std::filesystem::is_directory(platform::pathOf(path), ec)) {
         reportOpenFailure(kind, path);
         return kImageFileError;
     }
-    FilePtr file(std::fopen(path, "rb"));
+    FilePtr file(platform::openFile(path, "rb"));
     if (!file) {
         reportOpenFailure(kind, path);
         return kImageFileError;

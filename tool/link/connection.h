@@ -129,9 +129,9 @@ bool isNormalProductId(uint32_t id);
 void closeConnection(ConnectionContext* ctx);
 
 /// Library binding (file names as loaded).
-extern const char* const kZorviApiLibrary;   // "libzorviapi.so"
-extern const char* const kTobraLibrary;      // "libtobra.so"
-extern const char* const kQuentaLibrary;     // "libquenta.so"
+extern const char* const kZorviApiLibrary;   // "libzorviapi.so", "zorviapi.dll"
+extern const char* const kTobraLibrary;      // "libtobra.so", "tobra.dll"
+extern const char* const kQuentaLibrary;     // "libquenta.so", "quenta.dll"
 [[nodiscard]] Result bindZorviApi(ApiEntry api[kApiSlots]);
 [[nodiscard]] Result bindQuentaApi(ApiEntry api[kApiSlots]);
 [[nodiscard]] Result bindTobraApi(ApiEntry api[kApiSlots]);

@@ -16,9 +16,9 @@
 #include "platform/platform.h"
 #include "zorvi.h"
 
-const char* const kZorviApiLibrary = "libzorviapi.so";
-const char* const kTobraLibrary = "libtobra.so";
-const char* const kQuentaLibrary = "libquenta.so";
+const char* const kZorviApiLibrary = platform::kZorviApiFile;
+const char* const kTobraLibrary = platform::kTobraFile;
+const char* const kQuentaLibrary = platform::kQuentaFile;
 
 namespace {
 
@@ -137,6 +137,13 @@ std::wstring widenPortName(const char* name) {
             c = (c << 6) | (*p & 0x3Fu);
         }
         if (more < 0 || c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+        if (sizeof(wchar_t) == 2 && c > 0xFFFF) {
+            // Wide text is UTF-16 there: a surrogate pair.
+            c -= 0x10000;
+            wide.push_back(static_cast<wchar_t>(0xD800 + (c >> 10)));
+            wide.push_back(static_cast<wchar_t>(0xDC00 + (c & 0x3FF)));
+            continue;
+        }
         wide.push_back(static_cast<wchar_t>(c));
     }
     return wide;

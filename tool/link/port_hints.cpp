@@ -47,6 +47,9 @@ std::string choosePortHint(uint32_t status, const PortFacts& f) {
 }
 
 void reportPortHint(const std::string& port, uint32_t status) {
+    // The hints explain device files; where ports have no file to look at
+    // the failure line stands alone.
+    if (!platform::kPortsAreDeviceFiles) return;
     PortFacts facts;
     facts.name = port;
     facts.device = platform::describeDevice(port);

@@ -4,9 +4,54 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace platform {
+
+// What the program calls itself and its libraries on this system. Texts
+// that name them print these, so the shared code needs no system checks.
+#ifdef _WIN32
+inline constexpr char kProgramFileName[] = "zorviutil.exe";
+inline constexpr char kSystemName[] = "Windows";
+inline constexpr char kZorviApiFile[] = "zorviapi.dll";
+inline constexpr char kTobraFile[] = "tobra.dll";
+inline constexpr char kQuentaFile[] = "quenta.dll";
+/// Ports are device files that describeDevice can look up.
+inline constexpr bool kPortsAreDeviceFiles = false;
+#else
+inline constexpr char kProgramFileName[] = "zorviutil";
+inline constexpr char kSystemName[] = "Linux";
+inline constexpr char kZorviApiFile[] = "libzorviapi.so";
+inline constexpr char kTobraFile[] = "libtobra.so";
+inline constexpr char kQuentaFile[] = "libquenta.so";
+inline constexpr bool kPortsAreDeviceFiles = true;
+#endif
+
+/// Prepares standard input and output for UTF-8 text (the console's code
+/// page on Windows; nothing elsewhere). Call once at the program's start.
+void initConsole();
+
+#ifdef _WIN32
+/// UTF-8 and UTF-16 text at the edges of the program (arguments, console,
+/// file names, environment).
+std::wstring wideFromUtf8(const char* text);
+std::string utf8FromWide(const wchar_t* wide);
+std::string utf8FromWide(const wchar_t* wide, size_t length);
+#endif
+
+/// Opens a file named in UTF-8, like std::fopen.
+std::FILE* openFile(const char* path, const char* mode);
+/// A file-system path from a UTF-8 name.
+inline std::filesystem::path pathOf(const char* path) {
+    return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(path)));
+}
+/// The UTF-8 name of a file-system path.
+inline std::string utf8Of(const std::filesystem::path& path) {
+    const std::u8string name = path.u8string();
+    return std::string(name.begin(), name.end());
+}
 
 /// Loads a shared library by plain file name: from the program's own folder,
 /// then its installation's library folder, then with the system's search

@@ -98,6 +98,10 @@ void* loadLibrary(const char* fileName) {
     return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
 }
 
+void initConsole() {}
+
+std::FILE* openFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+
 void* findSymbol(void* library, const char* name) { return dlsym(library, name); }
 
 void unloadLibrary(void* library) {

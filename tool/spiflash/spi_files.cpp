@@ -6,6 +6,7 @@
 
 #include "base/out.h"
 #include "base/save_file.h"
+#include "platform/platform.h"
 
 namespace {
 struct FileCloser {
@@ -16,7 +17,7 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 Result readBinaryFile(const char* path, std::unique_ptr<uint8_t[]>* bytes, uint64_t* length) {
     *length = 0;
-    File file(std::fopen(path, "rb"));
+    File file(platform::openFile(path, "rb"));
     if (!file) {
         out("*** Failed to open file '%s' for reading; errno=%d.\n", path, errno);
         return kBinaryInputError;

@@ -1,0 +1,229 @@
+// The client side of the Windows PCIe stand-ins (tobra.dll, quenta.dll): the
+// same packets as the Linux libraries send, over TCP to a simulator on the
+// same machine (zorvisim --pcie-tcp). Wine's sockets offer no Unix domain
+// sockets, and the loopback interface reaches the Linux simulator from a
+// Windows program under Wine as from one on real Windows.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <new>
+#include <vector>
+
+#include "core/options.h"
+#include "pcie/pcie_client.h"
+#include "pcie/pcie_protocol.h"
+
+namespace zsim::pcie {
+namespace {
+
+struct Connection {
+    SOCKET socket = INVALID_SOCKET;
+    uint32_t sequence = 0;
+    std::vector<uint8_t> pending;  // received bytes not yet consumed
+};
+
+SRWLOCK gLock = SRWLOCK_INIT;
+std::map<uint32_t, Connection*> gHandles;
+uint32_t gNextHandle = 1;
+
+class Locked {
+public:
+    Locked() { AcquireSRWLockExclusive(&gLock); }
+    ~Locked() { ReleaseSRWLockExclusive(&gLock); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+};
+
+Connection* find(uint32_t handle) {
+    Locked guard;
+    auto it = gHandles.find(handle);
+    return it == gHandles.end() ? nullptr : it->second;
+}
+
+long long nowUs() { return static_cast<long long>(GetTickCount64()) * 1000; }
+
+bool sendAll(SOCKET s, const uint8_t* data, size_t length) {
+    while (length > 0) {
+        const int w = ::send(s, reinterpret_cast<const char*>(data), static_cast<int>(length), 0);
+        if (w <= 0) return false;
+        data += w;
+        length -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+uint16_t simulatorPort() {
+    const char* env = std::getenv(kPcieTcpPortEnv);
+    if (env == nullptr || *env == '\0') return kDefaultPcieTcpPort;
+    char* end = nullptr;
+    const unsigned long port = std::strtoul(env, &end, 10);
+    return (*end == '\0' && port > 0 && port <= 65535) ? static_cast<uint16_t>(port) : 0;
+}
+
+// Sends one packet and waits for the answer with the same sequence number;
+// answers to earlier packets (late replies after a time-out) are dropped.
+// deadlineUs < 0: no limit.
+uint32_t transact(Connection& c, uint8_t op, const uint8_t* payload, uint32_t length, long long deadlineUs,
+                  std::vector<uint8_t>& answer) {
+    const uint32_t seq = ++c.sequence;
+    std::vector<uint8_t> packet(kRequestHeader + length);
+    packet[0] = op;
+    put32(&packet[1], seq);
+    put32(&packet[5], length);
+    if (length != 0) std::memcpy(&packet[kRequestHeader], payload, length);
+    if (!sendAll(c.socket, packet.data(), packet.size())) return kUnexpectedError;
+    for (;;) {
+        while (c.pending.size() >= kReplyHeader) {
+            const uint32_t got = get32(&c.pending[0]);
+            const uint32_t size = get32(&c.pending[4]);
+            if (size > kMaxPayload) return kUnexpectedError;
+            if (c.pending.size() < kReplyHeader + size) break;
+            auto begin = c.pending.begin() + kReplyHeader;
+            if (got == seq) answer.assign(begin, begin + size);
+            c.pending.erase(c.pending.begin(), begin + size);
+            if (got == seq) return kSuccess;
+        }
+        timeval limit{};
+        timeval* wait = nullptr;
+        if (deadlineUs >= 0) {
+            const long long left = deadlineUs - nowUs();
+            if (left <= 0) return kTimeout;
+            limit.tv_sec = static_cast<long>(left / 1000000);
+            limit.tv_usec = static_cast<long>(left % 1000000);
+            wait = &limit;
+        }
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(c.socket, &readable);
+        const int r = ::select(0, &readable, nullptr, nullptr, wait);
+        if (r == SOCKET_ERROR) return kUnexpectedError;
+        if (r == 0) continue;
+        char buf[4096];
+        const int n = ::recv(c.socket, buf, sizeof buf, 0);
+        if (n <= 0) return kUnexpectedError;
+        c.pending.insert(c.pending.end(), reinterpret_cast<uint8_t*>(buf), reinterpret_cast<uint8_t*>(buf) + n);
+    }
+}
+
+}  // namespace
+
+const wchar_t* statusText(const StatusTexts& names, uint32_t status, uint32_t selector) {
+    struct Row {
+        uint32_t code;
+        const wchar_t* name;
+        const wchar_t* text;
+    };
+    const Row rows[] = {
+        {kSuccess, names.success, L"No error"},
+        {kUnexpectedError, names.unexpectedError, L"An unexpected error caused the operation to fail"},
+        {kBadDriver, names.badDriver, L"The driver may not be correctly installed (simulator not running?)"},
+        {kNoMemory, names.noMemory, L"Couldn't allocate memory required to complete operation"},
+        {kDeviceNotFound, names.deviceNotFound, L"Failed to open the device with the specified index"},
+        {kInvalidHandle, names.invalidHandle, L"The device handle was invalid"},
+        {kNullPointer, names.nullPointer, L"A NULL pointer was passed where non-NULL was required"},
+        {kTimeout, names.timeout, L"The operation did not complete within the timeout period"},
+        {kShortCommand, names.shortCommand, L"The length of the command was less than 2 bytes"},
+    };
+    for (const Row& r : rows)
+        if (r.code == status) return selector == 0 ? r.text : r.name;
+    return selector == 0 ? L"Unrecognized status code" : names.unknown;
+}
+
+uint32_t openDevice(uint32_t index, uint32_t* handle) {
+    if (handle == nullptr) return kNullPointer;
+    // The simulator plays one card, index 0.
+    if (index != 0) return kDeviceNotFound;
+    const uint16_t port = simulatorPort();
+    if (port == 0) return kBadDriver;
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return kBadDriver;
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) {
+        WSACleanup();
+        return kUnexpectedError;
+    }
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    if (::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ::closesocket(s);
+        WSACleanup();
+        return kBadDriver;
+    }
+    // One small packet each way per exchange: send it at once.
+    BOOL noDelay = TRUE;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    Connection* c = new (std::nothrow) Connection;
+    if (c == nullptr) {
+        ::closesocket(s);
+        WSACleanup();
+        return kNoMemory;
+    }
+    c->socket = s;
+    Locked guard;
+    *handle = gNextHandle++;
+    gHandles[*handle] = c;
+    return kSuccess;
+}
+
+uint32_t closeDevice(uint32_t handle) {
+    Connection* c = nullptr;
+    {
+        Locked guard;
+        auto it = gHandles.find(handle);
+        if (it == gHandles.end()) return kInvalidHandle;
+        c = it->second;
+        gHandles.erase(it);
+    }
+    ::closesocket(c->socket);
+    delete c;
+    WSACleanup();
+    return kSuccess;
+}
+
+uint32_t uniqueId(uint32_t handle, uint32_t words[2]) {
+    if (words == nullptr) return kNullPointer;
+    Connection* c = find(handle);
+    if (c == nullptr) return kInvalidHandle;
+    std::vector<uint8_t> answer;
+    uint32_t status = transact(*c, kOpUniqueId, nullptr, 0, nowUs() + 5000000, answer);
+    if (status != kSuccess) return status;
+    if (answer.size() != 8) return kUnexpectedError;
+    words[0] = get32(&answer[0]);
+    words[1] = get32(&answer[4]);
+    return kSuccess;
+}
+
+uint32_t command(uint32_t handle, uint32_t timeoutUs, uint32_t requestLength, const uint8_t* request,
+                 uint32_t replyCapacity, uint8_t* reply, uint32_t* replyLength) {
+    if (requestLength > 0 && request == nullptr) return kNullPointer;
+    if (requestLength < 2) return kShortCommand;
+    if ((replyCapacity > 0 && reply == nullptr) || replyLength == nullptr) return kNullPointer;
+    if (requestLength > kMaxPayload) return kUnexpectedError;
+    Connection* c = find(handle);
+    if (c == nullptr) return kInvalidHandle;
+    // One time-out bounds the whole exchange; 0 means no limit.
+    const long long deadline = timeoutUs == 0 ? -1 : nowUs() + static_cast<long long>(timeoutUs);
+    std::vector<uint8_t> answer;
+    uint32_t status = transact(*c, kOpCommand, request, requestLength, deadline, answer);
+    if (status != kSuccess) return status;
+    // The reply is stored up to the capacity; the actual length is reported.
+    const size_t stored = answer.size() < replyCapacity ? answer.size() : replyCapacity;
+    if (stored != 0) std::memcpy(reply, answer.data(), stored);
+    *replyLength = static_cast<uint32_t>(answer.size());
+    return kSuccess;
+}
+
+uint32_t deviceStatus(uint32_t handle, uint32_t* status) {
+    if (status == nullptr) return kNullPointer;
+    if (find(handle) == nullptr) return kInvalidHandle;
+    *status = 0;
+    return kSuccess;
+}
+
+}  // namespace zsim::pcie

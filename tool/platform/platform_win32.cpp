@@ -1,0 +1,181 @@
+// The operating-system services of platform.h on Windows. Text inside the
+// program is UTF-8; it becomes UTF-16 here, at the calls that take wide
+// text (file names, the environment, the console).
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace platform {
+namespace {
+ClockHooks gHooks;
+StdinHook gStdinHook = nullptr;
+// The stop request, as the signal number the POSIX side would use (SIGINT
+// for Ctrl-C, SIGTERM for Ctrl-Break and a closed console). The handler
+// runs on a thread of its own.
+volatile LONG gStopRequest = 0;
+
+BOOL WINAPI onConsoleControl(DWORD event) {
+    const LONG request = event == CTRL_C_EVENT ? SIGINT : SIGTERM;
+    // Asked twice: let the system's handler end the process now.
+    return InterlockedCompareExchange(&gStopRequest, request, 0) == 0 ? TRUE : FALSE;
+}
+}  // namespace
+
+void installStopHandlers() { SetConsoleCtrlHandler(onConsoleControl, TRUE); }
+
+int stopRequested() { return static_cast<int>(InterlockedCompareExchange(&gStopRequest, 0, 0)); }
+
+const char* stopRequestName(int request) {
+    switch (request) {
+        case SIGINT: return "Ctrl-C";
+        case SIGTERM: return "Ctrl-Break";
+        default: return "a stop request";
+    }
+}
+
+void honourStopRequest() {
+    if (stopRequested() == 0) return;
+    std::fflush(stdout);
+    // The exit status the console gives a program that Ctrl-C ended.
+    ExitProcess(STATUS_CONTROL_C_EXIT);
+}
+
+void setStopRequested(int request) { InterlockedExchange(&gStopRequest, request); }
+
+std::wstring wideFromUtf8(const char* text) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), n);
+    wide.resize(static_cast<size_t>(n - 1));
+    return wide;
+}
+
+std::string utf8FromWide(const wchar_t* wide, size_t length) {
+    if (length == 0) return std::string();
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return std::string();
+    std::string text(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), text.data(), n, nullptr, nullptr);
+    return text;
+}
+
+std::string utf8FromWide(const wchar_t* wide) { return utf8FromWide(wide, wcslen(wide)); }
+
+void initConsole() {
+    // The program writes UTF-8; a console shows it as such only in that
+    // code page. Pipes and files get the bytes as they are.
+    SetConsoleOutputCP(CP_UTF8);
+}
+
+std::FILE* openFile(const char* path, const char* mode) {
+    return _wfopen(wideFromUtf8(path).c_str(), wideFromUtf8(mode).c_str());
+}
+
+void* loadLibrary(const char* fileName) {
+    // The system's search order starts with the program's own folder.
+    return reinterpret_cast<void*>(LoadLibraryW(wideFromUtf8(fileName).c_str()));
+}
+
+void* findSymbol(void* library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void unloadLibrary(void* library) {
+    if (library != nullptr) FreeLibrary(static_cast<HMODULE>(library));
+}
+
+uint32_t tickMs() {
+    if (gHooks.tickMs != nullptr) return gHooks.tickMs();
+    return GetTickCount();
+}
+
+void sleepMs(uint32_t ms) {
+    if (gHooks.sleepMs != nullptr) {
+        gHooks.sleepMs(ms);
+        return;
+    }
+    Sleep(ms);
+}
+
+bool getEnv(const char* name, std::string& value) {
+    const std::wstring wideName = wideFromUtf8(name);
+    // Ask for the size first; the value may change between the calls, so
+    // repeat until it fits.
+    DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    for (int attempt = 0; attempt < 4 && size != 0; ++attempt) {
+        std::vector<wchar_t> buffer(size);
+        const DWORD n = GetEnvironmentVariableW(wideName.c_str(), buffer.data(), size);
+        if (n < size) {
+            value = utf8FromWide(buffer.data(), n);
+            return true;
+        }
+        size = n;
+    }
+    // An empty variable reports size 0 too; tell it from a missing one.
+    if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+    value.clear();
+    return size == 0;
+}
+
+bool readStdinLine(std::string& line) {
+    line.clear();
+    if (gStdinHook != nullptr) return gStdinHook(line);
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (in != INVALID_HANDLE_VALUE && in != nullptr && GetConsoleMode(in, &mode)) {
+        // The console: read wide characters, whatever its code page.
+        std::wstring wide;
+        bool any = false;
+        for (;;) {
+            wchar_t c;
+            DWORD got = 0;
+            if (!ReadConsoleW(in, &c, 1, &got, nullptr) || got == 0) break;
+            any = true;
+            if (c == L'\n') break;
+            wide.push_back(c);
+        }
+        if (!wide.empty() && wide.back() == L'\r') wide.pop_back();
+        line = utf8FromWide(wide.data(), wide.size());
+        return any;
+    }
+    int c;
+    bool any = false;
+    while ((c = std::fgetc(stdin)) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        line.push_back(static_cast<char>(c));
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return any;
+}
+
+StdinHook setStdinHook(StdinHook hook) {
+    StdinHook old = gStdinHook;
+    gStdinHook = hook;
+    return old;
+}
+
+bool fileExists(const std::string& path) {
+    return GetFileAttributesW(wideFromUtf8(path.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+DeviceFacts describeDevice(const std::string& path) {
+    // Ports are no files here; only existence can be told.
+    DeviceFacts facts;
+    facts.exists = fileExists(path);
+    return facts;
+}
+
+ClockHooks setClockHooks(ClockHooks hooks) {
+    ClockHooks old = gHooks;
+    gHooks = hooks;
+    return old;
+}
+
+}  // namespace platform
