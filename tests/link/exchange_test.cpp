@@ -123,7 +123,8 @@ TEST(SendUcCommand, StopRequestRefusesAllButWindDown) {
     }
     platform::setStopRequested(0);
     EXPECT_EQ(first.code, 102u);
-    EXPECT_EQ(first.text, "*** Stopped by SIGINT; no further commands are sent to the uC.\n");
+    EXPECT_EQ(first.text, std::string("*** Stopped by ") + platform::stopRequestName(2) +
+                              "; no further commands are sent to the uC.\n");
     EXPECT_EQ(second.code, 102u);
     EXPECT_EQ(second.text, "");
     EXPECT_EQ(windingDown.code, 0u);
