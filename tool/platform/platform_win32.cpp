@@ -4,6 +4,9 @@
 #include "platform/platform.h"
 
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <cstdio>
@@ -74,7 +77,19 @@ void initConsole() {
 }
 
 std::FILE* openFile(const char* path, const char* mode) {
-    return _wfopen(wideFromUtf8(path).c_str(), wideFromUtf8(mode).c_str());
+    std::string plain(mode);
+    const size_t x = plain.find('x');
+    if (x == std::string::npos) return _wfopen(wideFromUtf8(path).c_str(), wideFromUtf8(mode).c_str());
+    // The C library here has no exclusive-create mode: create the file with
+    // the system's own flag, then give it a stream. Saves rely on it to
+    // write beside the target and never into a file that exists.
+    plain.erase(x, 1);
+    const int flags = _O_CREAT | _O_EXCL | _O_WRONLY | (plain.find('b') != std::string::npos ? _O_BINARY : _O_TEXT);
+    const int fd = _wopen(wideFromUtf8(path).c_str(), flags, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return nullptr;
+    std::FILE* file = _wfdopen(fd, wideFromUtf8(plain.c_str()).c_str());
+    if (file == nullptr) _close(fd);
+    return file;
 }
 
 void* loadLibrary(const char* fileName) {
