@@ -12,10 +12,11 @@ trap 'rm -rf "$dir"' EXIT
 git clone -q "$(pwd)" "$dir/clone"
 start=$(date +%s)
 (cd "$dir/clone" && bash scripts/try.sh >"$dir/out" 2>"$dir/err") || { cat "$dir/err" >&2; exit 1; }
+seconds=$(( $(date +%s) - start ))
 head -1 "$dir/out" | grep -qx 'Human-readable VPD:' || { echo "try-check: no decoded VPD:" >&2; cat "$dir/out" "$dir/err" >&2; exit 1; }
 changed=$(cd "$dir/clone" && git status --porcelain --ignored | grep -v '^!! build-try/$' || true)
 [ -z "$changed" ] || { echo "try-check: the clone changed: $changed" >&2; exit 1; }
 # A verb that writes a file writes it where it is run.
 (cd "$dir" && ZORVIUTIL_FLAGS=7 bash clone/scripts/try.sh save-vpd vpd.bin >/dev/null 2>&1)
 [ -s "$dir/vpd.bin" ] || { echo "try-check: save-vpd wrote no vpd.bin in the calling folder" >&2; exit 1; }
-echo "try-check: decoded VPD in $(( $(date +%s) - start )) s"
+echo "try-check: decoded VPD in $seconds s"
