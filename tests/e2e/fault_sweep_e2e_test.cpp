@@ -142,10 +142,17 @@ TEST_F(FaultSweep, EveryFaultAtEveryExchange) {
         ASSERT_EQ(clean[i].run.exitCode, 0) << kVerbs[i].family << "\n" << clean[i].run.out;
     }
 
+    // Under Wine every start of the tool costs a good part of a second: the
+    // Windows tool meets each fault at the first, a middle and the last
+    // exchange of each verb instead of at every one.
+    const bool sampled = !e2e::windowsBinDir().empty();
     std::vector<Case> cases;
-    for (size_t i = 0; i < std::size(kVerbs); ++i)
+    for (size_t i = 0; i < std::size(kVerbs); ++i) {
+        const size_t count = clean[i].requests.size();
         for (const FaultKindRow& k : kFaultKinds)
-            for (size_t n = 1; n <= clean[i].requests.size(); ++n) cases.push_back({&kVerbs[i], &k, n});
+            for (size_t n = 1; n <= count; ++n)
+                if (!sampled || n == 1 || n == (count + 1) / 2 || n == count) cases.push_back({&kVerbs[i], &k, n});
+    }
 
     std::vector<std::string> problems(cases.size());
     e2e::forEachParallel(cases.size(), 6, [&](size_t c) {
