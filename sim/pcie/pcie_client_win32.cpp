@@ -16,9 +16,9 @@
 #include "core/options.h"
 #include "pcie/pcie_client.h"
 #include "pcie/pcie_protocol.h"
+#include "pcie/pcie_transport.h"
 
 namespace zsim::pcie {
-namespace {
 
 struct Connection {
     SOCKET socket = INVALID_SOCKET;
@@ -26,9 +26,9 @@ struct Connection {
     std::vector<uint8_t> pending;  // received bytes not yet consumed
 };
 
-SRWLOCK gLock = SRWLOCK_INIT;
-std::map<uint32_t, Connection*> gHandles;
-uint32_t gNextHandle = 1;
+static SRWLOCK gLock = SRWLOCK_INIT;
+static std::map<uint32_t, Connection*> gHandles;
+static uint32_t gNextHandle = 1;
 
 class Locked {
 public:
@@ -46,7 +46,7 @@ Connection* find(uint32_t handle) {
 
 long long nowUs() { return static_cast<long long>(GetTickCount64()) * 1000; }
 
-bool sendAll(SOCKET s, const uint8_t* data, size_t length) {
+static bool sendAll(SOCKET s, const uint8_t* data, size_t length) {
     while (length > 0) {
         const int w = ::send(s, reinterpret_cast<const char*>(data), static_cast<int>(length), 0);
         if (w <= 0) return false;
@@ -56,7 +56,7 @@ bool sendAll(SOCKET s, const uint8_t* data, size_t length) {
     return true;
 }
 
-uint16_t simulatorPort() {
+static uint16_t simulatorPort() {
     const char* env = std::getenv(kPcieTcpPortEnv);
     if (env == nullptr || *env == '\0') return kDefaultPcieTcpPort;
     char* end = nullptr;
@@ -109,29 +109,6 @@ uint32_t transact(Connection& c, uint8_t op, const uint8_t* payload, uint32_t le
     }
 }
 
-}  // namespace
-
-const wchar_t* statusText(const StatusTexts& names, uint32_t status, uint32_t selector) {
-    struct Row {
-        uint32_t code;
-        const wchar_t* name;
-        const wchar_t* text;
-    };
-    const Row rows[] = {
-        {kSuccess, names.success, L"No error"},
-        {kUnexpectedError, names.unexpectedError, L"An unexpected error caused the operation to fail"},
-        {kBadDriver, names.badDriver, L"The driver may not be correctly installed (simulator not running?)"},
-        {kNoMemory, names.noMemory, L"Couldn't allocate memory required to complete operation"},
-        {kDeviceNotFound, names.deviceNotFound, L"Failed to open the device with the specified index"},
-        {kInvalidHandle, names.invalidHandle, L"The device handle was invalid"},
-        {kNullPointer, names.nullPointer, L"A NULL pointer was passed where non-NULL was required"},
-        {kTimeout, names.timeout, L"The operation did not complete within the timeout period"},
-        {kShortCommand, names.shortCommand, L"The length of the command was less than 2 bytes"},
-    };
-    for (const Row& r : rows)
-        if (r.code == status) return selector == 0 ? r.text : r.name;
-    return selector == 0 ? L"Unrecognized status code" : names.unknown;
-}
 
 uint32_t openDevice(uint32_t index, uint32_t* handle) {
     if (handle == nullptr) return kNullPointer;
@@ -183,46 +160,6 @@ uint32_t closeDevice(uint32_t handle) {
     ::closesocket(c->socket);
     delete c;
     WSACleanup();
-    return kSuccess;
-}
-
-uint32_t uniqueId(uint32_t handle, uint32_t words[2]) {
-    if (words == nullptr) return kNullPointer;
-    Connection* c = find(handle);
-    if (c == nullptr) return kInvalidHandle;
-    std::vector<uint8_t> answer;
-    uint32_t status = transact(*c, kOpUniqueId, nullptr, 0, nowUs() + 5000000, answer);
-    if (status != kSuccess) return status;
-    if (answer.size() != 8) return kUnexpectedError;
-    words[0] = get32(&answer[0]);
-    words[1] = get32(&answer[4]);
-    return kSuccess;
-}
-
-uint32_t command(uint32_t handle, uint32_t timeoutUs, uint32_t requestLength, const uint8_t* request,
-                 uint32_t replyCapacity, uint8_t* reply, uint32_t* replyLength) {
-    if (requestLength > 0 && request == nullptr) return kNullPointer;
-    if (requestLength < 2) return kShortCommand;
-    if ((replyCapacity > 0 && reply == nullptr) || replyLength == nullptr) return kNullPointer;
-    if (requestLength > kMaxPayload) return kUnexpectedError;
-    Connection* c = find(handle);
-    if (c == nullptr) return kInvalidHandle;
-    // One time-out bounds the whole exchange; 0 means no limit.
-    const long long deadline = timeoutUs == 0 ? -1 : nowUs() + static_cast<long long>(timeoutUs);
-    std::vector<uint8_t> answer;
-    uint32_t status = transact(*c, kOpCommand, request, requestLength, deadline, answer);
-    if (status != kSuccess) return status;
-    // The reply is stored up to the capacity; the actual length is reported.
-    const size_t stored = answer.size() < replyCapacity ? answer.size() : replyCapacity;
-    if (stored != 0) std::memcpy(reply, answer.data(), stored);
-    *replyLength = static_cast<uint32_t>(answer.size());
-    return kSuccess;
-}
-
-uint32_t deviceStatus(uint32_t handle, uint32_t* status) {
-    if (status == nullptr) return kNullPointer;
-    if (find(handle) == nullptr) return kInvalidHandle;
-    *status = 0;
     return kSuccess;
 }
 
