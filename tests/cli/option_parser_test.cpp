@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -199,31 +201,54 @@ TEST(OptionParser, FormatsEveryType) {
     EXPECT_STREQ(formatOptionValue(&v, OPT_DOUBLE), "1.500000");
 }
 
-TEST(NumberHelpers, OnlyLowerCaseHexPrefix) {
+TEST(NumberHelpers, TheWholeWordWithinTheArgumentsWidth) {
+    // Each word as an unsigned 32-bit argument, a signed 32-bit one and a
+    // byte of a byte list; nullopt is a refusal.
+    using U = std::optional<uint32_t>;
+    using S = std::optional<int32_t>;
     struct Case {
         const char* text;
-        int count;
-        uint32_t value;
+        U u;
+        S s;
+        U byte;
     };
     const Case cases[] = {
-        {"0x1F", 1, 31}, {"0X1F", 1, 0}, {"42", 1, 42}, {"12abc", 1, 12}, {"abc", 0, 0}, {"", 0, 0}, {"0x", 0, 0},
+        {"42", 42, 42, 42},
+        {"0x1F", 31, 31, 31},
+        {"0X1f", 31, 31, 31},
+        {"+7", {}, 7, {}},
+        {"-0x10", {}, -16, {}},
+        {"255", 255, 255, 255},
+        {"256", 256, 256, {}},
+        {"4294967295", 4294967295u, {}, {}},
+        {"0xFFFFFFFF", 4294967295u, {}, {}},
+        {"4294967296", {}, {}, {}},
+        {"0x100000000", {}, {}, {}},
+        {"18446744073709551616", {}, {}, {}},
+        {"0x10000000000000000", {}, {}, {}},
+        {"2147483647", 2147483647u, 2147483647, {}},
+        {"-2147483648", {}, INT32_MIN, {}},
+        {"-2147483649", {}, {}, {}},
+        {"12abc", {}, {}, {}},
+        {"0x10O00", {}, {}, {}},
+        {" 5", {}, {}, {}},
+        {"5 ", {}, {}, {}},
+        {"", {}, {}, {}},
+        {"0x", {}, {}, {}},
+        {"-", {}, {}, {}},
+        {"+-1", {}, {}, {}},
+        {"099", 99, 99, 99},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        uint32_t v = 0;
-        EXPECT_EQ(parseUnsigned(c.text, &v), c.count);
-        if (c.count == 1) {
-            EXPECT_EQ(v, c.value);
-        }
+        uint32_t u = 7, f = 7;
+        int32_t sv = 7;
+        uint8_t b = 7;
+        EXPECT_EQ(parseUnsigned(c.text, &u) == 1 ? U(u) : U(), c.u);
+        EXPECT_EQ(parseUnsignedLong(c.text, &f) == 1 ? U(f) : U(), c.u);
+        EXPECT_EQ(parseSigned(c.text, &sv) == 1 ? S(sv) : S(), c.s);
+        EXPECT_EQ(parseByte(c.text, &b) == 1 ? U(b) : U(), c.byte);
     }
-    int32_t s = 0;
-    EXPECT_EQ(parseSigned("-0x10", &s), 1);
-    EXPECT_EQ(s, -16);
-    EXPECT_EQ(parseSigned("+7", &s), 1);
-    EXPECT_EQ(s, 7);
-    s = 99;
-    EXPECT_EQ(parseSigned("-", &s), 0);
-    EXPECT_EQ(s, 99);
 }
 
 }  // namespace

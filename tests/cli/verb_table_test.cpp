@@ -124,6 +124,33 @@ TEST(VerbTable, ArgumentChecksSendNothing) {
         {{"raw", "x", "3", "0x86"}, 37, "*** Expected response length value 'x' not recognized as a number.\n"},
         {{"raw", "3", "3", "y"}, 38, "*** Command byte value 'y' not recognized as a number.\n"},
         {{"config-si5338", "0", "c", "f"}, 16, "*** I2C chip address value 'c' not recognized as a number.\n"},
+        // Words that once read as another number: a sign, a wrap past 32
+        // bits, trailing characters, a byte above 0xFF.
+        {{"spi-erase", "0", "+0x100000", "0x1000"}, 29, "*** SPI address value '+0x100000' not recognized as a number.\n"},
+        {{"spi-erase", "0", "0x100001000", "0x1000"}, 29,
+         "*** SPI address value '0x100001000' not recognized as a number.\n"},
+        {{"spi-erase", "0", "0x10O00", "0x1000"}, 29, "*** SPI address value '0x10O00' not recognized as a number.\n"},
+        {{"spi-program-bin", "0", "f.bin", "+0x200000"}, 32,
+         "*** Address value '+0x200000' not recognized as an unsigned number.\n"},
+        {{"i2c-write", "0", "-0x50", "0x10", "1"}, 16, "*** I2C chip address value '-0x50' not recognized as a number.\n"},
+        {{"i2c-write", "0", "0x50", "0x10", "0x1AB"}, 21, "*** Byte value '0x1AB' not recognized as a number.\n"},
+        {{"i2c-write", "0", "0x50", "0x10", "99999999999"}, 21,
+         "*** Byte value '99999999999' not recognized as a number.\n"},
+        {{"spi-raw", "0", "1", "0x19F"}, 28, "*** Byte value '0x19F' not recognized as a number.\n"},
+        {{"spi-raw", "0", "1", "-0x61"}, 28, "*** Byte value '-0x61' not recognized as a number.\n"},
+        {{"raw", "3", "3", "0x1FF"}, 38, "*** Command byte value '0x1FF' not recognized as a number.\n"},
+        {{"spi-raw", "0", "-1", "0x9F"}, 26, "*** SPI read count value '-1' not recognized as a number.\n"},
+        {{"spi-raw", "0", "65537", "0x9F"}, 26,
+         "*** SPI read count must be in the range 0 to 65536; use spi-save-to-bin to read more.\n"},
+        {{"setclk", "0", "4394967296"}, 4, "*** Frequency value '4394967296' not recognized as a number.\n"},
+        {{"setclk", "4294967296", "5"}, 3, "*** Clock generator index value '4294967296' not recognized as a number.\n"},
+        {{"getclk", "4294967296"}, 2, "*** Clock generator index value '4294967296' not recognized as a number.\n"},
+        {{"force-mez-power", "4294969096", "1700", "1900", "0"}, 25,
+         "Requested voltage value '4294969096' not recognized as a number.\n"},
+        {{"set-smbus-addr", "0x100000048"}, 2, "*** SMBUS chip address value '0x100000048' not recognized as a number.\n"},
+        {{"set-boot-mode", "4294967297"}, 41, "*** Boot mode value 4294967297 is not valid; maximum allowed value is 255.\n"},
+        {{"spi-verify-mcs", "0", "f.mcs", "0x80000000"}, 32,
+         "*** Translation value '0x80000000' not recognized as a signed number.\n"},
     };
     for (const Case& c : cases) {
         std::string trace;
@@ -140,7 +167,7 @@ TEST(VerbTable, RawSendsTheConvertedBytesAndIgnoresExtraWordsElsewhere) {
     FakeUc uc;
     uc.queueReply({0x03, 0x06, 0x39});
     OutCapture cap;
-    const char* words[] = {"RAW", "3", "3", "0x86", "0x1FF"};
+    const char* words[] = {"RAW", "3", "3", "0x86", "0XFF"};
     VerbCall call{uc.context(), false, false, 5, words};
     EXPECT_EQ(dispatchVerb(call), 0u);
     ASSERT_EQ(uc.requests().size(), 1u);

@@ -157,6 +157,14 @@ TEST(SpiFlashE2e, SixteenMiBPartAndRangePastTheEnd) {
               "B); nothing was changed.\n*** SPI Flash erase operation failed.\n");
     for (const std::string& req : board.requests()) EXPECT_NE(req.rfind("05 90 00 01 00 06", 0), 0u) << req;
     EXPECT_EQ(chipImage(board, "spi0-w25q128.bin").substr(0xFFFF00), pattern(0x100, 9));
+
+    // An address past 32 bits once wrapped to 0x1000; only the link's own
+    // product-ID read goes out now.
+    board.clearRequests();
+    r = board.run({"-usbcom", "{port}", "spi-erase", "0", "0x100001000", "0x1000"});
+    EXPECT_EQ(r.exitCode, 29);
+    EXPECT_EQ(r.out, "*** SPI address value '0x100001000' not recognized as a number.\n");
+    EXPECT_EQ(board.requests(), (std::vector<std::string>{"03 86"}));
 }
 
 TEST(SpiFlashE2e, RawAndInfo) {

@@ -1,40 +1,57 @@
 #include "base/numbers.h"
 
-#include <cstdio>
-#include <cstring>
+NumberWord readUnsignedWord(const char* text, uint64_t maximum, uint64_t* value) {
+    uint32_t base = 10;
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text += 2;
+    }
+    if (*text == '\0') return NumberWord::NotANumber;
+    uint64_t v = 0;
+    bool tooLarge = false;
+    for (; *text != '\0'; ++text) {
+        const char c = *text;
+        uint32_t digit;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<uint32_t>(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = static_cast<uint32_t>(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = static_cast<uint32_t>(c - 'A' + 10);
+        else
+            return NumberWord::NotANumber;
+        // Keep reading past an overflow: a stray character later on still
+        // makes the word no number at all.
+        if (v > (maximum - digit) / base) tooLarge = true;
+        if (!tooLarge) v = v * base + digit;
+    }
+    if (tooLarge) return NumberWord::TooLarge;
+    *value = v;
+    return NumberWord::Ok;
+}
 
 int parseUnsigned(const char* text, uint32_t* value) {
-    // Only a lower-case "0x" selects hexadecimal: "0X10" reads as decimal 0.
-    unsigned int v = 0;
-    int n;
-    if (std::strlen(text) >= 2 && text[0] == '0' && text[1] == 'x')
-        n = std::sscanf(text + 2, "%x", &v);
-    else
-        n = std::sscanf(text, "%u", &v);
-    if (n == 1) *value = v;
-    return n == EOF ? 0 : n;
+    uint64_t v = 0;
+    if (readUnsignedWord(text, UINT32_MAX, &v) != NumberWord::Ok) return 0;
+    *value = static_cast<uint32_t>(v);
+    return 1;
 }
 
 int parseSigned(const char* text, int32_t* value) {
-    bool negative = false;
-    if (*text == '-' || *text == '+') {
-        negative = *text == '-';
-        ++text;
-    }
-    uint32_t magnitude = 0;
-    int n = parseUnsigned(text, &magnitude);
-    if (n >= 1) *value = negative ? static_cast<int32_t>(0u - magnitude) : static_cast<int32_t>(magnitude);
-    return n;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    uint64_t magnitude = 0;
+    const uint64_t limit = negative ? uint64_t{1} << 31 : (uint64_t{1} << 31) - 1;
+    if (readUnsignedWord(text, limit, &magnitude) != NumberWord::Ok) return 0;
+    *value = negative ? static_cast<int32_t>(-static_cast<int64_t>(magnitude)) : static_cast<int32_t>(magnitude);
+    return 1;
 }
 
-int parseUnsignedLong(const char* text, uint32_t* value) {
-    unsigned long v = 0;
-    int n;
-    if (std::strlen(text) >= 2 && text[0] == '0' && text[1] == 'x')
-        n = std::sscanf(text + 2, "%lx", &v);
-    else
-        n = std::sscanf(text, "%lu", &v);
-    // A long is 32 bits on the platform these rules came from; keep that width.
-    if (n == 1) *value = static_cast<uint32_t>(v);
-    return n == EOF ? 0 : n;
+int parseUnsignedLong(const char* text, uint32_t* value) { return parseUnsigned(text, value); }
+
+int parseByte(const char* text, uint8_t* value) {
+    uint64_t v = 0;
+    if (readUnsignedWord(text, 0xFF, &v) != NumberWord::Ok) return 0;
+    *value = static_cast<uint8_t>(v);
+    return 1;
 }

@@ -26,6 +26,8 @@
 
 namespace {
 
+constexpr uint32_t kMaxSpiRawRead = 65536;
+
 bool number(const VerbCall& c, uint32_t i, uint32_t* value) { return parseUnsigned(c.words[i], value) == 1; }
 
 // --- shared argument checks (each prints its message with the word) -------
@@ -86,7 +88,7 @@ bool mezzanineIndex(const VerbCall& c, uint32_t i, uint32_t* v) {
     return false;
 }
 
-/// The bytes of a byte-list verb: words[first..] converted, low 8 bits kept.
+/// The bytes of a byte-list verb: words[first..] converted, each at most 0xFF.
 struct ByteList {
     std::unique_ptr<uint8_t[]> bytes;
     uint32_t count = 0;
@@ -108,15 +110,17 @@ Result byteList(const VerbCall& c, uint32_t first, Result badByte, AllocMessage 
         return kNoMemory;
     }
     for (uint32_t i = first; i < c.wordCount; ++i) {
-        uint32_t v = 0;
-        if (!number(c, i, &v)) {
+        // A value above 0xFF is refused like a word that is no number: its
+        // low byte would go out as a byte the user never typed.
+        uint8_t v = 0;
+        if (parseByte(c.words[i], &v) != 1) {
             if (badByte == kBadRawByte)
                 out("*** Command byte value '%s' not recognized as a number.\n", c.words[i]);
             else
                 out("*** Byte value '%s' not recognized as a number.\n", c.words[i]);
             return badByte;
         }
-        list.bytes[list.count++] = static_cast<uint8_t>(v);
+        list.bytes[list.count++] = v;
     }
     return kOk;
 }
@@ -221,6 +225,13 @@ Result verbSpiRaw(const VerbCall& c) {
     if (!spiChip(c, &chip)) return kBadSpiChipIndex;
     if (!number(c, 2, &count)) {
         out("*** SPI read count value '%s' not recognized as a number.\n", c.words[2]);
+        return kBadSpiReadCount;
+    }
+    // A raw read is for looking at a few bytes (an ID, a status register);
+    // a count beyond 64 KiB is a slip that would hold the link for hours.
+    // The chip's contents are read with spi-save-to-bin.
+    if (count > kMaxSpiRawRead) {
+        out("*** SPI read count must be in the range 0 to %u; use spi-save-to-bin to read more.\n", kMaxSpiRawRead);
         return kBadSpiReadCount;
     }
     ByteList bytes;

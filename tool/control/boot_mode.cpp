@@ -116,10 +116,17 @@ Result setBootMode(const char* modeText, ConnectionContext* ctx, bool verbose, b
     // different, possibly valid, mode (256 as jtag), so it is refused like
     // any out-of-range argument, before anything else. Numbers up to 255 are
     // left for the uC to judge.
-    uint32_t number = 0;
-    if (parseUnsigned(modeText, &number) == 1 && number > 0xFF) {
-        out("*** Boot mode value %u is not valid; maximum allowed value is %u.\n", number, 0xFFu);
-        return kBadBootMode;
+    uint64_t number = 0;
+    switch (readUnsignedWord(modeText, UINT32_MAX, &number)) {
+        case NumberWord::Ok:
+            if (number <= 0xFF) break;
+            out("*** Boot mode value %u is not valid; maximum allowed value is %u.\n", static_cast<unsigned>(number),
+                0xFFu);
+            return kBadBootMode;
+        case NumberWord::TooLarge:
+            out("*** Boot mode value %s is not valid; maximum allowed value is %u.\n", modeText, 0xFFu);
+            return kBadBootMode;
+        case NumberWord::NotANumber: break;
     }
     if (ctx->inServiceMode) {
         out("*** The set-boot-mode%s command requires the device to not be in Service Mode.\n", nonVolatile ? "-nv" : "");
