@@ -61,6 +61,10 @@ TEST(SpiVerbs, RefusalsBeforeAnyExchange) {
     VerbFixture f;
     const std::string empty = f.file("empty.bin", "");
     const std::string bad = f.file("bad.mcs", ":020000040000FA\n:0400000001020304F0\n:00000001FF\n");
+    // Sparse files: their size is refused before a byte of them is read.
+    const std::string huge = f.file("huge.bin", "");
+    std::filesystem::resize_file(huge, 5ull << 30);
+    const std::string small = f.file("small.bin", "0123");
     struct Row {
         const char* name;
         std::function<Result()> verb;
@@ -76,6 +80,14 @@ TEST(SpiVerbs, RefusalsBeforeAnyExchange) {
         {"service mode", [&] { return spiCheckBlank(f.uc.context(), false, 0, 0, 1); }, true, kRefusedInServiceMode,
          "*** The spi-check-blank command requires the device to not be in Service Mode.\n"
          "    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode command.\n"},
+        {"5 GiB file", [&] { return spiProgramBin(f.uc.context(), false, 0, huge.c_str(), 0); }, false,
+         kBadSpiAddress,
+         "*** File '" + huge + "' holds 5368709120(0x140000000) byte(s); from byte address 0x0 they run past the end of "
+         "the 4 GiB SPI Flash address space; nothing was changed.\n"},
+        {"past 4 GiB from the address", [&] { return spiVerifyBin(f.uc.context(), false, 0, small.c_str(), 0xFFFFFFFE); },
+         false, kBadSpiAddress,
+         "*** File '" + small + "' holds 4(0x4) byte(s); from byte address 0xFFFFFFFE they run past the end of the 4 "
+         "GiB SPI Flash address space; nothing was changed.\n"},
         // A hex file with a bad record is not programmed unless confirmed.
         {"hex record errors", [&] { return spiProgramMcs(f.uc.context(), false, 0, bad.c_str(), 0, false); }, false,
          kHexInputError,
@@ -100,6 +112,23 @@ TEST(SpiVerbs, RefusalsBeforeAnyExchange) {
     OutCapture capture;
     EXPECT_EQ(spiProgramMcs(f.uc.context(), false, 0, bad.c_str(), 0, true), kOk);
     EXPECT_EQ(f.chip.memory[3], 0x04);
+}
+
+// A verify past the chip's end is refused once the capacity is known,
+// before the file is read or the chip compared.
+TEST(SpiVerbs, VerifyPastTheChipsEndReadsNothing) {
+    VerbFixture f;
+    const std::string big = f.file("big.bin", "");
+    std::filesystem::resize_file(big, 0x1000001);
+    OutCapture capture;
+    EXPECT_EQ(spiVerifyBin(f.uc.context(), false, 0, big.c_str(), 0), kBadSpiAddress);
+    EXPECT_EQ(capture.text(), "Verifying 16777217(0x1000001) byte(s) from file '" + big +
+                                  "' at byte address 0x0 ...\n"
+                                  "*** Bytes 0x0-0x1000000 are not all within what the SPI Flash chip can erase "
+                                  "(capacity 0x1000000 B); nothing was changed.\n"
+                                  "*** SPI Flash verify operation failed.\n");
+    for (const Bytes& r : f.uc.requests())
+        EXPECT_FALSE(r.size() > 5 && r[1] == 0x90 && (r[5] == 0x03 || r[5] == 0x0B || r[5] == 0x13)) << "a read was sent";
 }
 
 // A save whose discovery fails sends the end notice and writes no file: a

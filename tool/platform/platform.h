@@ -43,6 +43,11 @@ std::string utf8FromWide(const wchar_t* wide, size_t length);
 
 /// Opens a file named in UTF-8, like std::fopen.
 std::FILE* openFile(const char* path, const char* mode);
+/// The length of an open file in 64 bits on every platform (a long holds
+/// 32 bits on Windows); the position is left at the start. Which step
+/// failed is told, so each has its own message.
+enum class FileLength { Ok, SeekEndFailed, TellFailed, SeekStartFailed };
+FileLength fileLength(std::FILE* file, uint64_t* length);
 /// A file-system path from a UTF-8 name.
 inline std::filesystem::path pathOf(const char* path) {
     return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(path)));

@@ -102,6 +102,15 @@ void initConsole() {}
 
 std::FILE* openFile(const char* path, const char* mode) { return std::fopen(path, mode); }
 
+FileLength fileLength(std::FILE* file, uint64_t* length) {
+    if (fseeko(file, 0, SEEK_END) != 0) return FileLength::SeekEndFailed;
+    const off_t end = ftello(file);
+    if (end < 0) return FileLength::TellFailed;
+    if (fseeko(file, 0, SEEK_SET) != 0) return FileLength::SeekStartFailed;
+    *length = static_cast<uint64_t>(end);
+    return FileLength::Ok;
+}
+
 void* findSymbol(void* library, const char* name) { return dlsym(library, name); }
 
 void unloadLibrary(void* library) {

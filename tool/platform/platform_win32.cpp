@@ -92,6 +92,15 @@ std::FILE* openFile(const char* path, const char* mode) {
     return file;
 }
 
+FileLength fileLength(std::FILE* file, uint64_t* length) {
+    if (_fseeki64(file, 0, SEEK_END) != 0) return FileLength::SeekEndFailed;
+    const __int64 end = _ftelli64(file);
+    if (end < 0) return FileLength::TellFailed;
+    if (_fseeki64(file, 0, SEEK_SET) != 0) return FileLength::SeekStartFailed;
+    *length = static_cast<uint64_t>(end);
+    return FileLength::Ok;
+}
+
 void* loadLibrary(const char* fileName) {
     // The system's search order starts with the program's own folder.
     return reinterpret_cast<void*>(LoadLibraryW(wideFromUtf8(fileName).c_str()));

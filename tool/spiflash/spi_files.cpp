@@ -1,6 +1,7 @@
 #include "spiflash/spi_files.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <new>
 
@@ -8,48 +9,43 @@
 #include "base/save_file.h"
 #include "platform/platform.h"
 
-namespace {
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-}  // namespace
-
-Result readBinaryFile(const char* path, std::unique_ptr<uint8_t[]>* bytes, uint64_t* length) {
-    *length = 0;
-    File file(platform::openFile(path, "rb"));
-    if (!file) {
+Result openBinaryFile(const char* path, BinaryInput& input) {
+    input.length = 0;
+    input.file.reset(platform::openFile(path, "rb"));
+    if (!input.file) {
         out("*** Failed to open file '%s' for reading; errno=%d.\n", path, errno);
         return kBinaryInputError;
     }
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-        out("*** Failed to seek to end of file '%s'; errno=%d.\n", path, errno);
-        return kBinaryInputError;
+    switch (platform::fileLength(input.file.get(), &input.length)) {
+        case platform::FileLength::Ok: return kOk;
+        case platform::FileLength::SeekEndFailed:
+            out("*** Failed to seek to end of file '%s'; errno=%d.\n", path, errno);
+            break;
+        case platform::FileLength::TellFailed:
+            out("*** Failed to determine size of file '%s'; errno=%d.\n", path, errno);
+            break;
+        case platform::FileLength::SeekStartFailed:
+            out("*** Failed to seek to start of file '%s'; errno=%d.\n", path, errno);
+            break;
     }
-    const long size = std::ftell(file.get());
-    if (size < 0) {
-        out("*** Failed to determine size of file '%s'; errno=%d.\n", path, errno);
-        return kBinaryInputError;
-    }
-    if (std::fseek(file.get(), 0, SEEK_SET) != 0) {
-        out("*** Failed to seek to start of file '%s'; errno=%d.\n", path, errno);
-        return kBinaryInputError;
-    }
-    const unsigned long long n = static_cast<unsigned long long>(size);
+    return kBinaryInputError;
+}
+
+Result readBinaryInput(const char* path, BinaryInput& input, std::unique_ptr<uint8_t[]>* bytes) {
+    const unsigned long long n = input.length;
     if (n == 0) return kOk;
-    bytes->reset(new (std::nothrow) uint8_t[n]);
+    bytes->reset(n > SIZE_MAX ? nullptr : new (std::nothrow) uint8_t[n]);
     if (!*bytes) {
         out("*** Failed to allocate %llu(0x%llX) byte(s) for reading file '%s' into buffer; errno=%d.\n", n, n, path,
             ENOMEM);
         return kBinaryInputError;
     }
-    if (std::fread(bytes->get(), 1, n, file.get()) != n) {
-        out("*** Failed to read all %llu(0x%llX) byte(s) of file '%s'.\n", n, n, path);
-        bytes->reset();
-        return kBinaryInputError;
-    }
-    *length = n;
-    return kOk;
+    const bool complete = std::fread(bytes->get(), 1, n, input.file.get()) == n;
+    input.file.reset();
+    if (complete) return kOk;
+    out("*** Failed to read all %llu(0x%llX) byte(s) of file '%s'.\n", n, n, path);
+    bytes->reset();
+    return kBinaryInputError;
 }
 
 Result writeBinaryFile(const char* path, uint64_t length, const uint8_t* bytes) {

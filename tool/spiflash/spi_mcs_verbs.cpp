@@ -14,6 +14,12 @@ Result readHexImage(const char* path, IntelHexImagePtr& image) {
         case HexReadResult::Ok:
             out("Intel Hex file '%s':\n", path);
             printIntelHexSummary(*image);
+            // Sections may overlap by design; where they disagree the later
+            // one silently wins, which is worth a word.
+            if (HexConflict c; findHexConflict(*image, &c))
+                hint("+++ Sections %u and %u of Intel Hex file '%s' give address 0x%X different data; where they "
+                     "overlap, section %u's data is used.\n",
+                     c.first, c.second, path, c.address, c.second);
             return kOk;
         case HexReadResult::NoMemory:
             out("*** Failed to read file '%s' in Intel Hex format: unable to allocate memory.\n", path);

@@ -68,14 +68,26 @@ Result checkEraseRange(const SpiFlashInfo& info, uint32_t address, uint32_t coun
     return kOk;
 }
 
-Result refuseUnerasableRange(const SpiFlashInfo& info, uint32_t address, uint32_t count) {
-    const Result r = checkEraseRange(info, address, count);
+namespace {
+
+Result refuseRange(const SpiFlashInfo& info, uint32_t address, uint32_t count, Result r) {
     if (r != kOk)
         out("*** Bytes 0x%llX-0x%llX are not all within what the SPI Flash chip can erase (capacity 0x%X B); nothing "
             "was changed.\n",
             static_cast<unsigned long long>(address), static_cast<unsigned long long>(address) + count - 1,
             info.capacityBytes);
     return r;
+}
+
+}  // namespace
+
+Result refuseUnerasableRange(const SpiFlashInfo& info, uint32_t address, uint32_t count) {
+    return refuseRange(info, address, count, checkEraseRange(info, address, count));
+}
+
+Result refuseRangePastEnd(const SpiFlashInfo& info, uint32_t address, uint32_t count) {
+    const bool within = uint64_t{address} + count <= info.capacityBytes;
+    return refuseRange(info, address, count, within ? kOk : kBadSpiAddress);
 }
 
 Result planBlock(const SpiFlashInfo& info, bool program, uint32_t address, uint32_t count, BlockPlan* plan) {

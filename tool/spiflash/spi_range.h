@@ -26,6 +26,9 @@ bool findEraseBlock(const SpiFlashInfo& info, uint32_t address, uint32_t count, 
 
 /// checkEraseRange, saying on a refusal which bytes and that nothing changed.
 [[nodiscard]] Result refuseUnerasableRange(const SpiFlashInfo& info, uint32_t address, uint32_t count);
+/// A range to be read must lie within the chip: past its end the address
+/// would wrap to the chip's start again. 29 with the same message.
+[[nodiscard]] Result refuseRangePastEnd(const SpiFlashInfo& info, uint32_t address, uint32_t count);
 
 struct RangeStep {
     enum Kind : uint8_t {

@@ -99,13 +99,24 @@ Result spiErase(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t st
 
 namespace {
 
-/// Reads the file of a -bin verb; *done when there is nothing to do.
-Result readImage(const char* path, std::unique_ptr<uint8_t[]>* bytes, uint64_t* length, bool* done) {
+/// Opens and sizes the file of a -bin verb; *done when there is nothing to
+/// do. Only the length is known here: the bytes are read once the chip's
+/// range has been checked, so a huge file is refused without being held
+/// in memory.
+Result openImage(const char* path, uint32_t address, BinaryInput& input, bool* done) {
     *done = false;
-    if (Result r = readBinaryFile(path, bytes, length); r != kOk) return r;
-    if (*length == 0) {
+    if (Result r = openBinaryFile(path, input); r != kOk) return r;
+    if (input.length == 0) {
         out("*** File '%s' appears to have length of 0. Nothing to do.\n", path);
         *done = true;
+        return kOk;
+    }
+    if (input.length > UINT32_MAX || input.length > (uint64_t{1} << 32) - address) {
+        const unsigned long long n = input.length;
+        out("*** File '%s' holds %llu(0x%llX) byte(s); from byte address 0x%X they run past the end of the 4 GiB SPI "
+            "Flash address space; nothing was changed.\n",
+            path, n, n, address);
+        return kBadSpiAddress;
     }
     return kOk;
 }
@@ -114,19 +125,19 @@ Result readImage(const char* path, std::unique_ptr<uint8_t[]>* bytes, uint64_t* 
 
 Result spiProgramBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address) {
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
-    std::unique_ptr<uint8_t[]> bytes;
-    uint64_t length = 0;
+    BinaryInput input;
     bool done = false;
-    if (Result r = readImage(path, &bytes, &length, &done); r != kOk || done) return r;
+    if (Result r = openImage(path, address, input, &done); r != kOk || done) return r;
     if (spiRefuseInServiceMode(ctx, "spi-program-bin")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
-    out("Writing %llu(0x%llX) byte(s) from file '%s' at byte address 0x%X ...\n",
-        static_cast<unsigned long long>(length), static_cast<unsigned long long>(length), path, address);
-    // A file of 4 GiB or more cannot fit in the 32-bit address space.
-    Result r = length > 0xFFFFFFFFull ? kBadSpiAddress
-                                      : spiProgramRange(ctx, verbose, s.info, chip, address,
-                                                        static_cast<uint32_t>(length), bytes.get());
+    const unsigned long long length = input.length;
+    out("Writing %llu(0x%llX) byte(s) from file '%s' at byte address 0x%X ...\n", length, length, path, address);
+    const uint32_t count = static_cast<uint32_t>(length);
+    std::unique_ptr<uint8_t[]> bytes;
+    Result r = refuseUnerasableRange(s.info, address, count);
+    if (r == kOk) r = readBinaryInput(path, input, &bytes);
+    if (r == kOk) r = spiProgramRange(ctx, verbose, s.info, chip, address, count, bytes.get());
     if (r != kOk) {
         out("*** SPI Flash program operation failed.\n");
         (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
@@ -137,19 +148,20 @@ Result spiProgramBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const 
 
 Result spiVerifyBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address) {
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
-    std::unique_ptr<uint8_t[]> bytes;
-    uint64_t length = 0;
+    BinaryInput input;
     bool done = false;
-    if (Result r = readImage(path, &bytes, &length, &done); r != kOk || done) return r;
+    if (Result r = openImage(path, address, input, &done); r != kOk || done) return r;
     if (spiRefuseInServiceMode(ctx, "spi-verify-bin")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
-    out("Verifying %llu(0x%llX) byte(s) from file '%s' at byte address 0x%X ...\n",
-        static_cast<unsigned long long>(length), static_cast<unsigned long long>(length), path, address);
+    const unsigned long long length = input.length;
+    out("Verifying %llu(0x%llX) byte(s) from file '%s' at byte address 0x%X ...\n", length, length, path, address);
+    const uint32_t count = static_cast<uint32_t>(length);
+    std::unique_ptr<uint8_t[]> bytes;
     uint32_t n = 0;
-    Result r = length > 0xFFFFFFFFull ? kBadSpiAddress
-                                      : spiCompareRange(ctx, verbose, s.info, chip, address,
-                                                        static_cast<uint32_t>(length), bytes.get(), &n);
+    Result r = refuseRangePastEnd(s.info, address, count);
+    if (r == kOk) r = readBinaryInput(path, input, &bytes);
+    if (r == kOk) r = spiCompareRange(ctx, verbose, s.info, chip, address, count, bytes.get(), &n);
     if (r != kOk) {
         out("*** SPI Flash verify operation failed.\n");
         (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
