@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -155,6 +157,14 @@ TEST(RegisterMapFiles, FilesThatCannotBeRead) {
     RegisterMap map;
     EXPECT_EQ(readSi5338Map(nullptr, map, missing.c_str()), kMapFileNotFound);
     EXPECT_EQ(readLmk61e2Map(nullptr, map, dataFile("").c_str()), kMapAccessDenied);  // a directory
+    // Refused by its size before it is read: a sparse file of 1 MiB and a byte.
+    const std::string huge = (std::filesystem::temp_directory_path() / "zorvi-huge-map.txt").string();
+    std::ofstream(huge).close();
+    std::filesystem::resize_file(huge, kMaxMapFileBytes + 1);
+    struct Remove {
+        std::string path;
+        ~Remove() { std::filesystem::remove(path); }
+    } remove{huge};
     struct Case {
         std::string path;
         uint32_t result;
@@ -163,6 +173,7 @@ TEST(RegisterMapFiles, FilesThatCannotBeRead) {
     const Case cases[] = {
         {missing, 114, "*** Failed to read file '" + missing + "': file not found (error 258)\n"},
         {dataFile("neither_format.txt"), 115, "*** Failed to automatically determine register map file format.\n"},
+        {huge, 114, "*** Failed to read file '" + huge + "': file larger than 1 MiB (error 262)\n"},
     };
     for (const Case& c : cases) {
         OutCapture cap;
@@ -170,9 +181,9 @@ TEST(RegisterMapFiles, FilesThatCannotBeRead) {
         EXPECT_EQ(detectRegisterMapType(c.path.c_str(), &type), c.result);
         EXPECT_EQ(cap.text(), c.text);
     }
-    for (uint32_t code : {0u, 1u, 256u, 257u, 258u, 259u, 260u, 261u, 2u, 262u})
+    for (uint32_t code : {0u, 1u, 256u, 257u, 258u, 259u, 260u, 261u, 262u, 2u, 263u})
         EXPECT_STRNE(registerMapErrorName(code), "") << code;
-    EXPECT_STREQ(registerMapErrorName(262), "unknown error");
+    EXPECT_STREQ(registerMapErrorName(263), "unknown error");
 }
 
 TEST(RegisterMapReader, WriteMasksFollowTheTable) {

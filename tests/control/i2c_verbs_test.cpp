@@ -7,6 +7,7 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -127,7 +128,7 @@ struct TempDir {
     }
 };
 
-TEST(I2cFiles, ReadToFileWrapsTheRegisterAndKeepsWhatWasRead) {
+TEST(I2cFiles, ReadToFileWrapsTheRegisterAndKeepsTheOldFileOnFailure) {
     TempDir dir;
     const std::string path = dir.path + "/out.bin";
     RegisterUc dev;
@@ -138,11 +139,39 @@ TEST(I2cFiles, ReadToFileWrapsTheRegisterAndKeepsWhatWasRead) {
 
     dev.failAt = 0x12;
     EXPECT_EQ(i2cReadToFile(path.c_str(), 0x10, dev.ctx(), false, 0, 0x50, 4), 103u);
-    EXPECT_EQ(TempDir::read(path), "JK");
+    EXPECT_EQ(TempDir::read(path), std::string("\xA4\xA5\x5A\x5B", 4));
     const std::string missing = dir.path + "/no/such.bin";
     EXPECT_EQ(i2cReadToFile(missing.c_str(), 0, dev.ctx(), false, 0, 0x50, 1), 18u);
     EXPECT_EQ(cap.text(), "*** ZORVI returned status 0x01 for byte 2 => General failure\n"
+                          "+++ Nothing was saved in '" + path + "', since not all of the data could be read.\n"
                           "*** Failed to open file '" + missing + "' for writing.\n");
+}
+
+// Sizes beyond what the file verbs move are refused before anything is
+// read or sent; the length line shows the whole 64-bit length.
+TEST(I2cFiles, SizesAreCheckedFirst) {
+    TempDir dir;
+    const std::string huge = dir.file("huge.bin", "");
+    std::filesystem::resize_file(huge, 5ull << 30);
+    RegisterUc dev;
+    const std::string line = "File '" + huge + "' length is 5368709120(0x140000000) byte(s).\n"
+                             "*** File length must be in the range 0 to 65536.\n";
+    struct Row {
+        std::function<Result()> verb;
+        std::string text;
+    } rows[] = {
+        {[&] { return i2cWriteFromFile(0, huge.c_str(), dev.ctx(), false, 0, 0x50); }, line},
+        {[&] { return i2cVerifyWithFile(huge.c_str(), dev.ctx(), false, 0, 0x50, 0); }, line},
+        {[&] { return i2cReadToFile((dir.path + "/o.bin").c_str(), 0, dev.ctx(), false, 0, 0x50, 65537); },
+         "*** Byte count must be in the range 0 to 65536.\n"},
+    };
+    for (const Row& row : rows) {
+        OutCapture cap;
+        EXPECT_EQ(row.verb(), kBadI2cCount);
+        EXPECT_EQ(cap.text(), row.text);
+    }
+    EXPECT_TRUE(dev.uc.requests().empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.path + "/o.bin"));
 }
 
 TEST(I2cFiles, WriteFromFileOneRequestPerByte) {

@@ -51,7 +51,7 @@ const VerbRow kVerbs[] = {
     {"images", {"save-vpd", "{out}"}, true, {}, {14, 102}, {}, 128, false},
     {"sensors", {"display-sensors"}, false, {}, {102}, {}, 0, false},
     {"board control", {"set-boot-mode-nv", "2"}, false, {}, {103}, {"05 8C"}, 0, false},
-    {"i2c", {"i2c-read-to-file", "0", "0x50", "0", "4", "{out}"}, false, {}, {103}, {}, 4, true},
+    {"i2c", {"i2c-read-to-file", "0", "0x50", "0", "4", "{out}"}, false, {}, {103}, {}, 4, false},
     {"clocks", {"getclk", "1"}, false, {}, {103}, {}, 0, false},
     {"si5338", {"config-si5338", "1", "0x70", "{map}"}, false, {}, {103}, {}, 0, false},
     {"spi", {"spi-save-to-bin", "0", "{out}", "0x1000", "16"}, false, {"--spi-chip", "0=w25q128"}, {25, 103}, {}, 16,

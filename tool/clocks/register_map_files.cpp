@@ -42,15 +42,15 @@ uint32_t loadRegisterMapText(const char* path, MapPrinter printer, MapText& text
         return kMapOpenError;
     }
     char message[128];
-    long end = -1;
-    if (std::fseek(file.get(), 0, SEEK_END) == 0) end = std::ftell(file.get());
-    if (end < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
+    uint64_t end = 0;
+    if (platform::fileLength(file.get(), &end) != platform::FileLength::Ok) {
         if (printer != nullptr) {
             std::snprintf(message, sizeof message, "Failed to seek to beginning of input file; errno=%d", errno);
             printer(message, kMapError);
         }
         return kMapSeekError;
     }
+    if (end > kMaxMapFileBytes) return kMapFileTooLarge;
     const size_t size = static_cast<size_t>(end);
     text.bytes.reset(new (std::nothrow) char[size == 0 ? 1 : size]);
     if (!text.bytes) {

@@ -246,6 +246,7 @@ const char* registerMapErrorName(uint32_t code) {
         case kMapOpenError: return "unexpected error opening file";
         case kMapSeekError: return "seek error while reading file";
         case kMapReadError: return "error while reading file";
+        case kMapFileTooLarge: return "file larger than 1 MiB";
         default: return "unknown error";
     }
 }

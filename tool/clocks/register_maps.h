@@ -22,7 +22,13 @@ enum : uint32_t {
     kMapOpenError = 259,
     kMapSeekError = 260,
     kMapReadError = 261,
+    kMapFileTooLarge = 262,  ///< larger than kMaxMapFileBytes: refused before it is read
 };
+
+/// The largest register map file read. A map holds at most a few hundred
+/// registers, a file of any real use a few kilobytes even with comments;
+/// the limit keeps a wrong or huge file from being read whole into memory.
+constexpr uint64_t kMaxMapFileBytes = 1024 * 1024;
 
 /// Text of a reader result code ("unknown error" for codes not listed).
 const char* registerMapErrorName(uint32_t code);

@@ -18,6 +18,12 @@ constexpr uint32_t kMaxDevice = 127;
 constexpr uint32_t kMaxRegister = 255;
 constexpr uint32_t kMaxBlock = 255;
 constexpr uint32_t kShownVerifyErrors = 20;
+// The file verbs move one byte per exchange and their register address
+// wraps at 256, so a file of more than a few hundred bytes rewrites the
+// same registers over and over. The limit (256 passes over the register
+// space) keeps a wrong or huge file from being read whole and from
+// holding the link for hours.
+constexpr uint64_t kMaxFileBytes = 65536;
 
 // Bus and device are checked by every verb, the register by all but
 // i2c-write-read; each check has its own message and result.
@@ -78,21 +84,22 @@ Result openDataFile(const char* path, DataFile& data) {
         out("*** Failed to open file '%s' for reading.\n", path);
         return kI2cFileError;
     }
-    if (std::fseek(data.file.get(), 0, SEEK_END) != 0) {
-        out("*** Failed to seek to end of file '%s'.\n", path);
-        return kI2cFileError;
+    uint64_t length = 0;
+    switch (platform::fileLength(data.file.get(), &length)) {
+        case platform::FileLength::Ok: break;
+        case platform::FileLength::SeekEndFailed: out("*** Failed to seek to end of file '%s'.\n", path); return kI2cFileError;
+        case platform::FileLength::TellFailed: out("*** Failed to get length of file '%s'.\n", path); return kI2cFileError;
+        case platform::FileLength::SeekStartFailed:
+            out("*** Failed to seek to beginning of file '%s'.\n", path);
+            return kI2cFileError;
     }
-    const long end = std::ftell(data.file.get());
-    if (end < 0) {
-        out("*** Failed to get length of file '%s'.\n", path);
-        return kI2cFileError;
+    const unsigned long long n = length;
+    out("File '%s' length is %llu(0x%llX) byte(s).\n", path, n, n);
+    if (length > kMaxFileBytes) {
+        out("*** File length must be in the range 0 to %llu.\n", static_cast<unsigned long long>(kMaxFileBytes));
+        return kBadI2cCount;
     }
-    if (std::fseek(data.file.get(), 0, SEEK_SET) != 0) {
-        out("*** Failed to seek to beginning of file '%s'.\n", path);
-        return kI2cFileError;
-    }
-    data.length = static_cast<size_t>(end);
-    out("File '%s' length is %u(0x%X) byte(s).\n", path, static_cast<unsigned>(end), static_cast<unsigned>(end));
+    data.length = static_cast<size_t>(length);
     return kOk;
 }
 
@@ -242,6 +249,10 @@ Result i2cWriteRead(ConnectionContext* ctx, bool verbose, uint32_t bus, uint32_t
 Result i2cReadToFile(const char* path, uint32_t reg, ConnectionContext* ctx, bool verbose, uint32_t bus,
                      uint32_t device, uint32_t count) {
     if (Result r = checkTarget(bus, device, reg); r != kOk) return r;
+    if (count > kMaxFileBytes) {
+        out("*** Byte count must be in the range 0 to %llu.\n", static_cast<unsigned long long>(kMaxFileBytes));
+        return kBadI2cCount;
+    }
     std::unique_ptr<uint8_t[]> data = allocateBytes(count);
     if (!data) {
         out("*** Failed to allocate data buffer.\n");
@@ -253,7 +264,12 @@ Result i2cReadToFile(const char* path, uint32_t reg, ConnectionContext* ctx, boo
     }
     size_t done = 0;
     Result r = readRegisters(ctx, verbose, bus, device, reg, data.get(), count, &done, true);
-    // What was read before a failure is still saved.
+    // A file holding only the bytes read before a failure would replace the
+    // user's file with a piece that looks like a copy: nothing is written.
+    if (r != kOk) {
+        out("+++ Nothing was saved in '%s', since not all of the data could be read.\n", path);
+        return r;
+    }
     switch (writeSaveFile(path, data.get(), done)) {
         case SaveOutcome::Written: break;
         case SaveOutcome::OpenFailed:
