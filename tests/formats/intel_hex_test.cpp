@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -180,6 +181,32 @@ TEST(IntelHexReader, AddressOrderWalksSectionsByAddressThenFileOrder) {
               HexReadResult::Ok);
     ASSERT_EQ(image->sectionCount, 4u);
     EXPECT_EQ(std::vector<uint32_t>(image->addressOrder, image->addressOrder + 4), (std::vector<uint32_t>{1, 3, 2, 0}));
+}
+
+TEST(IntelHexReader, FirstConflictOfOverlappingSections) {
+    struct Row {
+        std::vector<std::string> records;
+        std::optional<std::vector<uint32_t>> conflict;  // address, first, second
+    } rows[] = {
+        {{":02000000AABB99", ":02000200CCDD53"}, {}},  // touching, no overlap
+        {{":03000000AABBCCCC", ":02000100BBCC76"}, {}},  // overlapping, same data
+        {{":03000000AABBCCCC", ":02000100BBCD75"}, std::vector<uint32_t>{2, 0, 1}},
+        // The lowest differing address, whatever the file order.
+        {{":0100050033C7", ":06000000AABBCCDDEEFFFF", ":02000200CC0030"}, std::vector<uint32_t>{3, 1, 2}},
+    };
+    for (Row& row : rows) row.records.push_back(kEnd);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.records[0]);
+        IntelHexImagePtr image;
+        std::string text;
+        for (const std::string& r : row.records) text += r + "\n";
+        ASSERT_EQ(parseIntelHexText(text, image), HexReadResult::Ok);
+        ASSERT_EQ(image->errorCount, 0u);
+        HexConflict c{};
+        const bool found = findHexConflict(*image, &c);
+        EXPECT_EQ(found ? std::optional(std::vector<uint32_t>{c.address, c.first, c.second}) : std::nullopt,
+                  row.conflict);
+    }
 }
 
 TEST(IntelHexReader, TextThatChangesBetweenPassesIsAReadErrorNotAnOverrun) {

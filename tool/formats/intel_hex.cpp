@@ -509,3 +509,29 @@ void printIntelHexSummary(const IntelHexImage& image) {
             hexErrorText(e.code));
     }
 }
+
+bool findHexConflict(const IntelHexImage& image, HexConflict* conflict) {
+    bool found = false;
+    // Sections by ascending start: a section can only overlap those that
+    // start before it ends, so each inner walk stops at the first that
+    // starts at or past its end.
+    for (uint32_t k = 0; k < image.sectionCount; ++k) {
+        const HexSection& a = image.sections[image.addressOrder[k]];
+        const uint64_t aEnd = uint64_t{a.address} + a.length;
+        for (uint32_t m = k + 1; m < image.sectionCount; ++m) {
+            const HexSection& b = image.sections[image.addressOrder[m]];
+            if (b.address >= aEnd || (found && b.address >= conflict->address)) break;
+            const uint64_t end = std::min<uint64_t>(aEnd, uint64_t{b.address} + b.length);
+            for (uint64_t at = b.address; at < end; ++at) {
+                if (a.data[at - a.address] == b.data[at - b.address]) continue;
+                if (!found || at < conflict->address) {
+                    found = true;
+                    const uint32_t i = image.addressOrder[k], j = image.addressOrder[m];
+                    *conflict = {static_cast<uint32_t>(at), std::min(i, j), std::max(i, j)};
+                }
+                break;
+            }
+        }
+    }
+    return found;
+}

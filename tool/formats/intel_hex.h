@@ -135,6 +135,16 @@ const char* hexErrorText(uint32_t code);
 /// Prints the section table and the stored errors.
 void printIntelHexSummary(const IntelHexImage& image);
 
+/// Where two sections give one address different bytes.
+struct HexConflict {
+    uint32_t address;  ///< the lowest such address
+    uint32_t first;    ///< the two sections, by index in file order (first < second)
+    uint32_t second;
+};
+/// Finds the lowest address that two overlapping sections give different
+/// bytes; false when every overlap agrees.
+bool findHexConflict(const IntelHexImage& image, HexConflict* conflict);
+
 // ---- Writer ------------------------------------------------------------
 
 /// Writes every section of the image (empty ones skipped) as 16-byte data
