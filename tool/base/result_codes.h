@@ -30,7 +30,9 @@ enum : Result {
     kImageSaveError = 22,
     kBadOverrideValue = 23,
     kSfdpError = 24,
-    kBadSpiChipIndex = 25,          // also spi-save address/count, mezzanine voltage
+    kBadSpiChipIndex = 25,
+    kBadSpiSaveArgument = 25,       // an spi-save start address or count not a number
+    kBadVoltageWord = 25,           // a force-mez-power voltage not a number
     kBadSpiReadCount = 26,
     kBadSpiRawByte = 28,
     kBadSpiAddress = 29,
