@@ -5,6 +5,7 @@
 
 #include "base/bytes.h"
 #include "base/out.h"
+#include "platform/platform.h"
 #include "spi_chip.h"
 #include "spiflash/sfdp.h"
 
@@ -69,4 +70,22 @@ TEST(SfdpReport, MiscellaneousCapabilitiesWithoutSoftReset) {
                                           "    => Exit from 0-4-4 mode required before reset sequence\n"));
     EXPECT_THAT(capture.text(), HasSubstr("    => Sector Type 4 erase time (typ.) = N/A\n"));
     EXPECT_THAT(capture.text(), HasSubstr("  Density ....................... 0x80000040 => 0x0 b / 0x0 B\n"));
+}
+
+// A stop request during the report still lets the end of the lengthy
+// operation go out: the uC must not be left waiting for SPI traffic.
+TEST(SfdpReport, StopRequestStillEndsTheLengthyOperation) {
+    FakeUc uc;
+    SpiChip chip(0x1000);
+    chip.sfdp = sfdpArea(basicTable(BasicTableSpec{}));
+    uc.onRequest([&](const Bytes& request, Bytes& reply) {
+        if (request[1] == 0x90) platform::setStopRequested(2);  // during the first SFDP read
+        return chip.handle(request, reply);
+    });
+    OutCapture capture;
+    EXPECT_NE(spiInfo(uc.context(), false, 0), kOk);
+    platform::setStopRequested(0);
+    EXPECT_EQ(uc.requests().size(), 4u);  // reset, begin, the header read, end
+    EXPECT_EQ(uc.requests().back(), (Bytes{0x05, 0x91, 3, 0, 0, 0, 0}));
+    EXPECT_THAT(capture.text(), testing::Not(HasSubstr("lengthy SPI Flash operation has ended")));
 }

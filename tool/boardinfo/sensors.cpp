@@ -8,6 +8,7 @@
 #include "base/bytes.h"
 #include "base/hex_dump.h"
 #include "base/out.h"
+#include "boardinfo/boardinfo_commands.h"
 
 namespace {
 
@@ -30,30 +31,19 @@ Result sensorVerbRefusedInServiceMode() {
 }
 
 Result requestSensors(ConnectionContext* ctx, uint8_t* page, bool verbose) {
-    const uint8_t request[2] = {0x05, 0x89};
-    return requestWithStatus(ctx, verbose, request, sizeof request, "Request Sensors", page, kSensorPageSize);
+    return ucRequest(ctx, verbose, kRequestSensors, {.payload = page, .payloadLength = kSensorPageSize});
 }
 
 Result requestBlackBoxRecord(uint32_t index, ConnectionContext* ctx, bool verbose, uint8_t* page) {
-    const uint8_t request[3] = {0x05, 0x8A, static_cast<uint8_t>(index)};
-    return requestWithStatus(ctx, verbose, request, sizeof request, "Request Black Box record", page,
-                             kSensorPageSize);
+    const uint8_t record = static_cast<uint8_t>(index);
+    return ucRequest(ctx, verbose, kRequestBlackBoxRecord,
+                     {.args = &record, .argLength = 1, .payload = page, .payloadLength = kSensorPageSize});
 }
 
 Result sendSensorOverride(ConnectionContext* ctx, bool verbose, uint32_t sensorIndex, uint32_t value, bool override) {
-    uint8_t request[8] = {0x05, 0x81, static_cast<uint8_t>(sensorIndex), 0, 0, 0, 0, override ? uint8_t{1} : uint8_t{0}};
-    putLe32(request + 3, value);
-    const uint8_t code[2] = {0x05, 0x01};
-    uint8_t reply[3] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
-    if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned status 0x%02X => %s\n", reply[2],
-            reply[2] == 1 ? "Invalid sensor index" : "** UNEXPECTED ERROR CODE **");
-        return kUnexpectedStatus;
-    }
-    return kOk;
+    uint8_t args[6] = {static_cast<uint8_t>(sensorIndex), 0, 0, 0, 0, override ? uint8_t{1} : uint8_t{0}};
+    putLe32(args + 1, value);
+    return ucRequest(ctx, verbose, kOverrideSensor, {.args = args, .argLength = sizeof args});
 }
 
 void printSensorPage(const uint8_t* page, uint32_t drawingNumber, uint32_t pcbMajorRevision) {

@@ -7,33 +7,20 @@
 
 #include "base/bytes.h"
 #include "base/out.h"
+#include "clocks/clock_commands.h"
 #include "clocks/register_maps.h"
 
 namespace {
 
-constexpr uint8_t kClockGroup = 0x05;
-constexpr uint8_t kGetFrequency = 0x8F;
-constexpr uint8_t kSetFrequency = 0x8E;
-constexpr uint8_t kGetOverride = 0x84;
-constexpr uint8_t kSetOverride = 0x83;
-constexpr uint8_t kProgramMap = 0x9B;
-constexpr uint8_t kOverrideSelector = 0x01;  ///< last byte of the getclknv request
-constexpr uint8_t kOverrideStore = 0x03;     ///< last byte of the setclknv request
-
-constexpr uint32_t kFrequencyReplyLength = 7;
 constexpr uint32_t kMaxMapPayload = 1024;
 constexpr uint32_t kMapChunk = 508;
-constexpr uint32_t kMapRequestHeader = 7;
+constexpr uint32_t kMapChunkHeader = 5;  ///< flags, index, type, chunk length
 
 // Flags of the register-map programming request.
 constexpr uint8_t kFlagNonVolatile = 0x01;
 constexpr uint8_t kFlagFactoryDefault = 0x02;
 constexpr uint8_t kFlagFirstChunk = 0x40;
 constexpr uint8_t kFlagLastChunk = 0x80;
-
-constexpr const char* kUnexpected = "** UNEXPECTED ERROR CODE **";
-constexpr const char* kBadIndex = "Invalid clock generator index";
-constexpr const char* kNoSimple = "Simple clock generator programming not supported for this model.";
 
 void printServiceHint() {
     out("    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode command.\n");
@@ -47,18 +34,6 @@ bool indexInRange(uint32_t index) {
 
 enum class ClockVerb { Get, GetOverride, Set, SetOverride };
 
-const char* statusText(ClockVerb verb, uint8_t status) {
-    switch (status) {
-        case 1: return kBadIndex;
-        case 2:
-            return verb == ClockVerb::SetOverride ? "Clock generator frequency cannot be overridden" : kNoSimple;
-        case 3: return verb == ClockVerb::SetOverride ? kNoSimple : kUnexpected;
-        case 0x11: return verb == ClockVerb::Set ? "Requested frequency is out of range" : kUnexpected;
-        case 0x21: return verb == ClockVerb::Set ? "Microcontroller failed to communicate with SI5338" : kUnexpected;
-        default: return kUnexpected;
-    }
-}
-
 /// The common part of the four frequency verbs: checks, one exchange and
 /// the status. On 0, *frequency holds reply bytes 3..6.
 Result clockExchange(ClockVerb verb, const char* name, ConnectionContext* ctx, bool verbose, uint32_t index,
@@ -69,36 +44,28 @@ Result clockExchange(ClockVerb verb, const char* name, ConnectionContext* ctx, b
         printServiceHint();
         return kRefusedInServiceMode;
     }
-    uint8_t request[8] = {kClockGroup, 0, static_cast<uint8_t>(index)};
-    uint32_t length = 3;
+    uint8_t args[6] = {static_cast<uint8_t>(index)};
+    uint32_t length = 1;
+    const UcRequest* request = &kGetFrequency;
     switch (verb) {
-        case ClockVerb::Get: request[1] = kGetFrequency; break;
+        case ClockVerb::Get: break;
         case ClockVerb::GetOverride:
-            request[1] = kGetOverride;
-            request[length++] = kOverrideSelector;
+            request = &kGetOverride;
+            args[length++] = kOverrideSelector;
             break;
         case ClockVerb::Set:
         case ClockVerb::SetOverride:
-            request[1] = verb == ClockVerb::Set ? kSetFrequency : kSetOverride;
-            putLe32(request + 3, requested);
-            length = 7;
-            if (verb == ClockVerb::SetOverride) request[length++] = kOverrideStore;
+            request = verb == ClockVerb::Set ? &kSetFrequency : &kSetOverride;
+            putLe32(args + 1, requested);
+            length = 5;
+            if (verb == ClockVerb::SetOverride) args[length++] = kOverrideStore;
             break;
     }
-    const uint8_t code[2] = {kClockGroup, static_cast<uint8_t>(request[1] & 0x7F)};
-    uint8_t reply[kFrequencyReplyLength] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(length, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    uint8_t hz[4] = {};
+    Result r = ucRequest(ctx, verbose, *request,
+                         {.args = args, .argLength = length, .payload = hz, .payloadLength = sizeof hz});
     if (r != kOk) return r;
-    const uint8_t status = reply[2];
-    if (status != 0) {
-        if (verb == ClockVerb::Get || verb == ClockVerb::GetOverride)
-            out("*** ZORVI returned error status 0x%02X => %s\n", status, statusText(verb, status));
-        else
-            out("*** ZORVI returned status 0x%02X => %s\n", status, statusText(verb, status));
-        return kUnexpectedStatus;
-    }
-    *frequency = getLe32(reply + 3);
+    *frequency = getLe32(hz);
     return kOk;
 }
 
@@ -155,16 +122,6 @@ Result setClockOverride(ConnectionContext* ctx, uint32_t frequency, bool verbose
 namespace {
 
 const char* mapTypeName(RegisterMapType type) { return type == RegisterMapType::Lmk61e2 ? "LMK61E2" : "SI5338"; }
-
-const char* mapStatusText(uint8_t status) {
-    switch (status) {
-        case 1: return "Register map clock generator programming not supported for this model";
-        case 2: return kBadIndex;
-        case 3: return "Invalid flag";
-        case 4: return "Invalid register map";
-        default: return kUnexpected;
-    }
-}
 
 /// Reads the file in the type the user named, or detects it. Type names
 /// are taken without regard to case, like "auto".
@@ -237,31 +194,19 @@ Result programRegisterMap(bool nonVolatile, const char* typeText, ConnectionCont
     }
 
     const uint32_t size = map.payloadSize();
-    const uint8_t code[2] = {kClockGroup, kProgramMap & 0x7F};
     uint32_t offset = 0;
     do {
         const uint32_t remaining = size - offset;
         const uint32_t chunk = remaining < kMapChunk ? remaining : kMapChunk;
-        uint8_t request[kMapRequestHeader + kMapChunk] = {kClockGroup, kProgramMap};
-        request[2] = static_cast<uint8_t>(flags | (offset == 0 ? kFlagFirstChunk : 0) |
-                                          (remaining <= kMapChunk ? kFlagLastChunk : 0));
-        request[3] = static_cast<uint8_t>(index);
-        request[4] = static_cast<uint8_t>(path != nullptr ? map.type : RegisterMapType::Si5338);
-        putLe16(request + 5, static_cast<uint16_t>(chunk));
-        if (chunk != 0) std::memcpy(request + kMapRequestHeader, map.payload.get() + offset, chunk);
-        uint8_t reply[3] = {};
-        uint32_t actual = 0;
-        Result r = sendUcCommand(kMapRequestHeader + chunk, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+        uint8_t args[kMapChunkHeader + kMapChunk] = {};
+        args[0] = static_cast<uint8_t>(flags | (offset == 0 ? kFlagFirstChunk : 0) |
+                                       (remaining <= kMapChunk ? kFlagLastChunk : 0));
+        args[1] = static_cast<uint8_t>(index);
+        args[2] = static_cast<uint8_t>(path != nullptr ? map.type : RegisterMapType::Si5338);
+        putLe16(args + 3, static_cast<uint16_t>(chunk));
+        if (chunk != 0) std::memcpy(args + kMapChunkHeader, map.payload.get() + offset, chunk);
+        Result r = ucRequest(ctx, verbose, kProgramMap, {.args = args, .argLength = kMapChunkHeader + chunk});
         if (r != kOk) return r;
-        const uint8_t status = reply[2];
-        if (status >= 0x80) {
-            out("*** ZORVI returned status 0x%02X => chip-specific error 0x%X\n", status, status & 0x7Fu);
-            return kUnexpectedStatus;
-        }
-        if (status != 0) {
-            out("*** ZORVI returned status 0x%02X => %s\n", status, mapStatusText(status));
-            return kUnexpectedStatus;
-        }
         offset += chunk;
     } while (offset < size);
     out("Register map write (%s) completed successfully.\n", nonVolatile ? "nonvolatile" : "volatile");

@@ -44,9 +44,7 @@ public:
 
     Result read(uint32_t index, uint8_t* value) {
         if (Result r = selectPage(index); r != kOk) return r;
-        uint8_t status = 0;
-        Result r = i2cReadRequest(ctx_, verbose_, bus_, device_, static_cast<uint8_t>(index), 1, value, &status);
-        return r != kOk ? r : checked(status);
+        return i2cReadRequest(ctx_, verbose_, bus_, device_, static_cast<uint8_t>(index), 1, value);
     }
 
     // A write to the page register itself (the sequence's or one in the map)
@@ -77,15 +75,7 @@ private:
     }
 
     Result rawWrite(uint32_t index, uint8_t value) {
-        uint8_t status = 0;
-        Result r = i2cWriteRequest(ctx_, verbose_, bus_, device_, static_cast<uint8_t>(index), &value, 1, &status);
-        return r != kOk ? r : checked(status);
-    }
-
-    static Result checked(uint8_t status) {
-        if (status == 0) return kOk;
-        out("*** ZORVI returned status 0x%02X => %s\n", status, i2cStatusText(status));
-        return kUnexpectedStatus;
+        return i2cWriteRequest(ctx_, verbose_, bus_, device_, static_cast<uint8_t>(index), &value, 1);
     }
 
     ConnectionContext* ctx_;

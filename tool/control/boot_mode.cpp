@@ -7,6 +7,7 @@
 #include "base/out.h"
 #include "boardinfo/vpd.h"
 #include "control/board_control.h"
+#include "control/control_commands.h"
 #include "control/service_refusal.h"
 
 namespace {
@@ -47,15 +48,6 @@ BoardFamily readBoardFamily(ConnectionContext* ctx, bool verbose) {
 
 const char* displayName(const BoardFamily& family, int value) {
     return family.table != nullptr ? bootModeName(*family.table, value) : "UNKNOWN";
-}
-
-const char* setStatusText(uint8_t status) {
-    switch (status) {
-        case 1: return "Set Boot Mode message not supported by device.";
-        case 2: return "Device reports invalid boot mode.";
-        case 3: return "Device reports invalid volatile / nonvolatile flag.";
-        default: return "** UNEXPECTED ERROR CODE **";
-    }
 }
 
 void printSymbolicHint() {
@@ -136,16 +128,9 @@ Result setBootMode(const char* modeText, ConnectionContext* ctx, bool verbose, b
     const int mode = convertBootMode(modeText, family);
     if (mode < 0) return kBadBootMode;
 
-    const uint8_t request[4] = {0x05, 0x95, static_cast<uint8_t>(mode), nonVolatile ? kNonVolatileFlag : kVolatileFlag};
-    const uint8_t code[2] = {0x05, 0x15};
-    uint8_t reply[3] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
-    if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned status 0x%02X => %s\n", reply[2], setStatusText(reply[2]));
-        return kUnexpectedStatus;
-    }
+    const uint8_t args[2] = {static_cast<uint8_t>(mode), nonVolatile ? kNonVolatileFlag : kVolatileFlag};
+    if (Result r = ucRequest(ctx, verbose, kSetBootMode, {.args = args, .argLength = sizeof args}); r != kOk)
+        return r;
     if (mode == kSwitches) {
         if (nonVolatile)
             out("Boot Mode at next power-on will be entirely under control of switches.\n");
@@ -165,30 +150,22 @@ Result getBootMode(bool verbose, ConnectionContext* ctx, bool nonVolatile) {
         return refusedInServiceMode();
     }
     const BoardFamily family = readBoardFamily(ctx, verbose);
-    const uint8_t request[2] = {0x05, 0x96};
-    const uint8_t code[2] = {0x05, 0x16};
-    uint8_t reply[6] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
-    if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned status 0x%02X => %s\n", reply[2],
-            reply[2] == 1 ? "Get Boot Mode message not supported by device." : "** UNEXPECTED ERROR CODE **");
-        return kUnexpectedStatus;
-    }
+    uint8_t modes[3] = {};  // driven now, at next power-on, the pins
+    if (Result r = ucRequest(ctx, verbose, kGetBootMode, {.payload = modes, .payloadLength = sizeof modes}); r != kOk)
+        return r;
     if (nonVolatile) {
-        const uint8_t next = reply[4];
+        const uint8_t next = modes[1];
         if (next == kSwitches)
             out("Boot mode at next power-on is entirely under control of switches.\n");
         else
             out("Boot mode at next power-on is '%s' (0x%X).\n", displayName(family, next), next);
         return kOk;
     }
-    const uint8_t driven = reply[3];
+    const uint8_t driven = modes[0];
     if (driven == kSwitches)
         out("Boot mode currently entirely under control of switches.\n");
     else
         out("Boot mode currently driven is '%s' (0x%X).\n", displayName(family, driven), driven);
-    out("Actual boot mode pins are '%s' (0x%X).\n", displayName(family, reply[5]), reply[5]);
+    out("Actual boot mode pins are '%s' (0x%X).\n", displayName(family, modes[2]), modes[2]);
     return kOk;
 }

@@ -2,32 +2,19 @@
 
 #include <cstring>
 
-const char* i2cStatusText(uint8_t status) {
-    return status == 1 ? "General failure" : "** UNEXPECTED ERROR CODE **";
-}
+#include "control/control_commands.h"
 
 Result i2cReadRequest(ConnectionContext* ctx, bool verbose, uint8_t bus, uint8_t device, uint8_t reg, uint8_t count,
-                      uint8_t* data, uint8_t* status) {
-    const uint8_t request[6] = {0x05, 0x80, bus, device, reg, count};
-    const uint8_t code[2] = {0x05, 0x00};
-    uint8_t reply[3 + 255] = {};
-    uint32_t length = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, 3u + count, &length);
-    if (r != kOk) return r;
-    *status = reply[2];
-    if (*status == 0) std::memcpy(data, reply + 3, count);
-    return kOk;
+                      uint8_t* data, int64_t byteIndex) {
+    const uint8_t args[4] = {bus, device, reg, count};
+    return ucRequest(ctx, verbose, kI2cRead,
+                     {.args = args, .argLength = sizeof args, .payload = data, .payloadLength = count,
+                      .byteIndex = byteIndex});
 }
 
 Result i2cWriteRequest(ConnectionContext* ctx, bool verbose, uint8_t bus, uint8_t device, uint8_t reg,
-                       const uint8_t* data, uint8_t count, uint8_t* status) {
-    uint8_t request[6 + 255] = {0x05, 0x82, bus, device, reg, count};
-    std::memcpy(request + 6, data, count);
-    const uint8_t code[2] = {0x05, 0x02};
-    uint8_t reply[3] = {};
-    uint32_t length = 0;
-    Result r = sendUcCommand(6u + count, ctx, verbose, 0, request, code, reply, sizeof reply, &length);
-    if (r != kOk) return r;
-    *status = reply[2];
-    return kOk;
+                       const uint8_t* data, uint8_t count, int64_t byteIndex) {
+    uint8_t args[4 + 255] = {bus, device, reg, count};
+    std::memcpy(args + 4, data, count);
+    return ucRequest(ctx, verbose, kI2cWrite, {.args = args, .argLength = 4u + count, .byteIndex = byteIndex});
 }

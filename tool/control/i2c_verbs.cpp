@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/out.h"
+#include "control/control_commands.h"
 #include "control/i2c_requests.h"
 #include "control/service_refusal.h"
 #include "base/save_file.h"
@@ -49,16 +50,6 @@ Result checkTarget(uint32_t bus, uint32_t device, uint32_t reg) {
 }
 
 uint8_t registerAt(uint32_t start, uint64_t offset) { return static_cast<uint8_t>((start + offset) & 0xFF); }
-
-const char* writeReadStatusText(uint8_t status) {
-    switch (status) {
-        case 1: return "Invalid I2C bus number";
-        case 2: return "I2C slave NACKed, or transaction timed out.";
-        case 3: return "Invalid write byte count.";
-        case 4: return "Invalid read byte count.";
-        default: return "** UNEXPECTED ERROR CODE **";
-    }
-}
 
 void printBytes(const uint8_t* bytes, uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) out("%02X ", bytes[i]);
@@ -113,21 +104,11 @@ Result readDataFile(const char* path, DataFile& data, uint8_t* into) {
 
 /// Reads one register byte per request; stops at the first failure.
 Result readRegisters(ConnectionContext* ctx, bool verbose, uint32_t bus, uint32_t device, uint32_t start,
-                     uint8_t* into, size_t count, size_t* done, bool wideIndex) {
+                     uint8_t* into, size_t count, size_t* done) {
     for (*done = 0; *done < count; ++*done) {
-        uint8_t status = 0;
         Result r = i2cReadRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
-                                  registerAt(start, *done), 1, into + *done, &status);
+                                  registerAt(start, *done), 1, into + *done, static_cast<int64_t>(*done));
         if (r != kOk) return r;
-        if (status != 0) {
-            if (wideIndex)
-                out("*** ZORVI returned status 0x%02X for byte %llu => %s\n", status,
-                    static_cast<unsigned long long>(*done), i2cStatusText(status));
-            else
-                out("*** ZORVI returned status 0x%02X for byte %ld => %s\n", status, static_cast<long>(*done),
-                    i2cStatusText(status));
-            return kUnexpectedStatus;
-        }
     }
     return kOk;
 }
@@ -165,14 +146,9 @@ Result i2cRead(uint32_t count, ConnectionContext* ctx, bool verbose, uint32_t bu
         return refusedInServiceMode();
     }
     uint8_t data[kMaxBlock] = {};
-    uint8_t status = 0;
     Result r = i2cReadRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
-                              static_cast<uint8_t>(reg), static_cast<uint8_t>(count), data, &status);
+                              static_cast<uint8_t>(reg), static_cast<uint8_t>(count), data);
     if (r != kOk) return r;
-    if (status != 0) {
-        out("*** ZORVI returned status 0x%02X => %s\n", status, i2cStatusText(status));
-        return kUnexpectedStatus;
-    }
     printBytes(data, count);
     return kOk;
 }
@@ -188,15 +164,8 @@ Result i2cWrite(ConnectionContext* ctx, bool verbose, uint32_t bus, uint32_t dev
         out("*** The i2c-write command requires the device to not be in Service Mode.\n");
         return refusedInServiceMode();
     }
-    uint8_t status = 0;
-    Result r = i2cWriteRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
-                               static_cast<uint8_t>(reg), data, static_cast<uint8_t>(count), &status);
-    if (r != kOk) return r;
-    if (status != 0) {
-        out("*** ZORVI returned status 0x%02X => %s\n", status, i2cStatusText(status));
-        return kUnexpectedStatus;
-    }
-    return kOk;
+    return i2cWriteRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
+                           static_cast<uint8_t>(reg), data, static_cast<uint8_t>(count));
 }
 
 Result i2cWriteRead(ConnectionContext* ctx, bool verbose, uint32_t bus, uint32_t device, uint32_t writeCount,
@@ -214,27 +183,19 @@ Result i2cWriteRead(ConnectionContext* ctx, bool verbose, uint32_t bus, uint32_t
         out("*** The i2c-write-read command requires the device to not be in Service Mode.\n");
         return refusedInServiceMode();
     }
-    uint8_t request[6 + kMaxBlock] = {0x05,
-                                      0x94,
-                                      static_cast<uint8_t>(bus),
-                                      static_cast<uint8_t>(device),
-                                      static_cast<uint8_t>(writeCount),
-                                      static_cast<uint8_t>(readCount)};
-    if (writeCount > 0) std::memcpy(request + 6, writeBytes, writeCount);
-    const uint8_t code[2] = {0x05, 0x14};
-    uint8_t reply[4 + kMaxBlock] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(6 + writeCount, ctx, verbose, 0, request, code, reply, 4 + readCount, &actual);
+    uint8_t args[4 + kMaxBlock] = {static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
+                                   static_cast<uint8_t>(writeCount), static_cast<uint8_t>(readCount)};
+    if (writeCount > 0) std::memcpy(args + 4, writeBytes, writeCount);
+    // reply: { bytes transferred, bytes read }
+    uint8_t reply[1 + kMaxBlock] = {};
+    Result r = ucRequest(ctx, verbose, kI2cWriteRead,
+                         {.args = args, .argLength = 4 + writeCount, .payload = reply, .payloadLength = 1 + readCount});
     if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned status 0x%02X => %s\n", reply[2], writeReadStatusText(reply[2]));
-        return kUnexpectedStatus;
-    }
-    const WriteReadOutcome o = analyzeWriteRead(writeCount, readCount, reply[3]);
+    const WriteReadOutcome o = analyzeWriteRead(writeCount, readCount, reply[0]);
     if (o.moreThanExpected)
         out("+++ Reponse from uC indicates that it transferred more than requested number of bytes; actual %u vs. "
             "expected %u\n",
-            static_cast<unsigned>(reply[3]), o.expected);
+            static_cast<unsigned>(reply[0]), o.expected);
     if (o.lessThanExpected)
         out("+++ Reponse from uC indicates that it transferred less than requested number of bytes; actual %u vs. "
             "expected %u\n",
@@ -242,7 +203,7 @@ Result i2cWriteRead(ConnectionContext* ctx, bool verbose, uint32_t bus, uint32_t
     if (o.writeTruncated) out("+++ Reponse from uC indicates that write phase was truncated.\n");
     if (o.readTruncated) out("+++ Reponse from uC indicates that read phase was truncated.\n");
     if (o.noneRead) out("+++ Reponse from uC indicates that no bytes were successfully read.\n");
-    if (readCount > 0 && !o.noneRead) printBytes(reply + 4, o.bytesRead);
+    if (readCount > 0 && !o.noneRead) printBytes(reply + 1, o.bytesRead);
     return kOk;
 }
 
@@ -263,7 +224,7 @@ Result i2cReadToFile(const char* path, uint32_t reg, ConnectionContext* ctx, boo
         return refusedInServiceMode();
     }
     size_t done = 0;
-    Result r = readRegisters(ctx, verbose, bus, device, reg, data.get(), count, &done, true);
+    Result r = readRegisters(ctx, verbose, bus, device, reg, data.get(), count, &done);
     // A file holding only the bytes read before a failure would replace the
     // user's file with a piece that looks like a copy: nothing is written.
     if (r != kOk) {
@@ -298,15 +259,9 @@ Result i2cWriteFromFile(uint32_t reg, const char* path, ConnectionContext* ctx, 
         return refusedInServiceMode();
     }
     for (size_t i = 0; i < file.length; ++i) {
-        uint8_t status = 0;
         Result r = i2cWriteRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
-                                   registerAt(reg, i), data.get() + i, 1, &status);
+                                   registerAt(reg, i), data.get() + i, 1, static_cast<int64_t>(i));
         if (r != kOk) return r;
-        if (status != 0) {
-            out("*** ZORVI returned status 0x%02X for byte %ld => %s\n", status, static_cast<long>(i),
-                i2cStatusText(status));
-            return kUnexpectedStatus;
-        }
     }
     return kOk;
 }
@@ -332,7 +287,7 @@ Result i2cVerifyWithFile(const char* path, ConnectionContext* ctx, bool verbose,
         return refusedInServiceMode();
     }
     size_t done = 0;
-    if (Result r = readRegisters(ctx, verbose, bus, device, reg, actual.get(), file.length, &done, false); r != kOk)
+    if (Result r = readRegisters(ctx, verbose, bus, device, reg, actual.get(), file.length, &done); r != kOk)
         return r;
     uint32_t errors = 0;
     for (size_t j = 0; j < file.length; ++j) {

@@ -8,6 +8,7 @@
 
 #include "base/bytes.h"
 #include "base/out.h"
+#include "control/control_commands.h"
 #include "platform/platform.h"
 
 namespace {
@@ -20,14 +21,11 @@ constexpr uint32_t kShownLoopbackErrors = 10;
 }  // namespace
 
 Result showVersion(ConnectionContext* ctx, bool verbose) {
-    const uint8_t request[2] = {0x03, 0x83};
-    const uint8_t code[2] = {0x03, 0x03};
-    uint8_t reply[10] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    uint8_t words[8] = {};
+    Result r = ucRequest(ctx, verbose, kGetVersion, {.payload = words, .payloadLength = sizeof words});
     if (r != kOk) return r;
-    out("ZORVI %s version is %u.%u.%u.%u\n", ctx->inServiceMode ? "Ignis2" : "Keeper2", getLe16(reply + 2),
-        getLe16(reply + 4), getLe16(reply + 6), getLe16(reply + 8));
+    out("ZORVI %s version is %u.%u.%u.%u\n", ctx->inServiceMode ? "Ignis2" : "Keeper2", getLe16(words),
+        getLe16(words + 2), getLe16(words + 4), getLe16(words + 6));
     return kOk;
 }
 
@@ -40,20 +38,20 @@ Result runCommTest(ConnectionContext* ctx, bool verbose) {
     uint32_t errors = 0;
     uint64_t linkSent = 0, linkReceived = 0, payloadSent = 0, payloadReceived = 0;
     uint32_t lastTick = start;
-    const uint8_t code[2] = {0x03, 0x04};
     for (;;) {
-        uint8_t request[kLoopbackLength] = {0x03, 0x84};
-        for (uint32_t j = 0; j < kLoopbackPayload; ++j) request[2 + j] = static_cast<uint8_t>(seed + j);
-        uint8_t reply[kLoopbackLength] = {};
-        uint32_t actual = 0;
-        Result r = sendUcCommand(kLoopbackLength, ctx, verbose, 0, request, code, reply, kLoopbackLength, &actual);
+        uint8_t sent[kLoopbackPayload];
+        for (uint32_t j = 0; j < kLoopbackPayload; ++j) sent[j] = static_cast<uint8_t>(seed + j);
+        uint8_t echoed[kLoopbackPayload] = {};
+        Result r = ucRequest(ctx, verbose, kLoopback32,
+                             {.args = sent, .argLength = kLoopbackPayload, .payload = echoed,
+                              .payloadLength = kLoopbackPayload});
         if (r != kOk) return r;
         for (uint32_t j = 0; j < kLoopbackPayload; ++j) {
-            const uint8_t expected = static_cast<uint8_t>(seed + j);
-            if (reply[2 + j] == expected) continue;
+            const uint8_t expected = sent[j];
+            if (echoed[j] == expected) continue;
             if (errors < kShownLoopbackErrors)
                 out("*** Error in loopback32 response data byte %u: expected=0x%02X actual=0x%02X\n", j, expected,
-                    reply[2 + j]);
+                    echoed[j]);
             else if (errors == kShownLoopbackErrors)
                 out("*** More errors in loopback32 response data.\n");
             ++errors;
@@ -91,9 +89,8 @@ Result sendRaw(const uint8_t* request, uint32_t expectedLength, ConnectionContex
         return kNoMemory;
     }
     std::memset(reply.get(), 0, expectedLength == 0 ? 1 : expectedLength);
-    const uint8_t code[2] = {request[0], static_cast<uint8_t>(request[1] - 0x80)};
     uint32_t actual = 0;
-    Result r = sendUcCommand(requestLength, ctx, verbose, 0, request, code, reply.get(), expectedLength, &actual);
+    Result r = ucRawRequest(ctx, verbose, request, requestLength, reply.get(), expectedLength, &actual);
     if (r != kOk) return r;
     out("Expected/actual response length = %u / %u\n", expectedLength, actual);
     for (uint32_t i = 0; i < expectedLength; ++i) out("%02X ", reply[i]);
@@ -107,25 +104,11 @@ Result testClobber(ConnectionContext* ctx, bool verbose) {
         out("    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode command.\n");
         return kRefusedInServiceMode;
     }
-    const uint8_t request[2] = {0x05, 0x86};
-    const uint8_t code[2] = {0x05, 0x06};
-    uint8_t reply[3] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
-    if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned status 0x%02X => %s\n", reply[2], "** UNEXPECTED ERROR CODE **");
-        return kUnexpectedStatus;
-    }
-    return kOk;
+    return ucRequest(ctx, verbose, kClobberBlackBox);
 }
 
 Result testTimeout(ConnectionContext* ctx, bool verbose) {
-    const uint8_t request[2] = {0xFF, 0x81};
-    const uint8_t code[2] = {0xFF, 0x01};
-    uint8_t reply[2] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    Result r = ucRequest(ctx, verbose, kUnansweredRequest);
     if (r == kLinkFailure) return kOk;
     if (r == kOk) {
         out("*** Microcontroller command succeeded unexpectedly.\n");

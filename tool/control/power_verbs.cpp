@@ -5,6 +5,7 @@
 #include "base/bytes.h"
 #include "base/out.h"
 #include "control/board_control.h"
+#include "control/control_commands.h"
 #include "control/service_refusal.h"
 #include "platform/platform.h"
 
@@ -12,19 +13,6 @@ namespace {
 
 constexpr uint32_t kMaxMillivolts = 65535;
 constexpr uint32_t kMaxMezzanineIndex = 255;
-
-void printStatus(uint8_t status, const char* text) { out("*** ZORVI returned status 0x%02X => %s\n", status, text); }
-
-const char* mezzanineStatusText(uint8_t status, bool forcing) {
-    switch (status) {
-        case 1: return "Mezzanine index not valid for device.";
-        case 2: return "Force mezzanine voltage feature not supported by device.";
-        case 3:
-            if (forcing) return "Requested voltage range is not valid.";
-            [[fallthrough]];
-        default: return "** UNEXPECTED ERROR CODE **";
-    }
-}
 
 bool mezzanineIndexInRange(uint32_t index) {
     if (index <= kMaxMezzanineIndex) return true;
@@ -60,17 +48,8 @@ Result setBoardPower(ConnectionContext* ctx, bool on, bool verbose) {
         out("*** The set-brd-power command requires the device to not be in Service Mode.\n");
         return refusedInServiceMode();
     }
-    const uint8_t request[3] = {0x05, 0x97, on ? uint8_t{0} : uint8_t{1}};
-    const uint8_t code[2] = {0x05, 0x17};
-    uint8_t reply[3] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
-    if (r != kOk) return r;
-    if (reply[2] != 0) {
-        printStatus(reply[2],
-                    reply[2] == 1 ? "SetBrdPower message not supported by device." : "** UNEXPECTED ERROR CODE **");
-        return kUnexpectedStatus;
-    }
+    const uint8_t off = on ? 0 : 1;
+    if (Result r = ucRequest(ctx, verbose, kSetBoardPower, {.args = &off, .argLength = 1}); r != kOk) return r;
     out("Set SW board power request to %s.\n", on ? "ON" : "OFF");
     return kOk;
 }
@@ -80,21 +59,13 @@ Result getBoardPower(ConnectionContext* ctx, bool verbose) {
         out("*** The get-brd-power command requires the device to not be in Service Mode.\n");
         return refusedInServiceMode();
     }
-    const uint8_t request[2] = {0x05, 0x98};
-    const uint8_t code[2] = {0x05, 0x18};
-    uint8_t reply[6] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    uint8_t power[3] = {};  // software request, hardware request, supply off
+    Result r = ucRequest(ctx, verbose, kGetBoardPower, {.payload = power, .payloadLength = sizeof power});
     if (r != kOk) return r;
-    if (reply[2] != 0) {
-        printStatus(reply[2],
-                    reply[2] == 1 ? "GetBrdPower message not supported by device." : "** UNEXPECTED ERROR CODE **");
-        return kUnexpectedStatus;
-    }
-    // Byte 5 tells whether the supply-off signal is asserted; the line shows
-    // the active-low signal's level.
-    out("SW req. power %s, HW req. power %s, Actual PSU_OFF_L = %u\n", reply[3] != 0 ? "OFF" : "ON",
-        reply[4] != 0 ? "OFF" : "ON", reply[5] == 0 ? 1u : 0u);
+    // The third byte tells whether the supply-off signal is asserted; the
+    // line shows the active-low signal's level.
+    out("SW req. power %s, HW req. power %s, Actual PSU_OFF_L = %u\n", power[0] != 0 ? "OFF" : "ON",
+        power[1] != 0 ? "OFF" : "ON", power[2] == 0 ? 1u : 0u);
     return kOk;
 }
 
@@ -121,20 +92,14 @@ Result forceMezzaninePower(uint32_t requestedMv, ConnectionContext* ctx, bool no
     if (ctx->inServiceMode) return forceMezRefusedInServiceMode();
     if (!releasing && !confirmed && !confirmForcing()) return kNotConfirmed;
 
-    uint8_t request[9] = {0x05, static_cast<uint8_t>(nonVolatile ? 0x99 : 0x8B)};
-    putLe16(request + 2, static_cast<uint16_t>(requestedMv));
-    putLe16(request + 4, static_cast<uint16_t>(minimumMv));
-    putLe16(request + 6, static_cast<uint16_t>(maximumMv));
-    request[8] = static_cast<uint8_t>(mezzanineIndex);
-    const uint8_t code[2] = {0x05, static_cast<uint8_t>(nonVolatile ? 0x19 : 0x0B)};
-    uint8_t reply[3] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    uint8_t args[7] = {};
+    putLe16(args, static_cast<uint16_t>(requestedMv));
+    putLe16(args + 2, static_cast<uint16_t>(minimumMv));
+    putLe16(args + 4, static_cast<uint16_t>(maximumMv));
+    args[6] = static_cast<uint8_t>(mezzanineIndex);
+    Result r = ucRequest(ctx, verbose, nonVolatile ? kForceMezzanineNv : kForceMezzanine,
+                         {.args = args, .argLength = sizeof args});
     if (r != kOk) return r;
-    if (reply[2] != 0) {
-        printStatus(reply[2], mezzanineStatusText(reply[2], true));
-        return kUnexpectedStatus;
-    }
     if (releasing && nonVolatile) {
         out("uC will stop forcing Mezzanine %u I/O voltage at next board power-on.\n", mezzanineIndex);
         out("Use \"display-sensors\" verb after power-cycling board to see actual Mezzanine %u I/O voltage.\n",
@@ -161,18 +126,12 @@ Result forceMezzaninePower(uint32_t requestedMv, ConnectionContext* ctx, bool no
 Result getMezzaninePower(ConnectionContext* ctx, bool nonVolatile, uint32_t mezzanineIndex, bool verbose) {
     if (!mezzanineIndexInRange(mezzanineIndex)) return kBadMezzanineIndex;
     if (ctx->inServiceMode) return forceMezRefusedInServiceMode();
-    const uint8_t request[3] = {0x05, static_cast<uint8_t>(nonVolatile ? 0x9A : 0x96),
-                                static_cast<uint8_t>(mezzanineIndex)};
-    const uint8_t code[2] = {0x05, static_cast<uint8_t>(nonVolatile ? 0x1A : 0x16)};
-    uint8_t reply[9] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    const uint8_t index = static_cast<uint8_t>(mezzanineIndex);
+    uint8_t mv[6] = {};  // requested, minimum, maximum
+    Result r = ucRequest(ctx, verbose, nonVolatile ? kGetMezzanineNv : kGetMezzanine,
+                         {.args = &index, .argLength = 1, .payload = mv, .payloadLength = sizeof mv});
     if (r != kOk) return r;
-    if (reply[2] != 0) {
-        printStatus(reply[2], mezzanineStatusText(reply[2], false));
-        return kUnexpectedStatus;
-    }
-    const unsigned requested = getLe16(reply + 3), minimum = getLe16(reply + 5), maximum = getLe16(reply + 7);
+    const unsigned requested = getLe16(mv), minimum = getLe16(mv + 2), maximum = getLe16(mv + 4);
     const bool forced = requested != 0 && requested != kMaxMillivolts;
     if (nonVolatile && forced)
         out("Mezzanine %u voltage is forced at power up to requested (min., max.): %u (%u, %u) mV\n", mezzanineIndex,

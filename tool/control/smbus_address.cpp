@@ -2,6 +2,7 @@
 // switches its SMBus interface off.
 #include "base/out.h"
 #include "control/board_control.h"
+#include "control/control_commands.h"
 
 namespace {
 
@@ -18,17 +19,11 @@ void printRebootHint() {
 }  // namespace
 
 Result getSmbusAddress(bool nonVolatile, ConnectionContext* ctx, bool verbose) {
-    const uint8_t request[4] = {0x05, 0x93, flagByte(nonVolatile), 0x00};
-    const uint8_t code[2] = {0x05, 0x13};
-    uint8_t reply[4] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    const uint8_t args[2] = {flagByte(nonVolatile), 0x00};
+    uint8_t address = 0;
+    Result r = ucRequest(ctx, verbose, kGetSmbusAddress,
+                         {.args = args, .argLength = sizeof args, .payload = &address, .payloadLength = 1});
     if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned error status 0x%02X => %s\n", reply[2], "** UNEXPECTED ERROR CODE **");
-        return kUnexpectedStatus;
-    }
-    const uint8_t address = reply[3];
     if (nonVolatile) {
         if (address != 0) {
             out("Nonvolatile SMBUS chip address is 0x%02X.\n", address);
@@ -52,17 +47,9 @@ Result setSmbusAddress(uint32_t address, bool nonVolatile, ConnectionContext* ct
         out("*** SMBUS chip address be in the range 0 to 127(0x7F).\n");
         return kBadIndexOrCount;
     }
-    const uint8_t request[4] = {0x05, 0x92, flagByte(nonVolatile), static_cast<uint8_t>(address)};
-    const uint8_t code[2] = {0x05, 0x12};
-    uint8_t reply[3] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
-    if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned error status 0x%02X => %s\n", reply[2],
-            reply[2] == 1 ? "Invalid SMBUS chip address" : "** UNEXPECTED ERROR CODE **");
-        return kUnexpectedStatus;
-    }
+    const uint8_t args[2] = {flagByte(nonVolatile), static_cast<uint8_t>(address)};
+    if (Result r = ucRequest(ctx, verbose, kSetSmbusAddress, {.args = args, .argLength = sizeof args}); r != kOk)
+        return r;
     if (nonVolatile) {
         if (address != 0) {
             out("The microcontroller's nonvolatile SMBUS chip address has been set to 0x%02X.\n", address);

@@ -7,10 +7,10 @@
 #include "base/out.h"
 #include "images/app_flash_images.h"
 #include "images/app_flash_pages.h"
+#include "images/image_commands.h"
 
 namespace {
 
-constexpr uint32_t kWriteRequestLength = 5 + kAppFlashPageSize;
 constexpr uint32_t kMaxReportedMismatches = 20;
 
 /// The chunk of a byte range that falls into one page.
@@ -39,21 +39,15 @@ void putPageNumber(uint8_t* p, uint32_t pageAddress) {
 
 Result writeAppFlashPage(uint32_t pageAddress, const uint8_t* page, ConnectionContext* ctx, bool verbose) {
     out("Writing Application Flash page @ 0x%lX...\n", static_cast<unsigned long>(pageAddress));
-    uint8_t request[kWriteRequestLength] = {0x06, 0x82, 0x09};
-    putPageNumber(request + 3, pageAddress);
-    std::memcpy(request + 5, page, kAppFlashPageSize);
-    const uint8_t code[2] = {0x06, 0x02};
-    uint8_t reply[3] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
+    uint8_t args[3 + kAppFlashPageSize] = {kAppFlashArea};
+    putPageNumber(args + 1, pageAddress);
+    std::memcpy(args + 3, page, kAppFlashPageSize);
+    ReplyInfo reply;
+    Result r = ucRequest(ctx, verbose, kAppFlashWrite, {.args = args, .argLength = sizeof args, .reply = &reply});
     if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned status 0x%02X for Flash Application Write command\n", reply[2]);
-        return kLinkFailure;
-    }
     // A reply cut short before its status byte would otherwise pass as a
     // successful write.
-    if (actual < 3) {
+    if (reply.length < 3) {
         out("*** No status in reply to Flash Application Write command for page @ 0x%lX.\n",
             static_cast<unsigned long>(pageAddress));
         return kLinkFailure;

@@ -1,5 +1,6 @@
 // The one open link of a run and the single request/reply exchange with the
-// board's microcontroller. Every verb talks to the uC through sendUcCommand.
+// board's microcontroller. Verbs talk to the uC through ucRequest
+// (link/request.h), which is built on sendUcCommand.
 #pragma once
 
 #include <cstddef>
@@ -106,6 +107,7 @@ constexpr uint32_t kMaxStatusPayload = kAppFlashPageSize;
 struct ReplyInfo {
     uint32_t length = 0;       ///< the reply's reported length
     bool codeMatched = false;  ///< its first two bytes were the expected code
+    uint8_t status = 0;        ///< its status byte (set by ucRequest; 0 without one or after a link failure)
 };
 [[nodiscard]] Result requestWithStatus(ConnectionContext* ctx, bool verbose, const uint8_t* request,
                                        uint32_t requestLength, const char* commandName, uint8_t* payload,

@@ -263,14 +263,10 @@ void printSectorMapTable(uint32_t index, const uint8_t* table, uint32_t pointer,
 Result spiInfo(ConnectionContext* ctx, bool verbose, uint32_t chip) {
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
     if (spiRefuseInServiceMode(ctx, "spi-info")) return kRefusedInServiceMode;
-    if (Result r = spiResetAllChips(ctx, verbose); r != kOk) {
-        out("*** Failed to perform hardware reset of all SPI Flash chips.\n");
-        return r;
-    }
-    if (Result r = spiLengthyOperation(ctx, verbose, true); r != kOk) {
-        out("*** Failed to inform uC that a lengthy SPI Flash operation is commencing.\n");
-        return r;
-    }
+    // The session ends the lengthy operation on every path, after a stop
+    // request too.
+    SpiVerbSession session(ctx, verbose, chip);
+    if (Result r = session.announce(); r != kOk) return r;
     Result result = kOk;
     uint8_t raw[8];
     result = spiReadSfdp(ctx, verbose, chip, 0, 8, raw);
@@ -310,7 +306,5 @@ Result spiInfo(ConnectionContext* ctx, bool verbose, uint32_t chip) {
                 printSectorMapTable(i, table.get(), p.pointer, length);
         }
     }
-    if (spiLengthyOperation(ctx, verbose, false) != kOk)
-        out("*** Failed to inform uC that the lengthy SPI Flash operation has ended.\n");
     return result;
 }

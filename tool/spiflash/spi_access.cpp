@@ -4,22 +4,16 @@
 
 #include "base/out.h"
 #include "platform/platform.h"
+#include "spiflash/spi_commands.h"
 #include "spiflash/spi_flash.h"
+#include "spiflash/spi_verb_session.h"
 
 namespace {
 
-constexpr uint8_t kSpiGroup = 0x05;
-constexpr uint8_t kSpiTransferCommand = 0x90;
-constexpr uint8_t kSpiControlCommand = 0x91;
-constexpr uint32_t kMaxChip = 255;
 constexpr uint32_t kMaxReadChunk = 252;
 constexpr uint32_t kMaxProgramChunk = 128;
 constexpr uint32_t kSegmentSize = 0x1000000;
 constexpr uint8_t kBusyBit = 0x01;
-
-const char* const kPoweredOffText =
-    "The board appears to be powered off (standby power only). SPI accesses require the board to be powered on.";
-const char* const kUnexpectedText = "** UNEXPECTED ERROR CODE **";
 
 /// Puts `address` on the bus as 3 or 4 bytes; returns the count.
 uint32_t putAddress(uint8_t* p, uint32_t address, bool fourBytes) {
@@ -32,32 +26,25 @@ uint32_t putAddress(uint8_t* p, uint32_t address, bool fourBytes) {
 }
 
 Result sendControl(ConnectionContext* ctx, bool verbose, uint8_t subcommand) {
-    const uint8_t request[7] = {kSpiGroup, kSpiControlCommand, subcommand, 0, 0, 0, 0};
-    const uint8_t code[2] = {kSpiGroup, kSpiControlCommand & 0x7F};
-    uint8_t reply[7] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, kSpiTimeoutUs, request, code, reply, sizeof reply, &actual);
-    if (r != kOk) return r;
-    switch (reply[2]) {
-        case 0: return kOk;
-        case 1: out("*** ZORVI returned status 0x%02X => %s\n", reply[2], "Invalid SPI control command"); return kUnexpectedStatus;
-        case 2: out("*** ZORVI returned status 0x%02X => %s\n", reply[2], kPoweredOffText); return kBoardPoweredOff;
-        case 3:
-            out("*** ZORVI returned status 0x%02X => %s\n", reply[2],
-                "The board has no SPI Flash that is accessible via the microcontroller.");
-            return kNoSpiFlash;
-        default: out("*** ZORVI returned status 0x%02X => %s\n", reply[2], kUnexpectedText); return kUnexpectedStatus;
-    }
+    const uint8_t args[5] = {subcommand, 0, 0, 0, 0};
+    uint8_t unused[4];
+    return ucRequest(ctx, verbose, kSpiControl,
+                     {.args = args, .argLength = sizeof args, .payload = unused, .payloadLength = sizeof unused});
 }
 
-/// One exchange of a built transfer request; the reply lands in `reply`
-/// (3 + readCount bytes, cleared first).
-Result exchange(ConnectionContext* ctx, bool verbose, uint32_t timeoutUs, const uint8_t* request, uint32_t requestLength,
-                uint8_t* reply, uint32_t readCount) {
-    const uint8_t code[2] = {kSpiGroup, kSpiTransferCommand & 0x7F};
-    std::memset(reply, 0, 3 + readCount);
-    uint32_t actual = 0;
-    return sendUcCommand(requestLength, ctx, verbose, timeoutUs, request, code, reply, 3 + readCount, &actual);
+/// One transfer request. `timeoutUs` 0 is the SPI time-out; `reply`, when
+/// given, receives the reply's status. The verb has checked the chip index
+/// (with its message); this only keeps a larger one from going out as
+/// another chip's byte.
+Result transfer(ConnectionContext* ctx, bool verbose, uint32_t chip, const uint8_t* writeBytes, uint32_t writeCount,
+                uint8_t* readData, uint32_t readCount, uint32_t timeoutUs = 0, ReplyInfo* reply = nullptr) {
+    if (chip > 0xFF) return kBadSpiChipIndex;
+    uint8_t args[3 + 255] = {static_cast<uint8_t>(chip), static_cast<uint8_t>(writeCount),
+                             static_cast<uint8_t>(readCount)};
+    if (writeCount > 0) std::memcpy(args + 3, writeBytes, writeCount);
+    return ucRequest(ctx, verbose, kSpiTransfer,
+                     {.args = args, .argLength = 3 + writeCount, .payload = readData, .payloadLength = readCount,
+                      .reply = reply, .timeoutUs = timeoutUs});
 }
 
 /// Busy poll with a bound: a dead chip or one stuck busy must not hold the
@@ -65,7 +52,6 @@ Result exchange(ConnectionContext* ctx, bool verbose, uint32_t timeoutUs, const 
 Result waitWhileBusy(ConnectionContext* ctx, bool verbose, uint32_t chip, const SpiFlashInfo& info, uint32_t limitMs) {
     const uint32_t start = platform::tickMs();
     for (;;) {
-        if (chip > kMaxChip) return kBadSpiChipIndex;
         uint8_t status = 0;
         Result r = spiReadStatus(ctx, verbose, chip, info, &status);
         if (r != kOk) return r;
@@ -88,37 +74,15 @@ void releaseSpiFlashInfo(SpiFlashInfo* info) {
     info->mergeBufferSize = 0;
 }
 
-Result spiTransferStatus(uint8_t status) {
-    switch (status) {
-        case 0: return kOk;
-        case 1: out("*** ZORVI returned status 0x%02X => %s\n", status, "Invalid SPI chip index"); return kBadSpiChipIndex;
-        case 2: out("*** ZORVI returned status 0x%02X => %s\n", status, kPoweredOffText); return kBoardPoweredOff;
-        default: out("*** ZORVI returned status 0x%02X => %s\n", status, kUnexpectedText); return kUnexpectedStatus;
-    }
-}
-
-Result spiResetAllChips(ConnectionContext* ctx, bool verbose) { return sendControl(ctx, verbose, 1); }
+Result spiResetAllChips(ConnectionContext* ctx, bool verbose) { return sendControl(ctx, verbose, kSpiResetAllChips); }
 
 Result spiLengthyOperation(ConnectionContext* ctx, bool verbose, bool begins) {
-    return sendControl(ctx, verbose, begins ? 2 : 3);
+    return sendControl(ctx, verbose, begins ? kSpiLengthyBegins : kSpiLengthyEnds);
 }
 
 Result spiTransfer(ConnectionContext* ctx, bool verbose, uint32_t chip, const uint8_t* writeBytes, uint32_t writeCount,
                    uint8_t* readData, uint32_t readCount) {
-    if (chip > kMaxChip) return kBadSpiChipIndex;
-    uint8_t request[5 + 255];
-    request[0] = kSpiGroup;
-    request[1] = kSpiTransferCommand;
-    request[2] = static_cast<uint8_t>(chip);
-    request[3] = static_cast<uint8_t>(writeCount);
-    request[4] = static_cast<uint8_t>(readCount);
-    if (writeCount > 0) std::memcpy(request + 5, writeBytes, writeCount);
-    uint8_t reply[3 + 255];
-    Result r = exchange(ctx, verbose, kSpiTimeoutUs, request, 5 + writeCount, reply, readCount);
-    if (r != kOk) return r;
-    if (Result s = spiTransferStatus(reply[2]); s != kOk) return s;
-    if (readCount > 0) std::memcpy(readData, reply + 3, readCount);
-    return kOk;
+    return transfer(ctx, verbose, chip, writeBytes, writeCount, readData, readCount);
 }
 
 Result spiReadSfdp(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t address, uint32_t count,
@@ -149,7 +113,6 @@ Result spiSetWriteEnable(ConnectionContext* ctx, bool verbose, uint32_t chip, co
 
 Result spiSelectSegment(ConnectionContext* ctx, bool verbose, uint32_t chip, SpiFlashInfo& info, uint8_t segment) {
     if (info.segmentCache == segment) return kOk;
-    if (chip > kMaxChip) return kBadSpiChipIndex;
     if (Result r = spiSetWriteEnable(ctx, verbose, chip, info, true); r != kOk) return r;
     const uint8_t bus[2] = {0xC5, segment};
     if (Result r = spiTransfer(ctx, verbose, chip, bus, sizeof bus, nullptr, 0); r != kOk) return r;
@@ -159,7 +122,6 @@ Result spiSelectSegment(ConnectionContext* ctx, bool verbose, uint32_t chip, Spi
 
 Result spiRead(ConnectionContext* ctx, bool verbose, uint32_t chip, SpiFlashInfo& info, uint32_t address,
                uint32_t count, uint8_t* destination) {
-    if (chip > kMaxChip) return kBadSpiChipIndex;
     while (count != 0) {
         uint32_t n = kSegmentSize - (address & (kSegmentSize - 1));
         if (n > kMaxReadChunk) n = kMaxReadChunk;
@@ -196,7 +158,6 @@ Result spiWrite(ConnectionContext* ctx, bool verbose, uint32_t chip, SpiFlashInf
             if (Result r = waitWhileBusy(ctx, verbose, chip, info, info.programWaitMs); r != kOk) return r;
             first = false;
         }
-        if (chip > kMaxChip) return kBadSpiChipIndex;
         if (Result r = spiSetWriteEnable(ctx, verbose, chip, info, true); r != kOk) return r;
         uint8_t bus[5 + kMaxProgramChunk];
         bus[0] = info.pageProgramOpcode;
@@ -230,14 +191,12 @@ Result spiEnter4ByteMode(ConnectionContext* ctx, bool verbose, uint32_t chip, Sp
     switch (info.enter4ByteMethod) {
         case kEnter4ByteAlways: break;
         case kEnter4ByteOpcode:
-            if (chip > kMaxChip) return kBadSpiChipIndex;
             if (info.enter4ByteNeedsWriteEnable) {
                 if (Result r = spiSetWriteEnable(ctx, verbose, chip, info, true); r != kOk) return r;
             }
             if (Result r = spiTransfer(ctx, verbose, chip, &info.enter4ByteOpcode, 1, nullptr, 0); r != kOk) return r;
             break;
         case kEnter4ByteBankRegister: {
-            if (chip > kMaxChip) return kBadSpiChipIndex;
             const SpiBankRegister& bank = info.bankRegister;
             uint8_t old = 0;
             if (Result r = spiTransfer(ctx, verbose, chip, &bank.readOpcode, 1, &old, 1); r != kOk) return r;
@@ -276,10 +235,7 @@ Result spiSoftReset(ConnectionContext* ctx, bool verbose, uint32_t chip, const S
 
 Result spiRaw(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t readCount, uint32_t writeCount,
               const uint8_t* writeBytes) {
-    if (chip > kMaxChip) {
-        out("*** SPI chip index must be in the range 0 to 255.\n");
-        return kBadSpiChipIndex;
-    }
+    if (!spiChipInRange(chip)) return kBadSpiChipIndex;
     std::unique_ptr<uint8_t[]> readData(new (std::nothrow) uint8_t[readCount == 0 ? 1 : readCount]);
     if (!readData) {
         out("*** Failed to allocate read data buffer.\n");
@@ -299,24 +255,16 @@ Result spiRaw(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t read
         } else {
             n = readCount - read < 255 ? readCount - read : 255;
         }
-        uint8_t request[5 + 255];
-        request[0] = kSpiGroup;
-        request[1] = kSpiTransferCommand;
-        request[2] = static_cast<uint8_t>(chip);
-        request[3] = static_cast<uint8_t>(w);
-        request[4] = static_cast<uint8_t>(n);
-        if (w > 0) std::memcpy(request + 5, writeBytes + written, w);
-        uint8_t reply[3 + 255];
-        if (Result r = exchange(ctx, verbose, 0, request, 5 + w, reply, n); r != kOk) return r;
-        if (reply[2] != 0) {
-            const char* text = reply[2] == 1   ? "Invalid SPI chip index"
-                               : reply[2] == 2 ? kPoweredOffText
-                                               : kUnexpectedText;
-            out("*** ZORVI returned status 0x%02X => %s\n", reply[2], text);
+        // spi-raw waits the link's time-out, and ends with 103 whatever the
+        // status, after showing the bytes read so far.
+        ReplyInfo reply;
+        Result r = transfer(ctx, verbose, chip, writeBytes + written, w, readData.get() + read, n,
+                            ctx->timeoutMicroseconds, &reply);
+        if (reply.status != 0) {
             result = kUnexpectedStatus;
             break;
         }
-        std::memcpy(readData.get() + read, reply + 3, n);
+        if (r != kOk) return r;
         written += w;
         read += n;
     }

@@ -70,13 +70,12 @@ constexpr uint32_t kSpiTimeoutUs = 1000000;
 /// Busy waits never end sooner than this, whatever the chip advertises.
 constexpr uint32_t kMinBusyWaitMs = 60000;
 
-/// Maps a transfer's status byte: prints the status line, returns the result.
-[[nodiscard]] Result spiTransferStatus(uint8_t status);
-
 [[nodiscard]] Result spiResetAllChips(ConnectionContext* ctx, bool verbose);
 [[nodiscard]] Result spiLengthyOperation(ConnectionContext* ctx, bool verbose, bool begins);
 /// One transfer of `writeCount` bus bytes then `readCount` read bytes into
-/// `readData` (may be null when readCount is 0).
+/// `readData` (may be null when readCount is 0). The verb checks `chip`
+/// once, before its first exchange; a chip above 255 reaching this (or any
+/// primitive below) gives 25 without a message and sends nothing.
 [[nodiscard]] Result spiTransfer(ConnectionContext* ctx, bool verbose, uint32_t chip, const uint8_t* writeBytes,
                                  uint32_t writeCount, uint8_t* readData, uint32_t readCount);
 [[nodiscard]] Result spiReadSfdp(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t address, uint32_t count,

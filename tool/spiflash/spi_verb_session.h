@@ -20,7 +20,10 @@ struct SpiVerbSession {
     SpiVerbSession(const SpiVerbSession&) = delete;
     SpiVerbSession& operator=(const SpiVerbSession&) = delete;
 
-    /// Hardware reset, begin notice, discovery, 4-byte mode.
+    /// Hardware reset and begin notice: enough for a verb that only reads
+    /// the SFDP area.
+    [[nodiscard]] Result announce();
+    /// announce, then discovery and 4-byte mode.
     [[nodiscard]] Result begin();
     /// The end notice, once, if the begin notice was given.
     void end();

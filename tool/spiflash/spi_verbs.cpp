@@ -28,7 +28,7 @@ Result spiDisableWrites(ConnectionContext* ctx, bool verbose, uint32_t chip, con
     return r;
 }
 
-Result SpiVerbSession::begin() {
+Result SpiVerbSession::announce() {
     if (Result r = spiResetAllChips(ctx, verbose); r != kOk) {
         out("*** Failed to perform hardware reset of all SPI Flash chips.\n");
         return r;
@@ -38,6 +38,11 @@ Result SpiVerbSession::begin() {
         return r;
     }
     bracketed = true;
+    return kOk;
+}
+
+Result SpiVerbSession::begin() {
+    if (Result r = announce(); r != kOk) return r;
     if (Result r = discoverSpiFlash(ctx, verbose, chip, &info); r != kOk) {
         out("*** Failed to discover parameters of SPI Flash chip %u.\n", chip);
         return r;
