@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <strings.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "base/out.h"
 #include "support/fake_uc.h"
+#include "support/temp_dir.h"
 #include "platform/platform.h"
 
 namespace {
@@ -161,6 +164,48 @@ TEST(VerbTable, ArgumentChecksSendNothing) {
         EXPECT_EQ(d.text, c.text);
         EXPECT_EQ(d.requests, 0u);
     }
+}
+
+// The service-mode column and the verbs agree: a refusing verb given good
+// arguments (a small file that is also a register map) refuses in service
+// mode, naming itself, before any exchange; no other verb says it refuses.
+TEST(VerbTable, ServiceModeColumnMatchesWhatEachVerbDoes) {
+    const std::string dir = testdir::make("zorvi-verbs");
+    const std::string file = dir + "/f.txt";
+    std::ofstream(file) << "6,08h\n";
+    uint32_t count = 0;
+    const VerbRow* rows = verbTable(&count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const VerbRow& row = rows[i];
+        if (row.flags & (kNeedsNoLink | kSwitchesService)) continue;
+        SCOPED_TRACE(row.name);
+        std::vector<const char*> words{row.name};
+        for (const ArgSpec& a : row.args) {
+            const bool optional = words.size() >= row.minWords;
+            if (a.kind == Arg::None || (optional && (a.kind != Arg::Word || words.size() > row.minWords))) break;
+            words.push_back(a.kind == Arg::Word ? file.c_str() : a.kind == Arg::PowerState ? "on" : "1");
+        }
+        if (words.size() < row.minWords) words.push_back("1");  // raw's second command byte
+        FakeUc uc;
+        uc.context()->inServiceMode = 1;
+        OutCapture cap;
+        VerbCall call{uc.context(), false, true, static_cast<uint32_t>(words.size()), words.data()};
+        const Result r = dispatchVerb(call);
+        // Every mezzanine-power verb has always named force-mez-power.
+        const std::string named = std::string(row.name).find("mez-power") != std::string::npos ? "force-mez-power"
+                                                                                               : row.name;
+        const std::string refusal = "*** The " + named +
+                                    " command requires the device to not be in Service Mode.\n    Please exit Service "
+                                    "Mode manually using switch setting or by issuing the exit-service-mode command.\n";
+        if (row.flags & kRefusesInService) {
+            EXPECT_EQ(r, kRefusedInServiceMode) << cap.text();
+            EXPECT_TRUE(cap.text().ends_with(refusal)) << cap.text();
+            EXPECT_TRUE(uc.requests().empty());
+        } else {
+            EXPECT_EQ(cap.text().find("requires the device to not be in Service Mode"), std::string::npos);
+        }
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST(VerbTable, RawSendsTheConvertedBytesAndIgnoresExtraWordsElsewhere) {

@@ -6,6 +6,7 @@
 
 #include "base/bytes.h"
 #include "base/out.h"
+#include "link/service_refusal.h"
 #include "boardinfo/sensors.h"
 
 namespace {
@@ -72,10 +73,7 @@ void printBlackBox(BlackBoxRecord* clobber, uint32_t clobberRead, BlackBoxRecord
 }
 
 Result displayBlackBox(ConnectionContext* ctx, bool verbose, uint32_t recordTypes, uint32_t count) {
-    if (ctx->inServiceMode) {
-        out("*** The display-black-box command requires the device to not be in Service Mode.\n");
-        return sensorVerbRefusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, "display-black-box")) return kRefusedInServiceMode;
     uint8_t vpd[kVpdSize] = {};
     Result r = requestVpd(ctx, vpd, verbose);
     if (r != kOk) return r;

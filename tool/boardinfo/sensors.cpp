@@ -8,6 +8,7 @@
 #include "base/bytes.h"
 #include "base/hex_dump.h"
 #include "base/out.h"
+#include "link/service_refusal.h"
 #include "boardinfo/boardinfo_commands.h"
 
 namespace {
@@ -22,13 +23,6 @@ unsigned statusNibble(const uint8_t* page, uint32_t firstByte, uint32_t channel)
 }
 
 }  // namespace
-
-// Shared with black_box.cpp: how every sensor verb ends its refusal while the
-// uC runs its service firmware.
-Result sensorVerbRefusedInServiceMode() {
-    out("    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode command.\n");
-    return kRefusedInServiceMode;
-}
 
 Result requestSensors(ConnectionContext* ctx, uint8_t* page, bool verbose) {
     return ucRequest(ctx, verbose, kRequestSensors, {.payload = page, .payloadLength = kSensorPageSize});
@@ -109,10 +103,7 @@ void printSensorPageRaw(const uint8_t* page) {
 }
 
 Result displaySensors(bool verbose, ConnectionContext* ctx) {
-    if (ctx->inServiceMode) {
-        out("*** The display-sensors command requires the device to not be in Service Mode.\n");
-        return sensorVerbRefusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, "display-sensors")) return kRefusedInServiceMode;
     uint8_t vpd[kVpdSize] = {};
     Result r = requestVpd(ctx, vpd, verbose);
     if (r != kOk) return r;
@@ -125,10 +116,7 @@ Result displaySensors(bool verbose, ConnectionContext* ctx) {
 }
 
 Result displaySensorsRaw(ConnectionContext* ctx, bool verbose) {
-    if (ctx->inServiceMode) {
-        out("*** The display-sensors-raw command requires the device to not be in Service Mode.\n");
-        return sensorVerbRefusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, "display-sensors-raw")) return kRefusedInServiceMode;
     uint8_t page[kSensorPageSize] = {};
     Result r = requestSensors(ctx, page, verbose);
     if (r != kOk) return r;
@@ -150,18 +138,12 @@ bool sensorIndexInRange(uint32_t sensorIndex) {
 
 Result overrideSensor(uint32_t sensorIndex, ConnectionContext* ctx, bool verbose, uint32_t value) {
     if (!sensorIndexInRange(sensorIndex)) return kBadIndexOrCount;
-    if (ctx->inServiceMode) {
-        out("*** The override-sensor command requires the device to not be in Service Mode.\n");
-        return sensorVerbRefusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, "override-sensor")) return kRefusedInServiceMode;
     return sendSensorOverride(ctx, verbose, sensorIndex, value, true);
 }
 
 Result releaseSensor(uint32_t sensorIndex, ConnectionContext* ctx, bool verbose) {
     if (!sensorIndexInRange(sensorIndex)) return kBadIndexOrCount;
-    if (ctx->inServiceMode) {
-        out("*** The release-sensor command requires the device to not be in Service Mode.\n");
-        return sensorVerbRefusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, "release-sensor")) return kRefusedInServiceMode;
     return sendSensorOverride(ctx, verbose, sensorIndex, 0, false);
 }

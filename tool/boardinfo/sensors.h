@@ -36,9 +36,6 @@ constexpr uint32_t kErasedEtc = 0xFFFFFFFF;
 [[nodiscard]] Result overrideSensor(uint32_t sensorIndex, ConnectionContext* ctx, bool verbose, uint32_t value);
 [[nodiscard]] Result releaseSensor(uint32_t sensorIndex, ConnectionContext* ctx, bool verbose);
 
-/// The second line of every sensor verb's service-mode refusal (the first
-/// names the verb and is printed by the verb itself); returns 13.
-[[nodiscard]] Result sensorVerbRefusedInServiceMode();
 
 /// Prints a decoded sensor page for a model.
 void printSensorPage(const uint8_t* page, uint32_t drawingNumber, uint32_t pcbMajorRevision);

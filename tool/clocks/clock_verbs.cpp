@@ -7,6 +7,7 @@
 
 #include "base/bytes.h"
 #include "base/out.h"
+#include "link/service_refusal.h"
 #include "clocks/clock_commands.h"
 #include "clocks/register_maps.h"
 
@@ -22,10 +23,6 @@ constexpr uint8_t kFlagFactoryDefault = 0x02;
 constexpr uint8_t kFlagFirstChunk = 0x40;
 constexpr uint8_t kFlagLastChunk = 0x80;
 
-void printServiceHint() {
-    out("    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode command.\n");
-}
-
 bool indexInRange(uint32_t index) {
     if (index <= 255) return true;
     out("*** Clock generator index must be in the range 0 to 255.\n");
@@ -39,11 +36,7 @@ enum class ClockVerb { Get, GetOverride, Set, SetOverride };
 Result clockExchange(ClockVerb verb, const char* name, ConnectionContext* ctx, bool verbose, uint32_t index,
                      uint32_t requested, uint32_t* frequency) {
     if (!indexInRange(index)) return kBadIndexOrCount;
-    if (ctx->inServiceMode) {
-        out("*** The %s command requires the device to not be in Service Mode.\n", name);
-        printServiceHint();
-        return kRefusedInServiceMode;
-    }
+    if (refuseInServiceMode(ctx, name)) return kRefusedInServiceMode;
     uint8_t args[6] = {static_cast<uint8_t>(index)};
     uint32_t length = 1;
     const UcRequest* request = &kGetFrequency;
@@ -186,12 +179,7 @@ Result programRegisterMap(bool nonVolatile, const char* typeText, ConnectionCont
         out("Register map to be used is factory default.\n");
         flags |= kFlagFactoryDefault;
     }
-    if (ctx->inServiceMode) {
-        out("*** The setclk%s-regmap command requires the device to not be in Service Mode.\n",
-            nonVolatile ? "nv" : "");
-        printServiceHint();
-        return kRefusedInServiceMode;
-    }
+    if (refuseInServiceMode(ctx, nonVolatile ? "setclknv-regmap" : "setclk-regmap")) return kRefusedInServiceMode;
 
     const uint32_t size = map.payloadSize();
     uint32_t offset = 0;

@@ -1,6 +1,7 @@
 // config-si5338: the SI5338's own programming sequence, register by register
 // through the uC's one-register I2C reads and writes.
 #include "base/out.h"
+#include "link/service_refusal.h"
 #include "clocks/clock_verbs.h"
 #include "clocks/register_maps.h"
 #include "control/i2c_requests.h"
@@ -176,12 +177,7 @@ Result configureSi5338(const char* path, ConnectionContext* ctx, bool verbose, u
         out("*** I2C device number must be in the range 0 to 127.\n");
         return kBadI2cChip;
     }
-    if (ctx->inServiceMode) {
-        out("*** The config-si5338 command requires the device to not be in Service Mode.\n");
-        out("    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode "
-            "command.\n");
-        return kRefusedInServiceMode;
-    }
+    if (refuseInServiceMode(ctx, "config-si5338")) return kRefusedInServiceMode;
     RegisterMap map;
     const uint32_t code = readSi5338Map(printMapDiagnostic, map, path);
     if (code != kMapOk) {

@@ -5,10 +5,10 @@
 #include "base/bytes.h"
 #include "base/numbers.h"
 #include "base/out.h"
+#include "link/service_refusal.h"
 #include "boardinfo/vpd.h"
 #include "control/board_control.h"
 #include "control/control_commands.h"
-#include "control/service_refusal.h"
 
 namespace {
 
@@ -120,10 +120,7 @@ Result setBootMode(const char* modeText, ConnectionContext* ctx, bool verbose, b
             return kBadBootMode;
         case NumberWord::NotANumber: break;
     }
-    if (ctx->inServiceMode) {
-        out("*** The set-boot-mode%s command requires the device to not be in Service Mode.\n", nonVolatile ? "-nv" : "");
-        return refusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, nonVolatile ? "set-boot-mode-nv" : "set-boot-mode")) return kRefusedInServiceMode;
     const BoardFamily family = readBoardFamily(ctx, verbose);
     const int mode = convertBootMode(modeText, family);
     if (mode < 0) return kBadBootMode;
@@ -145,10 +142,7 @@ Result setBootMode(const char* modeText, ConnectionContext* ctx, bool verbose, b
 }
 
 Result getBootMode(bool verbose, ConnectionContext* ctx, bool nonVolatile) {
-    if (ctx->inServiceMode) {
-        out("*** The get-boot-mode%s command requires the device to not be in Service Mode.\n", nonVolatile ? "-nv" : "");
-        return refusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, nonVolatile ? "get-boot-mode-nv" : "get-boot-mode")) return kRefusedInServiceMode;
     const BoardFamily family = readBoardFamily(ctx, verbose);
     uint8_t modes[3] = {};  // driven now, at next power-on, the pins
     if (Result r = ucRequest(ctx, verbose, kGetBootMode, {.payload = modes, .payloadLength = sizeof modes}); r != kOk)

@@ -6,9 +6,9 @@
 #include <new>
 
 #include "base/out.h"
+#include "link/service_refusal.h"
 #include "control/control_commands.h"
 #include "control/i2c_requests.h"
-#include "control/service_refusal.h"
 #include "base/save_file.h"
 #include "platform/platform.h"
 
@@ -141,10 +141,7 @@ Result i2cRead(uint32_t count, ConnectionContext* ctx, bool verbose, uint32_t bu
         out("*** Byte count to return must be in the range 0 to 255.\n");
         return kBadI2cCount;
     }
-    if (ctx->inServiceMode) {
-        out("*** The i2c-read command requires the device to not be in Service Mode.\n");
-        return refusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, "i2c-read")) return kRefusedInServiceMode;
     uint8_t data[kMaxBlock] = {};
     Result r = i2cReadRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
                               static_cast<uint8_t>(reg), static_cast<uint8_t>(count), data);
@@ -160,10 +157,7 @@ Result i2cWrite(ConnectionContext* ctx, bool verbose, uint32_t bus, uint32_t dev
         out("*** Byte count to write must be in the range 0 to 255.\n");
         return kBadI2cCount;
     }
-    if (ctx->inServiceMode) {
-        out("*** The i2c-write command requires the device to not be in Service Mode.\n");
-        return refusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, "i2c-write")) return kRefusedInServiceMode;
     return i2cWriteRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
                            static_cast<uint8_t>(reg), data, static_cast<uint8_t>(count));
 }
@@ -179,10 +173,7 @@ Result i2cWriteRead(ConnectionContext* ctx, bool verbose, uint32_t bus, uint32_t
         out("*** Byte count to read must be in the range 0 to 255.\n");
         return kBadI2cCount;
     }
-    if (ctx->inServiceMode) {
-        out("*** The i2c-write-read command requires the device to not be in Service Mode.\n");
-        return refusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, "i2c-write-read")) return kRefusedInServiceMode;
     uint8_t args[4 + kMaxBlock] = {static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
                                    static_cast<uint8_t>(writeCount), static_cast<uint8_t>(readCount)};
     if (writeCount > 0) std::memcpy(args + 4, writeBytes, writeCount);
@@ -219,10 +210,7 @@ Result i2cReadToFile(const char* path, uint32_t reg, ConnectionContext* ctx, boo
         out("*** Failed to allocate data buffer.\n");
         return kNoMemory;
     }
-    if (ctx->inServiceMode) {
-        out("*** The i2c-read-to-file command requires the device to not be in Service Mode.\n");
-        return refusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, "i2c-read-to-file")) return kRefusedInServiceMode;
     size_t done = 0;
     Result r = readRegisters(ctx, verbose, bus, device, reg, data.get(), count, &done);
     // A file holding only the bytes read before a failure would replace the
@@ -254,10 +242,7 @@ Result i2cWriteFromFile(uint32_t reg, const char* path, ConnectionContext* ctx, 
         return kNoMemory;
     }
     if (Result r = readDataFile(path, file, data.get()); r != kOk) return r;
-    if (ctx->inServiceMode) {
-        out("*** The i2c-write-from-file command requires the device to not be in Service Mode.\n");
-        return refusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, "i2c-write-from-file")) return kRefusedInServiceMode;
     for (size_t i = 0; i < file.length; ++i) {
         Result r = i2cWriteRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
                                    registerAt(reg, i), data.get() + i, 1, static_cast<int64_t>(i));
@@ -282,10 +267,7 @@ Result i2cVerifyWithFile(const char* path, ConnectionContext* ctx, bool verbose,
         return kNoMemory;
     }
     if (Result r = readDataFile(path, file, expected.get()); r != kOk) return r;
-    if (ctx->inServiceMode) {
-        out("*** The i2c-verify-with-file command requires the device to not be in Service Mode.\n");
-        return refusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, "i2c-verify-with-file")) return kRefusedInServiceMode;
     size_t done = 0;
     if (Result r = readRegisters(ctx, verbose, bus, device, reg, actual.get(), file.length, &done); r != kOk)
         return r;

@@ -8,6 +8,7 @@
 
 #include "base/bytes.h"
 #include "base/out.h"
+#include "link/service_refusal.h"
 #include "control/control_commands.h"
 #include "platform/platform.h"
 
@@ -99,11 +100,7 @@ Result sendRaw(const uint8_t* request, uint32_t expectedLength, ConnectionContex
 }
 
 Result testClobber(ConnectionContext* ctx, bool verbose) {
-    if (ctx->inServiceMode) {
-        out("*** The test-clobber command requires the device to not be in Service Mode.\n");
-        out("    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode command.\n");
-        return kRefusedInServiceMode;
-    }
+    if (refuseInServiceMode(ctx, "test-clobber")) return kRefusedInServiceMode;
     return ucRequest(ctx, verbose, kClobberBlackBox);
 }
 

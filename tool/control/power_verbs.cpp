@@ -4,9 +4,9 @@
 
 #include "base/bytes.h"
 #include "base/out.h"
+#include "link/service_refusal.h"
 #include "control/board_control.h"
 #include "control/control_commands.h"
-#include "control/service_refusal.h"
 #include "platform/platform.h"
 
 namespace {
@@ -18,11 +18,6 @@ bool mezzanineIndexInRange(uint32_t index) {
     if (index <= kMaxMezzanineIndex) return true;
     out("*** Mezzanine index of %u is not valid; maximum allowed value is %u.\n", index, kMaxMezzanineIndex);
     return false;
-}
-
-Result forceMezRefusedInServiceMode() {
-    out("*** The force-mez-power command requires the device to not be in Service Mode.\n");
-    return refusedInServiceMode();
 }
 
 /// Asks before a voltage is forced; true only for a "Y" or "y" answer.
@@ -44,10 +39,7 @@ char confirmationAnswer(const char* line) {
 }
 
 Result setBoardPower(ConnectionContext* ctx, bool on, bool verbose) {
-    if (ctx->inServiceMode) {
-        out("*** The set-brd-power command requires the device to not be in Service Mode.\n");
-        return refusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, "set-brd-power")) return kRefusedInServiceMode;
     const uint8_t off = on ? 0 : 1;
     if (Result r = ucRequest(ctx, verbose, kSetBoardPower, {.args = &off, .argLength = 1}); r != kOk) return r;
     out("Set SW board power request to %s.\n", on ? "ON" : "OFF");
@@ -55,10 +47,7 @@ Result setBoardPower(ConnectionContext* ctx, bool on, bool verbose) {
 }
 
 Result getBoardPower(ConnectionContext* ctx, bool verbose) {
-    if (ctx->inServiceMode) {
-        out("*** The get-brd-power command requires the device to not be in Service Mode.\n");
-        return refusedInServiceMode();
-    }
+    if (refuseInServiceMode(ctx, "get-brd-power")) return kRefusedInServiceMode;
     uint8_t power[3] = {};  // software request, hardware request, supply off
     Result r = ucRequest(ctx, verbose, kGetBoardPower, {.payload = power, .payloadLength = sizeof power});
     if (r != kOk) return r;
@@ -89,7 +78,7 @@ Result forceMezzaninePower(uint32_t requestedMv, ConnectionContext* ctx, bool no
     // 0 and 0xFFFF both mean "not forced".
     const bool releasing = requestedMv == 0 || requestedMv == kMaxMillivolts;
     if (releasing) minimumMv = maximumMv = 0;
-    if (ctx->inServiceMode) return forceMezRefusedInServiceMode();
+    if (refuseInServiceMode(ctx, "force-mez-power")) return kRefusedInServiceMode;
     if (!releasing && !confirmed && !confirmForcing()) return kNotConfirmed;
 
     uint8_t args[7] = {};
@@ -125,7 +114,7 @@ Result forceMezzaninePower(uint32_t requestedMv, ConnectionContext* ctx, bool no
 
 Result getMezzaninePower(ConnectionContext* ctx, bool nonVolatile, uint32_t mezzanineIndex, bool verbose) {
     if (!mezzanineIndexInRange(mezzanineIndex)) return kBadMezzanineIndex;
-    if (ctx->inServiceMode) return forceMezRefusedInServiceMode();
+    if (refuseInServiceMode(ctx, "force-mez-power")) return kRefusedInServiceMode;
     const uint8_t index = static_cast<uint8_t>(mezzanineIndex);
     uint8_t mv[6] = {};  // requested, minimum, maximum
     Result r = ucRequest(ctx, verbose, nonVolatile ? kGetMezzanineNv : kGetMezzanine,

@@ -262,7 +262,7 @@ void printSectorMapTable(uint32_t index, const uint8_t* table, uint32_t pointer,
 
 Result spiInfo(ConnectionContext* ctx, bool verbose, uint32_t chip) {
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
-    if (spiRefuseInServiceMode(ctx, "spi-info")) return kRefusedInServiceMode;
+    if (refuseInServiceMode(ctx, "spi-info")) return kRefusedInServiceMode;
     // The session ends the lengthy operation on every path, after a stop
     // request too.
     SpiVerbSession session(ctx, verbose, chip);

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "base/out.h"
+#include "link/service_refusal.h"
 #include "platform/platform.h"
 #include "spiflash/spi_commands.h"
 #include "spiflash/spi_flash.h"
@@ -241,11 +242,7 @@ Result spiRaw(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t read
         out("*** Failed to allocate read data buffer.\n");
         return kNoMemory;
     }
-    if (ctx->inServiceMode) {
-        out("*** The spi-raw command requires the device to not be in Service Mode.\n");
-        out("    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode command.\n");
-        return kRefusedInServiceMode;
-    }
+    if (refuseInServiceMode(ctx, "spi-raw")) return kRefusedInServiceMode;
     Result result = kOk;
     uint32_t written = 0, read = 0;
     while (written < writeCount || read < readCount) {

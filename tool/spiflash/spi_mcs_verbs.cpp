@@ -61,7 +61,7 @@ Result spiProgramMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const 
             path, image->errorCount);
         return kHexInputError;
     }
-    if (spiRefuseInServiceMode(ctx, "spi-program-mcs")) return kRefusedInServiceMode;
+    if (refuseInServiceMode(ctx, "spi-program-mcs")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
     // Every section is checked before the first is written: a file whose
@@ -92,7 +92,7 @@ Result spiVerifyMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const c
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
     IntelHexImagePtr image;
     if (Result r = readHexImage(path, image); r != kOk) return r;
-    if (spiRefuseInServiceMode(ctx, "spi-verify-mcs")) return kRefusedInServiceMode;
+    if (refuseInServiceMode(ctx, "spi-verify-mcs")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
     unsigned long long total = 0;
@@ -129,7 +129,7 @@ Result spiSaveToMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const c
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
     std::unique_ptr<uint8_t[]> buffer = spiSaveBuffer(count);
     if (!buffer) return kNoMemory;
-    if (spiRefuseInServiceMode(ctx, "spi-save-to-mcs")) return kRefusedInServiceMode;
+    if (refuseInServiceMode(ctx, "spi-save-to-mcs")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     Result r = spiSaveRead(s, start, count, buffer.get());
     if (!s.bracketed) return r;

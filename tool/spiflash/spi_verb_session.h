@@ -6,11 +6,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "link/service_refusal.h"
 #include "spiflash/spi_flash.h"
 
 bool spiChipInRange(uint32_t chip);
-/// Prints the verb's refusal and returns true in service mode.
-bool spiRefuseInServiceMode(ConnectionContext* ctx, const char* verb);
 /// Clears the write enable latch; prints its failure.
 [[nodiscard]] Result spiDisableWrites(ConnectionContext* ctx, bool verbose, uint32_t chip, const SpiFlashInfo& info);
 

@@ -15,13 +15,6 @@ bool spiChipInRange(uint32_t chip) {
     return false;
 }
 
-bool spiRefuseInServiceMode(ConnectionContext* ctx, const char* verb) {
-    if (!ctx->inServiceMode) return false;
-    out("*** The %s command requires the device to not be in Service Mode.\n", verb);
-    out("    Please exit Service Mode manually using switch setting or by issuing the exit-service-mode command.\n");
-    return true;
-}
-
 Result spiDisableWrites(ConnectionContext* ctx, bool verbose, uint32_t chip, const SpiFlashInfo& info) {
     Result r = spiSetWriteEnable(ctx, verbose, chip, info, false);
     if (r != kOk) out("*** Failed to disable SPI Flash Write Enable Latch.\n");
@@ -71,7 +64,7 @@ SpiVerbSession::~SpiVerbSession() {
 
 Result spiCheckBlank(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t start, uint32_t count) {
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
-    if (spiRefuseInServiceMode(ctx, "spi-check-blank")) return kRefusedInServiceMode;
+    if (refuseInServiceMode(ctx, "spi-check-blank")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
     uint32_t n = 0;
@@ -91,7 +84,7 @@ Result spiCheckBlank(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32
 
 Result spiErase(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t start, uint32_t count) {
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
-    if (spiRefuseInServiceMode(ctx, "spi-erase")) return kRefusedInServiceMode;
+    if (refuseInServiceMode(ctx, "spi-erase")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
     if (Result r = spiEraseRange(ctx, verbose, s.info, chip, start, count); r != kOk) {
@@ -133,7 +126,7 @@ Result spiProgramBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const 
     BinaryInput input;
     bool done = false;
     if (Result r = openImage(path, address, input, &done); r != kOk || done) return r;
-    if (spiRefuseInServiceMode(ctx, "spi-program-bin")) return kRefusedInServiceMode;
+    if (refuseInServiceMode(ctx, "spi-program-bin")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
     const unsigned long long length = input.length;
@@ -156,7 +149,7 @@ Result spiVerifyBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const c
     BinaryInput input;
     bool done = false;
     if (Result r = openImage(path, address, input, &done); r != kOk || done) return r;
-    if (spiRefuseInServiceMode(ctx, "spi-verify-bin")) return kRefusedInServiceMode;
+    if (refuseInServiceMode(ctx, "spi-verify-bin")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
     const unsigned long long length = input.length;
@@ -216,7 +209,7 @@ Result spiSaveToBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const c
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
     std::unique_ptr<uint8_t[]> buffer = spiSaveBuffer(count);
     if (!buffer) return kNoMemory;
-    if (spiRefuseInServiceMode(ctx, "spi-save-to-bin")) return kRefusedInServiceMode;
+    if (refuseInServiceMode(ctx, "spi-save-to-bin")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     Result r = spiSaveRead(s, start, count, buffer.get());
     if (!s.bracketed) return r;
