@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "base/out.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
@@ -94,4 +95,8 @@ SaveOutcome writeSaveFileWith(const char* path, const Fill& fill, bool text) {
         return writeDirectly(path, fill, text, true);
     }
     return SaveOutcome::Written;
+}
+
+void reportNothingSaved(const char* path) {
+    out("+++ Nothing was saved in '%s', since not all of the data could be read.\n", path);
 }

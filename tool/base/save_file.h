@@ -22,3 +22,8 @@ SaveOutcome writeSaveFileWith(const char* path, const std::function<bool(std::FI
 
 /// writeSaveFileWith for a block of bytes.
 SaveOutcome writeSaveFile(const char* path, const uint8_t* data, size_t size);
+
+/// Says that a save whose data could not all be read wrote nothing: a file
+/// with only part of the data would pass for a copy, so the old file (if
+/// any) stays as it was.
+void reportNothingSaved(const char* path);

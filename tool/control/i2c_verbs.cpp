@@ -213,10 +213,8 @@ Result i2cReadToFile(const char* path, uint32_t reg, ConnectionContext* ctx, boo
     if (refuseInServiceMode(ctx, "i2c-read-to-file")) return kRefusedInServiceMode;
     size_t done = 0;
     Result r = readRegisters(ctx, verbose, bus, device, reg, data.get(), count, &done);
-    // A file holding only the bytes read before a failure would replace the
-    // user's file with a piece that looks like a copy: nothing is written.
     if (r != kOk) {
-        out("+++ Nothing was saved in '%s', since not all of the data could be read.\n", path);
+        reportNothingSaved(path);
         return r;
     }
     switch (writeSaveFile(path, data.get(), done)) {

@@ -124,24 +124,16 @@ Result spiVerifyMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const c
     return result;
 }
 
-Result spiSaveToMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t start,
-                    uint32_t count) {
-    if (!spiChipInRange(chip)) return kBadSpiChipIndex;
-    std::unique_ptr<uint8_t[]> buffer = spiSaveBuffer(count);
-    if (!buffer) return kNoMemory;
-    if (refuseInServiceMode(ctx, "spi-save-to-mcs")) return kRefusedInServiceMode;
-    SpiVerbSession s(ctx, verbose, chip);
-    Result r = spiSaveRead(s, start, count, buffer.get());
-    if (!s.bracketed) return r;
-    s.end();
-    if (!spiSaveComplete(r, path)) return r;
+namespace {
+
+Result writeHexSave(const char* path, uint32_t start, uint32_t count, const uint8_t* data) {
     out("Saving data in '%s' ...\n", path);
-    HexSection section{start, count, buffer.get()};
+    HexSection section{start, count, const_cast<uint8_t*>(data)};
     const uint32_t order = 0;
     const IntelHexImage image{0, {}, 1, &section, &order, nullptr};
     const HexWriteResult w = writeIntelHexFile(path, image);
     switch (w) {
-        case HexWriteResult::Ok: return r;
+        case HexWriteResult::Ok: return kOk;
         case HexWriteResult::AccessDenied:
             out("*** Failed to write file '%s' in Intel Hex format: access denied.\n", path);
             break;
@@ -159,4 +151,11 @@ Result spiSaveToMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const c
             break;
     }
     return kHexOutputError;
+}
+
+}  // namespace
+
+Result spiSaveToMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t start,
+                    uint32_t count) {
+    return spiSaveVerb(ctx, verbose, chip, path, start, count, "spi-save-to-mcs", writeHexSave);
 }

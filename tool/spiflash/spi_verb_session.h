@@ -35,10 +35,9 @@ struct SpiVerbSession {
     bool ready = false;      ///< discovered and addressable
 };
 
-/// A save verb's buffer, filled with 0xFF; null (message printed) on failure.
-std::unique_ptr<uint8_t[]> spiSaveBuffer(uint32_t count);
-/// Whether a save verb writes its file: only after a complete read (else a
-/// line says that nothing was saved).
-bool spiSaveComplete(Result readResult, const char* path);
-/// The session and the read of a save verb; prints the read failure.
-[[nodiscard]] Result spiSaveRead(SpiVerbSession& s, uint32_t start, uint32_t count, uint8_t* buffer);
+/// Writes a save verb's file (its "Saving" line first); the verb's result.
+using SpiSaveWriter = Result (*)(const char* path, uint32_t start, uint32_t count, const uint8_t* data);
+/// A save verb: reads the range inside the session, then writes the file
+/// only when every byte could be read.
+[[nodiscard]] Result spiSaveVerb(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path,
+                                 uint32_t start, uint32_t count, const char* verb, SpiSaveWriter write);

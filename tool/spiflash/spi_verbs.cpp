@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/out.h"
+#include "base/save_file.h"
 #include "spiflash/sfdp.h"
 #include "spiflash/spi_files.h"
 #include "spiflash/spi_range.h"
@@ -121,50 +122,36 @@ Result openImage(const char* path, uint32_t address, BinaryInput& input, bool* d
 
 }  // namespace
 
-Result spiProgramBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address) {
-    if (!spiChipInRange(chip)) return kBadSpiChipIndex;
-    BinaryInput input;
-    bool done = false;
-    if (Result r = openImage(path, address, input, &done); r != kOk || done) return r;
-    if (refuseInServiceMode(ctx, "spi-program-bin")) return kRefusedInServiceMode;
-    SpiVerbSession s(ctx, verbose, chip);
-    if (Result r = s.begin(); r != kOk) return r;
-    const unsigned long long length = input.length;
-    out("Writing %llu(0x%llX) byte(s) from file '%s' at byte address 0x%X ...\n", length, length, path, address);
-    const uint32_t count = static_cast<uint32_t>(length);
-    std::unique_ptr<uint8_t[]> bytes;
-    Result r = refuseUnerasableRange(s.info, address, count);
-    if (r == kOk) r = readBinaryInput(path, input, &bytes);
-    if (r == kOk) r = spiProgramRange(ctx, verbose, s.info, chip, address, count, bytes.get());
-    if (r != kOk) {
-        out("*** SPI Flash program operation failed.\n");
-        (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
-        return r;
-    }
-    return spiDisableWrites(ctx, verbose, chip, s.info);
-}
+namespace {
 
-Result spiVerifyBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address) {
+/// spi-program-bin and spi-verify-bin: the file is sized first, the chip's
+/// range checked once it is known, and only then is the file read.
+Result spiBinVerb(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address,
+                  bool program) {
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
     BinaryInput input;
     bool done = false;
     if (Result r = openImage(path, address, input, &done); r != kOk || done) return r;
-    if (refuseInServiceMode(ctx, "spi-verify-bin")) return kRefusedInServiceMode;
+    if (refuseInServiceMode(ctx, program ? "spi-program-bin" : "spi-verify-bin")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
     const unsigned long long length = input.length;
-    out("Verifying %llu(0x%llX) byte(s) from file '%s' at byte address 0x%X ...\n", length, length, path, address);
+    out("%s %llu(0x%llX) byte(s) from file '%s' at byte address 0x%X ...\n", program ? "Writing" : "Verifying", length,
+        length, path, address);
     const uint32_t count = static_cast<uint32_t>(length);
     std::unique_ptr<uint8_t[]> bytes;
     uint32_t n = 0;
-    Result r = refuseRangePastEnd(s.info, address, count);
+    Result r = program ? refuseUnerasableRange(s.info, address, count) : refuseRangePastEnd(s.info, address, count);
     if (r == kOk) r = readBinaryInput(path, input, &bytes);
-    if (r == kOk) r = spiCompareRange(ctx, verbose, s.info, chip, address, count, bytes.get(), &n);
+    if (r == kOk)
+        r = program ? spiProgramRange(ctx, verbose, s.info, chip, address, count, bytes.get())
+                    : spiCompareRange(ctx, verbose, s.info, chip, address, count, bytes.get(), &n);
     if (r != kOk) {
-        out("*** SPI Flash verify operation failed.\n");
+        out("*** SPI Flash %s operation failed.\n", program ? "program" : "verify");
         (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
         return r;
     }
+    if (program) return spiDisableWrites(ctx, verbose, chip, s.info);
     if (n != 0)
         out("*** Verification FAILED: A total of %u(0x%X) bytes(s) were found that do not match the data in the "
             "specified file.\n",
@@ -175,47 +162,46 @@ Result spiVerifyBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const c
     return n != 0 ? kVerifyMismatch : disabled;
 }
 
-std::unique_ptr<uint8_t[]> spiSaveBuffer(uint32_t count) {
+Result writeBinarySave(const char* path, uint32_t, uint32_t count, const uint8_t* data) {
+    out("Saving %u(0x%X) bytes of data in '%s' ...\n", count, count, path);
+    return writeBinaryFile(path, count, data);
+}
+
+}  // namespace
+
+Result spiProgramBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address) {
+    return spiBinVerb(ctx, verbose, chip, path, address, true);
+}
+
+Result spiVerifyBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address) {
+    return spiBinVerb(ctx, verbose, chip, path, address, false);
+}
+
+Result spiSaveVerb(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t start,
+                   uint32_t count, const char* verb, SpiSaveWriter write) {
+    if (!spiChipInRange(chip)) return kBadSpiChipIndex;
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[count == 0 ? 1 : count]);
     if (!buffer) {
         out("*** Failed to allocate buffer of %u(0x%X) bytes for reading data from SPI Flash.\n", count, count);
-        return buffer;
+        return kNoMemory;
     }
-    // What a failed discovery or read leaves unread is saved as the erased
-    // value, never as stale memory.
-    std::memset(buffer.get(), 0xFF, count == 0 ? 1 : count);
-    return buffer;
-}
-
-bool spiSaveComplete(Result readResult, const char* path) {
-    if (readResult == kOk) return true;
-    // A file of the full length with the unread part filled in would look
-    // like a good copy of the chip; nothing is written instead.
-    out("+++ Nothing was saved in '%s', since not all of the data could be read.\n", path);
-    return false;
-}
-
-Result spiSaveRead(SpiVerbSession& s, uint32_t start, uint32_t count, uint8_t* buffer) {
+    if (refuseInServiceMode(ctx, verb)) return kRefusedInServiceMode;
+    SpiVerbSession s(ctx, verbose, chip);
     Result r = s.begin();
     if (r == kOk) {
-        r = spiReadRange(s.ctx, s.verbose, s.info, s.chip, start, count, buffer);
+        r = spiReadRange(s.ctx, s.verbose, s.info, s.chip, start, count, buffer.get());
         if (r != kOk) out("*** Failed to read data from SPI Flash chip %u.\n", s.chip);
     }
-    return r;
+    if (!s.bracketed) return r;
+    s.end();
+    if (r != kOk) {
+        reportNothingSaved(path);
+        return r;
+    }
+    return write(path, start, count, buffer.get());
 }
 
 Result spiSaveToBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t start,
                     uint32_t count) {
-    if (!spiChipInRange(chip)) return kBadSpiChipIndex;
-    std::unique_ptr<uint8_t[]> buffer = spiSaveBuffer(count);
-    if (!buffer) return kNoMemory;
-    if (refuseInServiceMode(ctx, "spi-save-to-bin")) return kRefusedInServiceMode;
-    SpiVerbSession s(ctx, verbose, chip);
-    Result r = spiSaveRead(s, start, count, buffer.get());
-    if (!s.bracketed) return r;
-    s.end();
-    if (!spiSaveComplete(r, path)) return r;
-    out("Saving %u(0x%X) bytes of data in '%s' ...\n", count, count, path);
-    if (Result w = writeBinaryFile(path, count, buffer.get()); w != kOk) return w;
-    return r;
+    return spiSaveVerb(ctx, verbose, chip, path, start, count, "spi-save-to-bin", writeBinarySave);
 }
