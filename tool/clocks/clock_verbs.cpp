@@ -74,17 +74,26 @@ Result getClockFrequency(ConnectionContext* ctx, uint32_t index, bool verbose) {
     return kOk;
 }
 
+namespace {
+
+/// The override line of getclknv ("is") and setclknv ("set to").
+void printOverride(uint32_t index, uint32_t frequency, const char* verb) {
+    const unsigned long hz = frequency;
+    if (programsAtPowerUp(frequency))
+        out("NV override frequency for clock generator %u %s %lu Hz\n", index, verb, hz);
+    else
+        out("NV override frequency for clock generator %u %s %lu(0x%lX), which will not result in programming at "
+            "power-up.\n",
+            index, verb, hz, hz);
+}
+
+}  // namespace
+
 Result getClockOverride(ConnectionContext* ctx, uint32_t index, bool verbose) {
     uint32_t f = 0;
     Result r = clockExchange(ClockVerb::GetOverride, "getclknv", ctx, verbose, index, 0, &f);
     if (r != kOk) return r;
-    const unsigned long hz = f;
-    if (programsAtPowerUp(f))
-        out("NV override frequency for clock generator %u is %lu Hz\n", index, hz);
-    else
-        out("NV override frequency for clock generator %u is %lu(0x%lX), which will not result in programming at "
-            "power-up.\n",
-            index, hz, hz);
+    printOverride(index, f, "is");
     return kOk;
 }
 
@@ -100,13 +109,7 @@ Result setClockOverride(ConnectionContext* ctx, uint32_t frequency, bool verbose
     uint32_t unused = 0;
     Result r = clockExchange(ClockVerb::SetOverride, "setclknv", ctx, verbose, index, frequency, &unused);
     if (r != kOk) return r;
-    const unsigned long hz = frequency;
-    if (programsAtPowerUp(frequency))
-        out("NV override frequency for clock generator %u set to %lu Hz\n", index, hz);
-    else
-        out("NV override frequency for clock generator %u set to %lu(0x%lX), which will not result in programming "
-            "at power-up.\n",
-            index, hz, hz);
+    printOverride(index, frequency, "set to");
     return kOk;
 }
 
