@@ -114,21 +114,37 @@ TEST(SpiVerbs, RefusalsBeforeAnyExchange) {
     EXPECT_EQ(f.chip.memory[3], 0x04);
 }
 
-// A verify past the chip's end is refused once the capacity is known,
-// before the file is read or the chip compared.
-TEST(SpiVerbs, VerifyPastTheChipsEndReadsNothing) {
+// A range past the chip's end would wrap to its start: verify, blank
+// check and save refuse it once the capacity is known, before any read
+// (and before the verify's file is read).
+TEST(SpiVerbs, ReadsPastTheChipsEndAreRefused) {
     VerbFixture f;
     const std::string big = f.file("big.bin", "");
     std::filesystem::resize_file(big, 0x1000001);
-    OutCapture capture;
-    EXPECT_EQ(spiVerifyBin(f.uc.context(), false, 0, big.c_str(), 0), kBadSpiAddress);
-    EXPECT_EQ(capture.text(), "Verifying 16777217(0x1000001) byte(s) from file '" + big +
-                                  "' at byte address 0x0 ...\n"
-                                  "*** Bytes 0x0-0x1000000 are not all within what the SPI Flash chip can erase "
-                                  "(capacity 0x1000000 B); nothing was changed.\n"
-                                  "*** SPI Flash verify operation failed.\n");
+    const std::string saved = (f.dir / "saved.bin").string();
+    const std::string refusal = "*** Bytes 0x0-0x1000000 are not all within what the SPI Flash chip can erase "
+                                "(capacity 0x1000000 B); nothing was changed.\n";
+    struct Row {
+        std::function<Result()> verb;
+        std::string text;
+    } rows[] = {
+        {[&] { return spiVerifyBin(f.uc.context(), false, 0, big.c_str(), 0); },
+         "Verifying 16777217(0x1000001) byte(s) from file '" + big + "' at byte address 0x0 ...\n" + refusal +
+             "*** SPI Flash verify operation failed.\n"},
+        {[&] { return spiCheckBlank(f.uc.context(), false, 0, 0, 0x1000001); },
+         refusal + "*** SPI Flash blank-check operation failed.\n"},
+        {[&] { return spiSaveToBin(f.uc.context(), false, 0, saved.c_str(), 0, 0x1000001); },
+         refusal + "*** Failed to read data from SPI Flash chip 0.\n+++ Nothing was saved in '" + saved +
+             "', since not all of the data could be read.\n"},
+    };
+    for (const Row& row : rows) {
+        OutCapture capture;
+        EXPECT_EQ(row.verb(), kBadSpiAddress);
+        EXPECT_EQ(capture.text(), row.text);
+    }
     for (const Bytes& r : f.uc.requests())
         EXPECT_FALSE(r.size() > 5 && r[1] == 0x90 && (r[5] == 0x03 || r[5] == 0x0B || r[5] == 0x13)) << "a read was sent";
+    EXPECT_FALSE(std::filesystem::exists(saved));
 }
 
 // A save whose discovery fails sends the end notice and writes no file: a

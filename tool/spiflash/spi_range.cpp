@@ -211,6 +211,9 @@ Result spiProgramRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info,
 Result spiCompareRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, uint32_t address,
                        uint32_t count, const uint8_t* expected, uint32_t* mismatches) {
     *mismatches = 0;
+    // Past the chip's end the address would wrap to its start: a blank
+    // check or a verify would pass on bytes that do not exist.
+    if (Result r = refuseRangePastEnd(info, address, count); r != kOk) return r;
     while (count != 0) {
         const uint32_t n = windowLength(address, count);
         out("Reading 0x%X B at 0x%X-0x%X\n", n, address, address + n - 1);
@@ -237,6 +240,8 @@ Result spiCompareRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info,
 
 Result spiReadRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, uint32_t address,
                     uint32_t count, uint8_t* destination) {
+    // A save past the end would hold the chip's first bytes again.
+    if (Result r = refuseRangePastEnd(info, address, count); r != kOk) return r;
     while (count != 0) {
         const uint32_t n = windowLength(address, count);
         out("Reading 0x%X B at 0x%X-0x%X\n", n, address, address + n - 1);
