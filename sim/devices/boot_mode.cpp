@@ -18,10 +18,6 @@ bool validMode(uint32_t mode) { return mode <= 15 || mode == kBootModeSwitches; 
 
 BootModeDevice::BootModeDevice(BoardState& state) : state_(state) {}
 
-bool BootModeDevice::accepts(const std::vector<uint8_t>& rq) const {
-    return rq[1] == 0x95 || (rq[1] == 0x96 && rq.size() == 2);
-}
-
 uint8_t BootModeDevice::pins() const { return driven_ == kBootModeSwitches ? state_.options.bootSwitches : driven_; }
 
 bool BootModeDevice::loadState(const std::string& dir, std::string& error) {

@@ -14,9 +14,8 @@ class BootModeDevice : public BoardDevice {
 public:
     explicit BootModeDevice(BoardState& state);
 
-    bool owns(uint8_t command) const override { return command == 0x95 || command == 0x96; }
-    /// 0x96 is Get Boot Mode only as a 2-byte request.
-    bool accepts(const std::vector<uint8_t>& request) const override;
+    /// 0x96 is Get Boot Mode only as a 2-byte request (else the mezzanine's).
+    std::vector<Claim> claims() const override { return {{0x05, 0x95}, {0x05, 0x96, 2}}; }
     std::optional<std::vector<uint8_t>> handle(const std::vector<uint8_t>& request) override;
     bool loadState(const std::string& dir, std::string& error) override;
     void poweredOn() override { driven_ = next_; }

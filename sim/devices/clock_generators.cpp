@@ -63,9 +63,9 @@ ClockGenerators::ClockGenerators(BoardState& state, I2cDevice* si5338)
     for (const ClockGeneratorSpec& g : model_.generators) frequency_[g.index] = g.defaultHz;
 }
 
-bool ClockGenerators::owns(uint8_t command) const {
-    return command == kGetFrequency || command == kSetFrequency || command == kGetOverride ||
-           command == kSetOverride || command == kProgramMap;
+std::vector<Claim> ClockGenerators::claims() const {
+    return {{0x05, kGetFrequency}, {0x05, kSetFrequency}, {0x05, kGetOverride}, {0x05, kSetOverride},
+            {0x05, kProgramMap}};
 }
 
 const ClockGeneratorSpec* ClockGenerators::generator(uint8_t index) const {

@@ -16,8 +16,8 @@ class SmbusAddressDevice : public BoardDevice {
 public:
     explicit SmbusAddressDevice(BoardState& state) : state_(state) {}
 
-    bool owns(uint8_t command) const override { return command == 0x92 || command == 0x93; }
-    bool servesInServiceMode() const override { return true; }
+    std::vector<Claim> claims() const override { return {{0x05, 0x92}, {0x05, 0x93}}; }
+    Firmware firmware() const override { return Firmware::Both; }
     std::optional<std::vector<uint8_t>> handle(const std::vector<uint8_t>& request) override;
     bool loadState(const std::string& dir, std::string& error) override;
     void ucRestarted() override { current_ = next_; }
