@@ -38,6 +38,8 @@ bool Board::loadState(std::string& error) {
     }
     for (auto& device : devices_)
         if (!device->loadState(dir, error)) return false;
+    for (auto& device : devices_)
+        if (!device->stateLoaded(error)) return false;
     return true;
 }
 

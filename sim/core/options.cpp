@@ -149,6 +149,15 @@ public:
         v = args_[++i_];
         return true;
     }
+    /// The word after the option, split at its first '=' (`right` empty
+    /// without one).
+    bool split(std::string& word, std::string& left, std::string& right) {
+        if (!value(word)) return false;
+        const size_t eq = word.find('=');
+        left = word.substr(0, eq);
+        right = eq == std::string::npos ? "" : word.substr(eq + 1);
+        return true;
+    }
     /// The number after the option, at most `limit`; `out` is set only when it is good.
     template <class T>
     bool number(T& out, uint64_t limit) {
@@ -256,12 +265,9 @@ Board:
     {"--page-write-fail PAGE[=STATUS]",
      "a write of flash page number PAGE (or all) fails\nwith STATUS (default 0x07); nothing is written",
      [](A& a, O& o) {
-         std::string v;
+         std::string v, page, status;
          uint32_t n = 0;
-         if (!a.value(v)) return false;
-         const size_t eq = v.find('=');
-         const std::string page = v.substr(0, eq);
-         const std::string status = eq == std::string::npos ? "" : v.substr(eq + 1);
+         if (!a.split(v, page, status)) return false;
          if (page == "all")
              o.pageWriteFailPage = 0xFFFFFFFFu;
          else if (parseNumber(page, 0xFFFF, n))
@@ -320,13 +326,11 @@ Faults (repeatable): --fault KIND@WHEN[=PARAM]
      "answers: MISO reads 0xFF) or none (the uC\nrefuses the index). Default: mt25qu01g at index 0,\nand on "
      "drawings 1400 and up mx66l2g45g at index 1.\nWith no index left the board has no SPI flash.",
      [](A& a, O& o) {
-         std::string v;
+         std::string v, index, part;
          uint32_t n = 0;
-         if (!a.value(v)) return false;
-         const size_t eq = v.find('=');
-         const std::string part = eq == std::string::npos ? "" : v.substr(eq + 1);
-         if (eq == std::string::npos || !parseNumber(v.substr(0, eq), 0xFF, n) ||
-             (part != "none" && part != "absent" && findSpiPart(part) == nullptr))
+         if (!a.split(v, index, part)) return false;
+         // Without '=' the part is empty, which names no part.
+         if (!parseNumber(index, 0xFF, n) || (part != "none" && part != "absent" && findSpiPart(part) == nullptr))
              return a.fail("bad SPI chip '" + v + "' (INDEX=PART, INDEX 0..255, PART a part name, absent or none)");
          o.spiChips.emplace_back(static_cast<uint8_t>(n), part);
          return true;

@@ -10,11 +10,15 @@
 namespace zsim {
 namespace {
 
-const char* const kFlashFile = "appflash.bin";
-
 void put32(std::vector<uint8_t>& v, uint32_t x, int bytes = 4) {
     for (int i = 0; i < bytes; ++i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
 }
+
+const char* const kFlashFile = "appflash.bin";
+constexpr uint32_t kAppFlashSize = 128 * 1024;
+constexpr uint32_t kAppFlashPage = 512;
+constexpr uint32_t kBrdCfgAddress = 0x1FC00;  // the board configuration block
+constexpr uint32_t kVpdCopyAddress = 0x1FF00;
 
 // Small deterministic generator for plausible flash contents.
 struct XorShift {
@@ -54,6 +58,8 @@ ApplicationFlash::ApplicationFlash(BoardState& state) : state_(state), flash_(kA
     std::memcpy(&flash_[kVpdCopyAddress], state.vpdRecord, kVpdCopySize);
 }
 
+const uint8_t* ApplicationFlash::vpdCopy() const { return &flash_[kVpdCopyAddress]; }
+
 // Decision: the state directory keeps the application flash, saved after
 // every change. When the command line names the board's identity (--model,
 // --serial, --vpd-*), the VPD copy in flash is rebuilt from it even over a
@@ -61,21 +67,24 @@ ApplicationFlash::ApplicationFlash(BoardState& state) : state_(state), flash_(kA
 bool ApplicationFlash::loadState(const std::string& dir, std::string& error) {
     dir_ = dir;
     const std::string flashPath = dir + "/" + kFlashFile;
-    {
-        std::ifstream f(flashPath, std::ios::binary);
-        if (f) {
-            std::vector<uint8_t> saved(kAppFlashSize + 1);
-            f.read(reinterpret_cast<char*>(saved.data()), static_cast<std::streamsize>(saved.size()));
-            if (f.gcount() != static_cast<std::streamsize>(kAppFlashSize)) {
-                error = "saved flash image '" + flashPath + "' is not " + std::to_string(kAppFlashSize) + " bytes";
-                return false;
-            }
-            saved.resize(kAppFlashSize);
-            flash_ = std::move(saved);
-            if (state_.options.identityGiven) std::memcpy(&flash_[kVpdCopyAddress], state_.vpdRecord, kVpdCopySize);
-        }
+    std::ifstream f(flashPath, std::ios::binary);
+    if (!f) return true;
+    std::vector<uint8_t> saved(kAppFlashSize + 1);
+    f.read(reinterpret_cast<char*>(saved.data()), static_cast<std::streamsize>(saved.size()));
+    if (f.gcount() != static_cast<std::streamsize>(kAppFlashSize)) {
+        error = "saved flash image '" + flashPath + "' is not " + std::to_string(kAppFlashSize) + " bytes";
+        return false;
     }
-    // Write the whole image once so that later saves can patch pages in place.
+    saved.resize(kAppFlashSize);
+    flash_ = std::move(saved);
+    if (state_.options.identityGiven) std::memcpy(&flash_[kVpdCopyAddress], state_.vpdRecord, kVpdCopySize);
+    return true;
+}
+
+// The whole image is written once so that later saves can patch pages in place.
+bool ApplicationFlash::stateLoaded(std::string& error) {
+    if (dir_.empty()) return true;
+    const std::string flashPath = dir_ + "/" + kFlashFile;
     std::ofstream f(flashPath, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(flash_.data()), static_cast<std::streamsize>(flash_.size()));
     f.close();
@@ -104,7 +113,7 @@ std::optional<std::vector<uint8_t>> ApplicationFlash::handle(const std::vector<u
     const uint8_t command = rq[1];
     if (rq.size() < 5 || rq[2] != 0x09) return statusReply(0x06, command, kStatusBadParameter);
     const uint32_t page = static_cast<uint32_t>(rq[3]) | static_cast<uint32_t>(rq[4]) << 8;
-    if (page >= kAppFlashPages) return statusReply(0x06, command, kStatusBadParameter);
+    if (page >= kAppFlashSize / kAppFlashPage) return statusReply(0x06, command, kStatusBadParameter);
     if (command == 0x80) {
         std::vector<uint8_t> reply = {0x06, 0x00, kStatusOk};
         reply.insert(reply.end(), flash_.begin() + page * kAppFlashPage, flash_.begin() + (page + 1) * kAppFlashPage);

@@ -8,11 +8,7 @@
 
 namespace zsim {
 
-constexpr uint32_t kAppFlashSize = 128 * 1024;
-constexpr uint32_t kAppFlashPage = 512;
-constexpr uint32_t kAppFlashPages = kAppFlashSize / kAppFlashPage;
-constexpr uint32_t kBrdCfgAddress = 0x1FC00;
-constexpr uint32_t kVpdCopyAddress = 0x1FF00;
+/// The VPD copy in flash holds the record's first 128 bytes.
 constexpr uint32_t kVpdCopySize = 128;
 
 class ApplicationFlash : public BoardDevice {
@@ -23,8 +19,10 @@ public:
     Firmware firmware() const override { return Firmware::Service; }
     std::optional<std::vector<uint8_t>> handle(const std::vector<uint8_t>& request) override;
     bool loadState(const std::string& dir, std::string& error) override;
+    bool stateLoaded(std::string& error) override;
 
     const std::vector<uint8_t>& image() const { return flash_; }
+    const uint8_t* vpdCopy() const;
 
 private:
     void savePage(uint32_t page);

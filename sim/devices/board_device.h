@@ -80,6 +80,12 @@ public:
         (void)error;
         return true;
     }
+    /// Every device has loaded its state: writes what it keeps in whole
+    /// files from the start; false with `error` when it cannot.
+    virtual bool stateLoaded(std::string& error) {
+        (void)error;
+        return true;
+    }
     /// The board's main power came on: settings kept for the next power-on
     /// take effect.
     virtual void poweredOn() {}

@@ -6,11 +6,14 @@
 namespace zsim {
 namespace {
 
-constexpr uint8_t kGetFrequency = 0x8F;
-constexpr uint8_t kSetFrequency = 0x8E;
-constexpr uint8_t kGetOverride = 0x84;
-constexpr uint8_t kSetOverride = 0x83;
-constexpr uint8_t kProgramMap = 0x9B;
+// The command bytes of the requests (group 0x05).
+enum ClockCommand : uint8_t {
+    kGetFrequency = 0x8F,
+    kSetFrequency = 0x8E,
+    kGetOverride = 0x84,
+    kSetOverride = 0x83,
+    kProgramMap = 0x9B,
+};
 constexpr uint32_t kNoOverride = 0xFFFFFFFFu;
 constexpr size_t kFrequencyReply = 7;  ///< every frequency reply, statuses included
 

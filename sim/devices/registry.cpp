@@ -6,7 +6,6 @@
 #include "devices/board_power.h"
 #include "devices/boot_mode.h"
 #include "devices/clock_generators.h"
-#include "devices/diagnostics.h"
 #include "devices/i2c_controller.h"
 #include "devices/i2c_targets.h"
 #include "devices/mezzanine_power.h"
@@ -30,7 +29,6 @@ std::vector<std::unique_ptr<BoardDevice>> makeBoardDevices(BoardState& state) {
     devices.push_back(std::make_unique<UcFirmware>(state));
     devices.push_back(std::make_unique<VpdRequest>(state, flashImage));
     devices.push_back(std::make_unique<SensorMonitor>(state));
-    devices.push_back(std::make_unique<Diagnostics>(state));
 
     // The board's I2C buses and what sits on them.
     auto i2c = std::make_unique<I2cController>(state);
