@@ -8,11 +8,11 @@
 
 namespace zsim {
 
-/// The VPD copy in flash holds the record's first 128 bytes.
-constexpr uint32_t kVpdCopySize = 128;
-
 class ApplicationFlash : public BoardDevice {
 public:
+    /// The VPD copy in flash holds the record's first 128 bytes.
+    static constexpr uint32_t kVpdCopySize = 128;
+
     explicit ApplicationFlash(BoardState& state);
 
     std::vector<Claim> claims() const override { return {{0x06, 0x80}, {0x06, 0x82}}; }

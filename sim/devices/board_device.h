@@ -56,7 +56,6 @@ struct Claim {
     uint8_t group;
     uint8_t command;
     size_t length = 0;
-    bool operator==(const Claim&) const = default;
 };
 
 /// Which firmware answers a device's requests; the other one answers them

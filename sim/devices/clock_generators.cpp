@@ -8,11 +8,7 @@ namespace {
 
 // The command bytes of the requests (group 0x05).
 enum ClockCommand : uint8_t {
-    kGetFrequency = 0x8F,
-    kSetFrequency = 0x8E,
-    kGetOverride = 0x84,
-    kSetOverride = 0x83,
-    kProgramMap = 0x9B,
+    kGetFrequency = 0x8F, kSetFrequency = 0x8E, kGetOverride = 0x84, kSetOverride = 0x83, kProgramMap = 0x9B
 };
 constexpr uint32_t kNoOverride = 0xFFFFFFFFu;
 constexpr size_t kFrequencyReply = 7;  ///< every frequency reply, statuses included

@@ -14,8 +14,9 @@ public:
     std::vector<Claim> claims() const override { return {{0x05, 0x8C}}; }
     std::optional<std::vector<uint8_t>> handle(const std::vector<uint8_t>&) override {
         std::vector<uint8_t> reply = {0x05, 0x0C, kStatusOk};
-        reply.insert(reply.end(), flash_.vpdCopy(), flash_.vpdCopy() + kVpdCopySize);
-        reply.insert(reply.end(), state_.vpdRecord + kVpdCopySize, state_.vpdRecord + kSimVpdSize);
+        const uint32_t copySize = ApplicationFlash::kVpdCopySize;
+        reply.insert(reply.end(), flash_.vpdCopy(), flash_.vpdCopy() + copySize);
+        reply.insert(reply.end(), state_.vpdRecord + copySize, state_.vpdRecord + kSimVpdSize);
         return reply;
     }
 

@@ -1,10 +1,14 @@
 // The simulated uC: answers per command, mode switching, application-flash
-// rules, VPD options, sensors, black box and persistence.
+// rules, VPD options, sensors, black box, persistence, and the routing: no
+// two devices claim the same request.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <tuple>
+#include <typeinfo>
 
 #include "core/board.h"
 #include "devices/app_flash.h"
