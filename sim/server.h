@@ -18,9 +18,7 @@ namespace zsim {
 class Server {
 public:
     explicit Server(const SimOptions& options);
-    ~Server();
-    Server(const Server&) = delete;
-    Server& operator=(const Server&) = delete;
+    ~Server();  // not copied: the board is not
 
     /// Opens the pty, the socket and the log and loads the state.
     bool open(std::string& error);

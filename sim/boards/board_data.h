@@ -9,6 +9,8 @@
 
 namespace zsim {
 
+struct SimOptions;
+
 constexpr uint32_t kSimVpdSize = 256;
 constexpr uint32_t kSimSensorPageSize = 64;
 constexpr uint32_t kSimBlackBoxRecords = 31;  // 24 clobber (0..23), 7 noclobber (24..30)
@@ -27,6 +29,9 @@ std::vector<uint32_t> knownDrawingNumbers();
 /// A plausible 256-byte VPD record for the model, valid checksum and
 /// version 0. An unknown drawing number still gets a valid header.
 void buildVpdRecord(uint32_t drawingNumber, uint32_t serialNumber, uint8_t vpd[kSimVpdSize]);
+
+/// The VPD record the options describe (record options applied).
+void buildOptionVpd(const SimOptions& options, uint8_t vpd[kSimVpdSize]);
 
 /// A plausible sensor page for the model at the given elapsed time.
 void buildSensorPage(uint32_t drawingNumber, uint8_t pcbRevision, uint32_t elapsedSeconds,

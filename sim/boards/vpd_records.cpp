@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "boards/board_data.h"
+#include "core/options.h"
 
 namespace zsim {
 
@@ -328,6 +329,30 @@ void buildVpdRecord(uint32_t drawingNumber, uint32_t serialNumber, uint8_t vpd[k
     uint8_t sum = 0;
     for (uint32_t i = 0; i + 1 < kRecordLength; ++i) sum = static_cast<uint8_t>(sum + vpd[i]);
     vpd[kRecordLength - 1] = static_cast<uint8_t>(0x100 - sum);
+}
+
+void buildOptionVpd(const SimOptions& options, uint8_t vpd[kSimVpdSize]) {
+    buildVpdRecord(options.vpdDrawing.value_or(options.model), options.serial, vpd);
+    if (options.vpdVersion) {
+        vpd[0] = static_cast<uint8_t>(*options.vpdVersion);
+        vpd[1] = static_cast<uint8_t>(*options.vpdVersion >> 8);
+    }
+    if (options.vpdLength) {
+        vpd[2] = static_cast<uint8_t>(*options.vpdLength);
+        vpd[3] = static_cast<uint8_t>(*options.vpdLength >> 8);
+    }
+    // Whatever was changed, the checksum is made right for the record's own
+    // length field first, so --vpd-bad-checksum is the only way to get a
+    // wrong one. A length outside 5..128 has no checksum position.
+    uint32_t length = static_cast<uint32_t>(vpd[2]) | static_cast<uint32_t>(vpd[3]) << 8;
+    if (length >= 5 && length <= kRecordLength) {
+        uint8_t sum = 0;
+        for (uint32_t i = 0; i + 1 < length; ++i) sum = static_cast<uint8_t>(sum + vpd[i]);
+        vpd[length - 1] = static_cast<uint8_t>(-sum);
+        if (options.vpdBadChecksum) vpd[length - 1] = static_cast<uint8_t>(vpd[length - 1] ^ 0x5A);
+    } else if (options.vpdBadChecksum) {
+        vpd[kRecordLength - 1] = static_cast<uint8_t>(vpd[kRecordLength - 1] ^ 0x5A);
+    }
 }
 
 }  // namespace zsim

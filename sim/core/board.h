@@ -1,48 +1,19 @@
-// The simulated board-management microcontroller: what a real uC answers to
-// each request message, and the board state behind the answers.
+// The simulated board-management microcontroller: routes each request
+// message to the device that claims it (devices/registry.cpp lists them),
+// and keeps the board state the devices share.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
-#include <utility>
+#include <tuple>
 #include <vector>
 
-#include "boards/board_data.h"
 #include "core/options.h"
 #include "devices/board_device.h"
 
 namespace zsim {
-
-constexpr uint32_t kAppFlashSize = 128 * 1024;
-constexpr uint32_t kAppFlashPage = 512;
-constexpr uint32_t kAppFlashPages = kAppFlashSize / kAppFlashPage;
-constexpr uint32_t kFirmwareAddress = 0x00000;
-constexpr uint32_t kBrdCfgAddress = 0x1FC00;
-constexpr uint32_t kVpdCopyAddress = 0x1FF00;
-constexpr uint32_t kVpdCopySize = 128;
-
-// Status bytes of this uC's replies. The real firmware's numbering beyond 0
-// is not published; these are the simulator's choice.
-constexpr uint8_t kStatusOk = 0x00;
-constexpr uint8_t kStatusBadParameter = 0x01;  ///< bad index, page, action or request length
-constexpr uint8_t kStatusWrongMode = 0x02;     ///< flash commands in normal firmware, board functions in service firmware
-constexpr uint8_t kStatusUnknownCommand = 0xFF;
-
-/// Firmware versions the two firmwares report (0x03 0x83).
-struct FirmwareVersion {
-    uint16_t part[4];
-};
-constexpr FirmwareVersion kNormalFirmwareVersion = {{4, 26, 0, 7}};
-constexpr FirmwareVersion kServiceFirmwareVersion = {{1, 3, 0, 2}};
-
-uint32_t normalProductId(ProductIdSet set);
-uint32_t serviceProductId(ProductIdSet set);
-
-/// The VPD record the options describe (record options applied).
-void buildOptionVpd(const SimOptions& options, uint8_t vpd[kSimVpdSize]);
 
 class Board {
 public:
@@ -58,13 +29,19 @@ public:
     /// The uC's answer to one request message; nullopt = no answer at all.
     std::optional<std::vector<uint8_t>> respond(const std::vector<uint8_t>& request);
 
-    // Inspection (tests, the server).
-    bool inServiceMode() const { return service_; }
-    uint32_t productId() const;
-    const std::vector<uint8_t>& appFlash() const { return flash_; }
-    const std::map<uint32_t, uint32_t>& overrides() const { return overrides_; }
-    /// Seconds since power-on, as the sensor page's elapsed-time counter shows.
-    void setClock(std::function<uint32_t()> secondsSincePowerOn) { clock_ = std::move(secondsSincePowerOn); }
+    /// The device that claims this request, or null.
+    BoardDevice* claimant(const std::vector<uint8_t>& request) const;
+    /// The board's devices, in the registry's order.
+    const std::vector<std::unique_ptr<BoardDevice>>& devices() const { return devices_; }
+    /// The board's device of type T, or null.
+    template <class T>
+    T* device() const {
+        for (const auto& d : devices_)
+            if (auto* t = dynamic_cast<T*>(d.get())) return t;
+        return nullptr;
+    }
+
+    bool inServiceMode() const { return state_.service; }
     /// The last state-saving failure since the previous call (empty when
     /// all saves worked); the server reports it.
     std::string takeSaveError();
@@ -72,22 +49,10 @@ public:
     BoardState& state() { return state_; }
 
 private:
-    std::vector<uint8_t> identity(const std::vector<uint8_t>& rq);
-    std::vector<uint8_t> boardFunction(const std::vector<uint8_t>& rq);
-    std::vector<uint8_t> appFlashCommand(const std::vector<uint8_t>& rq);
-    void savePage(uint32_t page);
-    void saveOverrides();
-    void initialFlash();
-
     SimOptions options_;
-    bool service_;
-    std::vector<uint8_t> flash_;
-    uint8_t vpdRecord_[kSimVpdSize];
-    std::map<uint32_t, uint32_t> overrides_;
-    std::function<uint32_t()> clock_;
-    std::string saveError_;
     BoardState state_;
     std::vector<std::unique_ptr<BoardDevice>> devices_;
+    std::map<std::tuple<uint8_t, uint8_t, size_t>, BoardDevice*> routes_;
 };
 
 /// One request as a log line: upper-case hex bytes separated by blanks.

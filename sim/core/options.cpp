@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 #include "devices/spi_parts.h"
 
@@ -131,192 +132,299 @@ bool parseFault(const std::string& given, FaultSpec& fault, std::string& error) 
     return true;
 }
 
+// What an option's row is handed: the words of the command line, where the
+// option stands, and the error to fill in.
+class OptionArgs {
+public:
+    OptionArgs(const std::vector<std::string>& args, size_t& i, std::string& error)
+        : args_(args), i_(i), error_(error) {}
+
+    bool fail(const std::string& message) {
+        error_ = message;
+        return false;
+    }
+    /// The word after the option.
+    bool value(std::string& v) {
+        if (i_ + 1 >= args_.size()) return fail("option '" + args_[i_] + "' needs a value");
+        v = args_[++i_];
+        return true;
+    }
+    /// The word after the option, split at its first '=' (`right` empty
+    /// without one).
+    bool split(std::string& word, std::string& left, std::string& right) {
+        if (!value(word)) return false;
+        const size_t eq = word.find('=');
+        left = word.substr(0, eq);
+        right = eq == std::string::npos ? "" : word.substr(eq + 1);
+        return true;
+    }
+    /// The number after the option, at most `limit`; `out` is set only when it is good.
+    template <class T>
+    bool number(T& out, uint64_t limit) {
+        std::string v;
+        uint32_t n = 0;
+        if (!value(v)) return false;
+        if (!parseNumber(v, limit, n)) return fail("bad number '" + v + "' for '" + args_[i_ - 1] + "'");
+        out = static_cast<T>(n);
+        return true;
+    }
+    /// A fault: `kind` (e.g. "late@", empty for --fault) and the value.
+    bool fault(const std::string& kind, SimOptions& o) {
+        std::string v;
+        FaultSpec f;
+        if (!value(v) || !parseFault(kind + v, f, error_)) return false;
+        o.faults.push_back(f);
+        return true;
+    }
+    /// Every word after the option (--run).
+    bool rest(std::vector<std::string>& words) {
+        if (i_ + 1 >= args_.size()) return fail("--run needs a command");
+        words.assign(args_.begin() + static_cast<long>(i_) + 1, args_.end());
+        i_ = args_.size();
+        return true;
+    }
+
+private:
+    const std::vector<std::string>& args_;
+    size_t& i_;
+    std::string& error_;
+};
+
+bool readCount(OptionArgs& a, std::optional<uint32_t>& reads, const char* option) {
+    std::string v;
+    uint32_t n = 0;
+    if (!a.value(v)) return false;
+    if (v == "never")
+        reads.reset();
+    else if (parseNumber(v, 0xFFFFFFFFu, n))
+        reads = n;
+    else
+        return a.fail("bad value '" + v + "' for '" + option + "' (a number or never)");
+    return true;
+}
+
+// One row per option, in the order --help lists them, with text rows (no
+// synopsis) between them. The synopsis starts with the option's names
+// ("-h, --help"); a row without help text is described by the text around
+// it.
+struct OptionRow {
+    const char* synopsis;
+    const char* help;  ///< lines after the synopsis column
+    bool (*apply)(OptionArgs& a, SimOptions& o);
+};
+
+using A = OptionArgs;
+using O = SimOptions;
+
+const OptionRow kOptionRows[] = {
+    {nullptr, R"(Usage: zorvisim [options] [--run CMD ARGS...]
+
+A simulated board-management microcontroller. zorvisim opens a pseudo-
+terminal, prints its path as the first line of standard output and answers
+uC requests framed on it (and on a Unix socket for libtobra.so/libquenta.so)
+until SIGTERM or SIGINT.
+
+Board:
+)", nullptr},
+    {"--model DRAWING", "drawing number of the board (default 1353, a\nCARD-A27; --list-models shows them all)",
+     [](A& a, O& o) { return a.number(o.model, 0xFFFFFFFFu) && (o.identityGiven = true); }},
+    {"--serial N", "board serial number in the VPD (default 100001)",
+     [](A& a, O& o) { return a.number(o.serial, 0xFFFFFFFFu) && (o.identityGiven = true); }},
+    {"--service", "start in service mode (the service switch)", [](A&, O& o) { return o.service = true; }},
+    {"--boot-switches MODE", "boot mode 0..15 the board's switches select\n(default 1), driven while the uC leaves it to them",
+     [](A& a, O& o) { return a.number(o.bootSwitches, 15); }},
+    {"--product-ids SET",
+     "standard or normal (721/720, default), alt (1321/1320) or\nxdma (0x2D100/0x2D000): normal/service product IDs",
+     [](A& a, O& o) {
+         std::string v;
+         if (!a.value(v)) return false;
+         if (v == "standard" || v == "normal")
+             o.productIds = ProductIdSet::Standard;
+         else if (v == "alt")
+             o.productIds = ProductIdSet::Alt;
+         else if (v == "xdma")
+             o.productIds = ProductIdSet::Xdma;
+         else
+             return a.fail("--product-ids must be standard, alt or xdma");
+         return true;
+     }},
+    {"--product-id N", "report N in both modes (e.g. an unknown firmware)",
+     [](A& a, O& o) { return a.number(o.productIdOverride, 0xFFFFFFFFu); }},
+    {"--silent-unknown", "no reply to unknown commands (default: the reply\n{group, command & 0x7F, 0xFF})",
+     [](A&, O& o) { return o.silentUnknown = true; }},
+    {nullptr, "\nVPD record (Request VPD and the flash copy at 0x1FF00):\n", nullptr},
+    {"--vpd-bad-checksum", "store a wrong checksum",
+     [](A&, O& o) { return o.vpdBadChecksum = o.identityGiven = true; }},
+    {"--vpd-version N", "data structure version (checksum kept right)",
+     [](A& a, O& o) { return a.number(o.vpdVersion, 0xFFFF) && (o.identityGiven = true); }},
+    {"--vpd-length N", "data structure length (checksum kept right)",
+     [](A& a, O& o) { return a.number(o.vpdLength, 0xFFFF) && (o.identityGiven = true); }},
+    {"--vpd-drawing N", "drawing number in the record, even an unknown one",
+     [](A& a, O& o) { return a.number(o.vpdDrawing, 0xFFFFFFFFu) && (o.identityGiven = true); }},
+    {nullptr, "\nService mode faults:\n", nullptr},
+    {"--page-write-fail PAGE[=STATUS]",
+     "a write of flash page number PAGE (or all) fails\nwith STATUS (default 0x07); nothing is written",
+     [](A& a, O& o) {
+         std::string v, page, status;
+         uint32_t n = 0;
+         if (!a.split(v, page, status)) return false;
+         if (page == "all")
+             o.pageWriteFailPage = 0xFFFFFFFFu;
+         else if (parseNumber(page, 0xFFFF, n))
+             o.pageWriteFailPage = n;
+         else
+             return a.fail("bad page '" + page + "' for --page-write-fail");
+         if (status.empty()) return true;
+         if (!parseNumber(status, 0xFF, n) || n == 0)
+             return a.fail("bad status '" + status + "' for --page-write-fail (1..255)");
+         o.pageWriteFailStatus = static_cast<uint8_t>(n);
+         return true;
+     }},
+    {"--refuse-switch STATUS", "enter/exit service mode answer STATUS, no switch",
+     [](A& a, O& o) {
+         return a.number(o.refuseSwitchStatus, 0xFF) &&
+                (o.refuseSwitchStatus != 0 || a.fail("--refuse-switch needs a non-zero status"));
+     }},
+    {"--switch-no-effect", "enter/exit answer 0 but the mode stays", [](A&, O& o) { return o.switchNoEffect = true; }},
+    {nullptr, R"(
+Faults (repeatable): --fault KIND@WHEN[=PARAM]
+  WHEN is N (the Nth request received, counting from 1), N+ (the Nth and
+  every later one), all, or GG.CC
+  (every request with group GG and command CC, in hex, e.g. 03.83). For
+  example --fault late@2=1500 delays the second reply by 1.5 s (late=1500@2
+  is taken too). KIND and PARAM:
+  no-reply                 no reply at all
+  late[=MS]                the reply after MS milliseconds (default 2000)
+  short                    only the first byte of the reply
+  wrong-code               reply byte 1 plus one (03 06 becomes 03 07)
+  status=S                 reply byte 2 (the status byte) set to S
+  noise[=N]                N bytes of line noise before the frame (default 8)
+  oversize[=N]             N extra bytes at the end of the reply (default 16)
+  restart                  a half frame (0x01, code, junk) before the reply
+  hangup                   no reply: the line drops (the pseudo-terminal is
+                           closed for good, a PCIe client is disconnected);
+                           the board still acts on the request
+  Shorthands: --no-reply WHEN, --late-reply WHEN=MS, --short-reply WHEN,
+  --wrong-code WHEN, --status WHEN=S, --noise WHEN[=N], --oversize WHEN[=N],
+  --restart-frame WHEN.
+  WHEN may also be spiN: the Nth SPI request (05 90 and 05 91 counted
+  together from 1), e.g. --fault no-reply@spi7.
+)", nullptr},
+    // Shorthands: --late-reply 2=500 is --fault late@2=500.
+    {"--fault", nullptr, [](A& a, O& o) { return a.fault("", o); }},
+    {"--no-reply", nullptr, [](A& a, O& o) { return a.fault("no-reply@", o); }},
+    {"--late-reply", nullptr, [](A& a, O& o) { return a.fault("late@", o); }},
+    {"--short-reply", nullptr, [](A& a, O& o) { return a.fault("short@", o); }},
+    {"--wrong-code", nullptr, [](A& a, O& o) { return a.fault("wrong-code@", o); }},
+    {"--status", nullptr, [](A& a, O& o) { return a.fault("status@", o); }},
+    {"--noise", nullptr, [](A& a, O& o) { return a.fault("noise@", o); }},
+    {"--oversize", nullptr, [](A& a, O& o) { return a.fault("oversize@", o); }},
+    {"--restart-frame", nullptr, [](A& a, O& o) { return a.fault("restart@", o); }},
+    {nullptr, "\nSPI flash (requests 05 90 transfer, 05 91 control):\n", nullptr},
+    {"--spi-chip INDEX=PART",
+     "put PART at chip index INDEX (repeatable); PART is\na part below, absent (the index is valid but no\nchip "
+     "answers: MISO reads 0xFF) or none (the uC\nrefuses the index). Default: mt25qu01g at index 0,\nand on "
+     "drawings 1400 and up mx66l2g45g at index 1.\nWith no index left the board has no SPI flash.",
+     [](A& a, O& o) {
+         std::string v, index, part;
+         uint32_t n = 0;
+         if (!a.split(v, index, part)) return false;
+         // Without '=' the part is empty, which names no part.
+         if (!parseNumber(index, 0xFF, n) || (part != "none" && part != "absent" && findSpiPart(part) == nullptr))
+             return a.fail("bad SPI chip '" + v + "' (INDEX=PART, INDEX 0..255, PART a part name, absent or none)");
+         o.spiChips.emplace_back(static_cast<uint8_t>(n), part);
+         return true;
+     }},
+    {"--spi-program-us US", "busy time after each page program (default 0)",
+     [](A& a, O& o) { return a.number(o.spiProgramUs, 60000000); }},
+    {"--spi-erase-us US", "busy time after each erase (default 0)",
+     [](A& a, O& o) { return a.number(o.spiEraseUs, 600000000); }},
+    {"--spi-powered-off", "SPI requests answer status 2 (board powered off)",
+     [](A&, O& o) { return o.spiPoweredOff = true; }},
+    {"--spi-stuck-busy INDEX", "that chip stays busy from its first program or\nerase on (repeatable)",
+     [](A& a, O& o) {
+         uint8_t index = 0;
+         if (!a.number(index, 0xFF)) return false;
+         o.spiStuckBusy.push_back(index);
+         return true;
+     }},
+    {nullptr, "  Parts:\n%PARTS%\n\nClock generators (an SI5338 on I2C bus 1 at 0x70):\n", nullptr},
+    {"--si5338-clkin-reads N|never", "readings of status register 218 that still show\nno input clock (default 1)",
+     [](A& a, O& o) { return readCount(a, o.si5338ClkinReads, "--si5338-clkin-reads"); }},
+    {"--si5338-lock-reads N|never", "readings after the soft reset that still show no\nPLL lock (default 2)",
+     [](A& a, O& o) { return readCount(a, o.si5338LockReads, "--si5338-lock-reads"); }},
+    {nullptr, R"(  With --state-dir, DIR/clock-overrides.txt and DIR/clock-nvmap-N.bin keep
+  the override frequencies and non-volatile register maps, and
+  DIR/si5338-writes.txt records every SI5338 register write since the start
+  ("index=VV", one per line).
+
+State and logging:
+)", nullptr},
+    {"--state-dir DIR",
+     "keep the application flash (DIR/appflash.bin),\nsensor overrides (DIR/overrides.txt), the\nnon-volatile boot "
+     "mode, mezzanine voltages and\nSMBus address, the I2C EEPROM and each SPI flash\nchip (DIR/spi<INDEX>-<PART>.bin, "
+     "every byte stored\ncomplemented so an erased chip is a sparse file)\nacross runs; saved after each change; "
+     "created\nwith its parent folders. The mode is not kept: a\nstart is a power-on.",
+     [](A& a, O& o) { return a.value(o.stateDir); }},
+    {"--log FILE", "append every request received, one line of hex\nbytes per request (e.g. \"03 86\")",
+     [](A& a, O& o) { return a.value(o.logFile); }},
+    {"--baud N",
+     "the pseudo-terminal carries N bits per second in\neach direction, 10 bits per byte, as a real line\n(default 0: as "
+     "fast as it goes)",
+     [](A& a, O& o) { return a.number(o.baud, 100000000); }},
+    {nullptr, "\nPCIe stand-ins (libtobra.so, libquenta.so):\n", nullptr},
+    {"--pcie-socket PATH",
+     "listen there (default /tmp/zorvisim-pcie.sock);\nthe libraries use $ZORVISIM_PCIE_SOCKET or that\ndefault",
+     [](A& a, O& o) { return a.value(o.pcieSocket); }},
+    {"--no-pcie", "do not open the socket", [](A&, O& o) { return o.noPcie = true; }},
+    {"--pcie-tcp PORT",
+     "also listen on TCP port PORT of 127.0.0.1 (0: a\nfree one, told on standard error), for the\nWindows stand-ins "
+     "(tobra.dll, quenta.dll), which\nuse $ZORVISIM_PCIE_PORT or 47386",
+     [](A& a, O& o) { return a.number(o.pcieTcpPort, 65535); }},
+    {"--card-type HEX", "card type from TOBRA_GetUniqueId (default 117)",
+     [](A& a, O& o) {
+         std::string v;
+         return a.value(v) && (parseHex(v, o.cardType) || a.fail("bad card type '" + v + "' (hexadecimal)"));
+     }},
+    {"--card-serial N", "card serial number (default 100001)",
+     [](A& a, O& o) { return a.number(o.cardSerial, 0xFFFFFFFFu); }},
+    {nullptr, "\nRunning a command:\n", nullptr},
+    {"--run CMD ARGS...",
+     "start the board, run CMD with \"{port}\" in its\narguments replaced by the pty path and \"{socket}\"\nby the "
+     "socket path (ZORVISIM_PCIE_SOCKET is set\nfor it, and LD_LIBRARY_PATH leads to the PCIe\nstand-ins of an "
+     "installed zorvisim), then exit\nwith its exit status; the pty path goes to\nstandard error, standard output "
+     "is CMD's alone",
+     [](A& a, O& o) { return a.rest(o.runCommand); }},
+    {nullptr, "\nInformation:\n", nullptr},
+    {"--list-models", "the board models: drawing number and name", [](A&, O& o) { return o.listModels = true; }},
+    {"--version", "zorvisim's version", [](A&, O& o) { return o.version = true; }},
+    {"-h, --help", "this text", [](A&, O& o) { return o.help = true; }},
+};
+
+// Whether `arg` is one of the names a synopsis starts with.
+bool names(const char* synopsis, const std::string& arg) {
+    std::string_view s = synopsis;
+    for (;;) {
+        const size_t end = s.find_first_of(" ,");
+        if (s.substr(0, end) == arg) return true;
+        if (end == std::string_view::npos || s[end] != ',') return false;
+        s.remove_prefix(end + 2);
+    }
+}
+
 }  // namespace
 
 bool parseOptions(const std::vector<std::string>& args, SimOptions& o, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& v) {
-            if (i + 1 >= args.size()) {
-                error = "option '" + a + "' needs a value";
-                return false;
-            }
-            v = args[++i];
-            return true;
-        };
-        auto number = [&](uint32_t& n, uint64_t limit) {
-            std::string v;
-            if (!value(v)) return false;
-            if (!parseNumber(v, limit, n)) {
-                error = "bad number '" + v + "' for '" + a + "'";
-                return false;
-            }
-            return true;
-        };
-        std::string v;
-        uint32_t n = 0;
-        if (a == "-h" || a == "--help") {
-            o.help = true;
-        } else if (a == "--version") {
-            o.version = true;
-        } else if (a == "--list-models") {
-            o.listModels = true;
-        } else if (a == "--model") {
-            if (!number(o.model, 0xFFFFFFFFu)) return false;
-            o.identityGiven = true;
-        } else if (a == "--serial") {
-            if (!number(o.serial, 0xFFFFFFFFu)) return false;
-            o.identityGiven = true;
-        } else if (a == "--service") {
-            o.service = true;
-        } else if (a == "--boot-switches") {
-            if (!number(n, 15)) return false;
-            o.bootSwitches = static_cast<uint8_t>(n);
-        } else if (a == "--product-ids") {
-            if (!value(v)) return false;
-            if (v == "standard" || v == "normal")
-                o.productIds = ProductIdSet::Standard;
-            else if (v == "alt")
-                o.productIds = ProductIdSet::Alt;
-            else if (v == "xdma")
-                o.productIds = ProductIdSet::Xdma;
-            else {
-                error = "--product-ids must be standard, alt or xdma";
-                return false;
-            }
-        } else if (a == "--product-id") {
-            if (!number(n, 0xFFFFFFFFu)) return false;
-            o.productIdOverride = n;
-        } else if (a == "--silent-unknown") {
-            o.silentUnknown = true;
-        } else if (a == "--vpd-bad-checksum") {
-            o.vpdBadChecksum = true;
-            o.identityGiven = true;
-        } else if (a == "--vpd-version") {
-            if (!number(n, 0xFFFF)) return false;
-            o.vpdVersion = static_cast<uint16_t>(n);
-            o.identityGiven = true;
-        } else if (a == "--vpd-length") {
-            if (!number(n, 0xFFFF)) return false;
-            o.vpdLength = static_cast<uint16_t>(n);
-            o.identityGiven = true;
-        } else if (a == "--vpd-drawing") {
-            if (!number(n, 0xFFFFFFFFu)) return false;
-            o.vpdDrawing = n;
-            o.identityGiven = true;
-        } else if (a == "--page-write-fail") {
-            if (!value(v)) return false;
-            std::string page = v, status;
-            size_t eq = v.find('=');
-            if (eq != std::string::npos) {
-                page = v.substr(0, eq);
-                status = v.substr(eq + 1);
-            }
-            if (page == "all") {
-                o.pageWriteFailPage = 0xFFFFFFFFu;
-            } else if (parseNumber(page, 0xFFFF, n)) {
-                o.pageWriteFailPage = n;
-            } else {
-                error = "bad page '" + page + "' for --page-write-fail";
-                return false;
-            }
-            if (!status.empty()) {
-                if (!parseNumber(status, 0xFF, n) || n == 0) {
-                    error = "bad status '" + status + "' for --page-write-fail (1..255)";
-                    return false;
-                }
-                o.pageWriteFailStatus = static_cast<uint8_t>(n);
-            }
-        } else if (a == "--refuse-switch") {
-            if (!number(n, 0xFF)) return false;
-            if (n == 0) {
-                error = "--refuse-switch needs a non-zero status";
-                return false;
-            }
-            o.refuseSwitchStatus = static_cast<uint8_t>(n);
-        } else if (a == "--switch-no-effect") {
-            o.switchNoEffect = true;
-        } else if (a == "--fault") {
-            if (!value(v)) return false;
-            FaultSpec f;
-            if (!parseFault(v, f, error)) return false;
-            o.faults.push_back(f);
-        } else if (a == "--no-reply" || a == "--late-reply" || a == "--short-reply" || a == "--wrong-code" ||
-                   a == "--status" || a == "--noise" || a == "--oversize" || a == "--restart-frame") {
-            // Shorthands: --late-reply 2=500 is --fault late@2=500.
-            static const std::pair<const char*, const char*> names[] = {
-                {"--no-reply", "no-reply"}, {"--late-reply", "late"},   {"--short-reply", "short"},
-                {"--wrong-code", "wrong-code"}, {"--status", "status"}, {"--noise", "noise"},
-                {"--oversize", "oversize"}, {"--restart-frame", "restart"}};
-            std::string kind;
-            for (const auto& [opt, k] : names)
-                if (a == opt) kind = k;
-            if (!value(v)) return false;
-            FaultSpec f;
-            if (!parseFault(kind + "@" + v, f, error)) return false;
-            o.faults.push_back(f);
-        } else if (a == "--spi-chip") {
-            if (!value(v)) return false;
-            size_t eq = v.find('=');
-            std::string part = eq == std::string::npos ? "" : v.substr(eq + 1);
-            if (eq == std::string::npos || !parseNumber(v.substr(0, eq), 0xFF, n) ||
-                (part != "none" && part != "absent" && findSpiPart(part) == nullptr)) {
-                error = "bad SPI chip '" + v + "' (INDEX=PART, INDEX 0..255, PART a part name, absent or none)";
-                return false;
-            }
-            o.spiChips.emplace_back(static_cast<uint8_t>(n), part);
-        } else if (a == "--spi-program-us") {
-            if (!number(o.spiProgramUs, 60000000)) return false;
-        } else if (a == "--spi-erase-us") {
-            if (!number(o.spiEraseUs, 600000000)) return false;
-        } else if (a == "--spi-powered-off") {
-            o.spiPoweredOff = true;
-        } else if (a == "--spi-stuck-busy") {
-            if (!number(n, 0xFF)) return false;
-            o.spiStuckBusy.push_back(static_cast<uint8_t>(n));
-        } else if (a == "--baud") {
-            if (!number(o.baud, 100000000)) return false;
-        } else if (a == "--si5338-clkin-reads" || a == "--si5338-lock-reads") {
-            if (!value(v)) return false;
-            std::optional<uint32_t>& reads = a == "--si5338-clkin-reads" ? o.si5338ClkinReads : o.si5338LockReads;
-            if (v == "never") {
-                reads.reset();
-            } else if (parseNumber(v, 0xFFFFFFFFu, n)) {
-                reads = n;
-            } else {
-                error = "bad value '" + v + "' for '" + a + "' (a number or never)";
-                return false;
-            }
-        } else if (a == "--state-dir") {
-            if (!value(o.stateDir)) return false;
-        } else if (a == "--log") {
-            if (!value(o.logFile)) return false;
-        } else if (a == "--pcie-socket") {
-            if (!value(o.pcieSocket)) return false;
-        } else if (a == "--no-pcie") {
-            o.noPcie = true;
-        } else if (a == "--pcie-tcp") {
-            if (!number(n, 65535)) return false;
-            o.pcieTcpPort = static_cast<uint16_t>(n);
-        } else if (a == "--card-type") {
-            if (!value(v)) return false;
-            if (!parseHex(v, o.cardType)) {
-                error = "bad card type '" + v + "' (hexadecimal)";
-                return false;
-            }
-        } else if (a == "--card-serial") {
-            if (!number(o.cardSerial, 0xFFFFFFFFu)) return false;
-        } else if (a == "--run") {
-            if (i + 1 >= args.size()) {
-                error = "--run needs a command";
-                return false;
-            }
-            o.runCommand.assign(args.begin() + static_cast<long>(i) + 1, args.end());
-            break;
-        } else {
-            error = "unknown option '" + a + "'";
+        const OptionRow* row = nullptr;
+        for (const OptionRow& r : kOptionRows)
+            if (r.synopsis != nullptr && names(r.synopsis, args[i])) row = &r;
+        if (row == nullptr) {
+            error = "unknown option '" + args[i] + "'";
             return false;
         }
+        OptionArgs a(args, i, error);
+        if (!row->apply(a, o)) return false;
     }
     return true;
 }
@@ -349,131 +457,27 @@ std::string partLines() {
 
 const char* usageText() {
     static const std::string text = [] {
-        std::string t = R"(Usage: zorvisim [options] [--run CMD ARGS...]
-
-A simulated board-management microcontroller. zorvisim opens a pseudo-
-terminal, prints its path as the first line of standard output and answers
-uC requests framed on it (and on a Unix socket for libtobra.so/libquenta.so)
-until SIGTERM or SIGINT.
-
-Board:
-  --model DRAWING          drawing number of the board (default 1353, a
-                           CARD-A27; --list-models shows them all)
-  --serial N               board serial number in the VPD (default 100001)
-  --service                start in service mode (the service switch)
-  --boot-switches MODE     boot mode 0..15 the board's switches select
-                           (default 1), driven while the uC leaves it to them
-  --product-ids SET        standard or normal (721/720, default), alt (1321/1320) or
-                           xdma (0x2D100/0x2D000): normal/service product IDs
-  --product-id N           report N in both modes (e.g. an unknown firmware)
-  --silent-unknown         no reply to unknown commands (default: the reply
-                           {group, command & 0x7F, 0xFF})
-
-VPD record (Request VPD and the flash copy at 0x1FF00):
-  --vpd-bad-checksum       store a wrong checksum
-  --vpd-version N          data structure version (checksum kept right)
-  --vpd-length N           data structure length (checksum kept right)
-  --vpd-drawing N          drawing number in the record, even an unknown one
-
-Service mode faults:
-  --page-write-fail PAGE[=STATUS]
-                           a write of flash page number PAGE (or all) fails
-                           with STATUS (default 0x07); nothing is written
-  --refuse-switch STATUS   enter/exit service mode answer STATUS, no switch
-  --switch-no-effect       enter/exit answer 0 but the mode stays
-
-Faults (repeatable): --fault KIND@WHEN[=PARAM]
-  WHEN is N (the Nth request received, counting from 1), N+ (the Nth and
-  every later one), all, or GG.CC
-  (every request with group GG and command CC, in hex, e.g. 03.83). For
-  example --fault late@2=1500 delays the second reply by 1.5 s (late=1500@2
-  is taken too). KIND and PARAM:
-  no-reply                 no reply at all
-  late[=MS]                the reply after MS milliseconds (default 2000)
-  short                    only the first byte of the reply
-  wrong-code               reply byte 1 plus one (03 06 becomes 03 07)
-  status=S                 reply byte 2 (the status byte) set to S
-  noise[=N]                N bytes of line noise before the frame (default 8)
-  oversize[=N]             N extra bytes at the end of the reply (default 16)
-  restart                  a half frame (0x01, code, junk) before the reply
-  hangup                   no reply: the line drops (the pseudo-terminal is
-                           closed for good, a PCIe client is disconnected);
-                           the board still acts on the request
-  Shorthands: --no-reply WHEN, --late-reply WHEN=MS, --short-reply WHEN,
-  --wrong-code WHEN, --status WHEN=S, --noise WHEN[=N], --oversize WHEN[=N],
-  --restart-frame WHEN.
-  WHEN may also be spiN: the Nth SPI request (05 90 and 05 91 counted
-  together from 1), e.g. --fault no-reply@spi7.
-
-SPI flash (requests 05 90 transfer, 05 91 control):
-  --spi-chip INDEX=PART    put PART at chip index INDEX (repeatable); PART is
-                           a part below, absent (the index is valid but no
-                           chip answers: MISO reads 0xFF) or none (the uC
-                           refuses the index). Default: mt25qu01g at index 0,
-                           and on drawings 1400 and up mx66l2g45g at index 1.
-                           With no index left the board has no SPI flash.
-  --spi-program-us US      busy time after each page program (default 0)
-  --spi-erase-us US        busy time after each erase (default 0)
-  --spi-powered-off        SPI requests answer status 2 (board powered off)
-  --spi-stuck-busy INDEX   that chip stays busy from its first program or
-                           erase on (repeatable)
-  Parts:
-%PARTS%
-
-Clock generators (an SI5338 on I2C bus 1 at 0x70):
-  --si5338-clkin-reads N|never
-                           readings of status register 218 that still show
-                           no input clock (default 1)
-  --si5338-lock-reads N|never
-                           readings after the soft reset that still show no
-                           PLL lock (default 2)
-  With --state-dir, DIR/clock-overrides.txt and DIR/clock-nvmap-N.bin keep
-  the override frequencies and non-volatile register maps, and
-  DIR/si5338-writes.txt records every SI5338 register write since the start
-  ("index=VV", one per line).
-
-State and logging:
-  --state-dir DIR          keep the application flash (DIR/appflash.bin),
-                           sensor overrides (DIR/overrides.txt), the
-                           non-volatile boot mode, mezzanine voltages and
-                           SMBus address, the I2C EEPROM and each SPI flash
-                           chip (DIR/spi<INDEX>-<PART>.bin, every byte stored
-                           complemented so an erased chip is a sparse file)
-                           across runs; saved after each change; created
-                           with its parent folders. The mode is not kept: a
-                           start is a power-on.
-  --log FILE               append every request received, one line of hex
-                           bytes per request (e.g. "03 86")
-  --baud N                 the pseudo-terminal carries N bits per second in
-                           each direction, 10 bits per byte, as a real line
-                           (default 0: as fast as it goes)
-
-PCIe stand-ins (libtobra.so, libquenta.so):
-  --pcie-socket PATH       listen there (default /tmp/zorvisim-pcie.sock);
-                           the libraries use $ZORVISIM_PCIE_SOCKET or that
-                           default
-  --no-pcie                do not open the socket
-  --pcie-tcp PORT          also listen on TCP port PORT of 127.0.0.1 (0: a
-                           free one, told on standard error), for the
-                           Windows stand-ins (tobra.dll, quenta.dll), which
-                           use $ZORVISIM_PCIE_PORT or 47386
-  --card-type HEX          card type from TOBRA_GetUniqueId (default 117)
-  --card-serial N          card serial number (default 100001)
-
-Running a command:
-  --run CMD ARGS...        start the board, run CMD with "{port}" in its
-                           arguments replaced by the pty path and "{socket}"
-                           by the socket path (ZORVISIM_PCIE_SOCKET is set
-                           for it, and LD_LIBRARY_PATH leads to the PCIe
-                           stand-ins of an installed zorvisim), then exit
-                           with its exit status; the pty path goes to
-                           standard error, standard output is CMD's alone
-
-Information:
-  --list-models            the board models: drawing number and name
-  --version                zorvisim's version
-  -h, --help               this text
-)";
+        // An option's help starts in column 27, on a line of its own after a
+        // synopsis too long for the column.
+        constexpr size_t kColumn = 27;
+        std::string t;
+        for (const OptionRow& r : kOptionRows) {
+            if (r.synopsis == nullptr) t += r.help;
+            if (r.synopsis == nullptr || r.help == nullptr) continue;
+            std::string line = "  " + std::string(r.synopsis);
+            if (line.size() + 2 > kColumn) {
+                t += line + "\n";
+                line.clear();
+            }
+            for (std::string_view help = r.help;;) {
+                const size_t end = help.find('\n');
+                line.resize(kColumn, ' ');
+                t += line + std::string(help.substr(0, end)) + "\n";
+                if (end == std::string_view::npos) break;
+                help.remove_prefix(end + 1);
+                line.clear();
+            }
+        }
         t.replace(t.find("%PARTS%\n"), 8, partLines());
         return t;
     }();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "devices/spi_master.h"
+
 namespace zsim {
 
 std::vector<uint8_t> Outgoing::lineBytes() const {
@@ -25,8 +27,8 @@ bool Simulator::hits(const FaultSpec& fault, const std::vector<uint8_t>& request
     return false;
 }
 
-bool Simulator::isSpiRequest(const std::vector<uint8_t>& request) {
-    return request.size() >= 2 && request[0] == 0x05 && (request[1] == 0x90 || request[1] == 0x91);
+bool Simulator::isSpiRequest(const std::vector<uint8_t>& request) const {
+    return dynamic_cast<const SpiMaster*>(board_.claimant(request)) != nullptr;
 }
 
 Outgoing Simulator::handle(const std::vector<uint8_t>& request) {

@@ -41,8 +41,8 @@ public:
 
 private:
     bool hits(const FaultSpec& fault, const std::vector<uint8_t>& request) const;
-    /// SPI transfer or control request (counted for spiN faults).
-    static bool isSpiRequest(const std::vector<uint8_t>& request);
+    /// A request the SPI master answers (counted for spiN faults).
+    bool isSpiRequest(const std::vector<uint8_t>& request) const;
 
     SimOptions options_;
     Board board_;

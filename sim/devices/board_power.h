@@ -12,7 +12,7 @@ class BoardPowerDevice : public BoardDevice {
 public:
     explicit BoardPowerDevice(BoardState& state) : state_(state) {}
 
-    bool owns(uint8_t command) const override { return command == 0x97 || command == 0x98; }
+    std::vector<Claim> claims() const override { return {{0x05, 0x97}, {0x05, 0x98}}; }
     std::optional<std::vector<uint8_t>> handle(const std::vector<uint8_t>& request) override;
 
 private:

@@ -4,33 +4,28 @@
 // the board's switches (--boot-switches).
 #pragma once
 
-#include "devices/board_device.h"
+#include "devices/settings_file.h"
 
 namespace zsim {
-
-constexpr uint8_t kBootModeSwitches = 0xFF;
 
 class BootModeDevice : public BoardDevice {
 public:
     explicit BootModeDevice(BoardState& state);
 
-    bool owns(uint8_t command) const override { return command == 0x95 || command == 0x96; }
-    /// 0x96 is Get Boot Mode only as a 2-byte request.
-    bool accepts(const std::vector<uint8_t>& request) const override;
+    /// 0x96 is Get Boot Mode only as a 2-byte request (else the mezzanine's).
+    std::vector<Claim> claims() const override { return {{0x05, 0x95}, {0x05, 0x96, 2}}; }
     std::optional<std::vector<uint8_t>> handle(const std::vector<uint8_t>& request) override;
-    bool loadState(const std::string& dir, std::string& error) override;
-    void poweredOn() override { driven_ = next_; }
+    bool loadState(const std::string& dir, std::string& error) override { return mode_.load(dir, error); }
+    void poweredOn() override { mode_.apply(); }
 
-    uint8_t driven() const { return driven_; }
-    uint8_t next() const { return next_; }
+    uint8_t driven() const { return mode_.now(); }
+    uint8_t next() const { return mode_.next(); }
     /// The level of the boot-mode pins.
     uint8_t pins() const;
 
 private:
     BoardState& state_;
-    std::string dir_;
-    uint8_t driven_ = kBootModeSwitches;
-    uint8_t next_ = kBootModeSwitches;
+    KeptSetting mode_;
 };
 
 }  // namespace zsim

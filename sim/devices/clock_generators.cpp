@@ -6,11 +6,10 @@
 namespace zsim {
 namespace {
 
-constexpr uint8_t kGetFrequency = 0x8F;
-constexpr uint8_t kSetFrequency = 0x8E;
-constexpr uint8_t kGetOverride = 0x84;
-constexpr uint8_t kSetOverride = 0x83;
-constexpr uint8_t kProgramMap = 0x9B;
+// The command bytes of the requests (group 0x05).
+enum ClockCommand : uint8_t {
+    kGetFrequency = 0x8F, kSetFrequency = 0x8E, kGetOverride = 0x84, kSetOverride = 0x83, kProgramMap = 0x9B
+};
 constexpr uint32_t kNoOverride = 0xFFFFFFFFu;
 constexpr size_t kFrequencyReply = 7;  ///< every frequency reply, statuses included
 
@@ -63,9 +62,9 @@ ClockGenerators::ClockGenerators(BoardState& state, I2cDevice* si5338)
     for (const ClockGeneratorSpec& g : model_.generators) frequency_[g.index] = g.defaultHz;
 }
 
-bool ClockGenerators::owns(uint8_t command) const {
-    return command == kGetFrequency || command == kSetFrequency || command == kGetOverride ||
-           command == kSetOverride || command == kProgramMap;
+std::vector<Claim> ClockGenerators::claims() const {
+    return {{0x05, kGetFrequency}, {0x05, kSetFrequency}, {0x05, kGetOverride}, {0x05, kSetOverride},
+            {0x05, kProgramMap}};
 }
 
 const ClockGeneratorSpec* ClockGenerators::generator(uint8_t index) const {

@@ -57,7 +57,7 @@ public:
     /// controller), null when the board has none.
     ClockGenerators(BoardState& state, I2cDevice* si5338);
 
-    bool owns(uint8_t command) const override;
+    std::vector<Claim> claims() const override;
     std::optional<std::vector<uint8_t>> handle(const std::vector<uint8_t>& request) override;
     bool loadState(const std::string& dir, std::string& error) override;
 

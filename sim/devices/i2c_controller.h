@@ -29,7 +29,7 @@ public:
     /// The device at bus/address, or null.
     I2cDevice* device(uint8_t bus, uint8_t address);
 
-    bool owns(uint8_t command) const override { return command == 0x80 || command == 0x82 || command == 0x94; }
+    std::vector<Claim> claims() const override { return {{0x05, 0x80}, {0x05, 0x82}, {0x05, 0x94}}; }
     std::optional<std::vector<uint8_t>> handle(const std::vector<uint8_t>& request) override;
     bool loadState(const std::string& dir, std::string& error) override;
 

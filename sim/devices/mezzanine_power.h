@@ -25,13 +25,8 @@ class MezzaninePowerDevice : public BoardDevice {
 public:
     explicit MezzaninePowerDevice(BoardState& state) : state_(state) {}
 
-    bool owns(uint8_t command) const override {
-        return command == 0x8B || command == 0x99 || command == 0x96 || command == 0x9A;
-    }
     /// 0x96 is Get mezzanine voltage unless it is the 2-byte Get Boot Mode.
-    bool accepts(const std::vector<uint8_t>& request) const override {
-        return owns(request[1]) && !(request[1] == 0x96 && request.size() == 2);
-    }
+    std::vector<Claim> claims() const override { return {{0x05, 0x8B}, {0x05, 0x99}, {0x05, 0x96}, {0x05, 0x9A}}; }
     std::optional<std::vector<uint8_t>> handle(const std::vector<uint8_t>& request) override;
     bool loadState(const std::string& dir, std::string& error) override;
     void poweredOn() override { now_ = next_; }

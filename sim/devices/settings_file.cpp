@@ -49,4 +49,25 @@ void saveSettingRows(BoardState& state, const std::string& dir, const char* name
     if (std::rename(tmp.c_str(), path.c_str()) != 0) state.saveError = "cannot rename '" + tmp + "'";
 }
 
+bool KeptSetting::load(const std::string& dir, std::string& error) {
+    dir_ = dir;
+    SettingRows rows;
+    if (!loadSettingRows(dir, file_, rows, error)) return false;
+    if (!rows.empty()) {
+        if (rows[0].size() != 1 || !valid_(rows[0][0])) {
+            error = std::string("bad ") + what_ + " in '" + dir + "/" + file_ + "'";
+            return false;
+        }
+        next_ = static_cast<uint8_t>(rows[0][0]);
+    }
+    now_ = next_;
+    saveSettingRows(state_, dir_, file_, {{next_}});
+    return true;
+}
+
+void KeptSetting::keep(uint8_t value) {
+    next_ = value;
+    if (!dir_.empty()) saveSettingRows(state_, dir_, file_, {{next_}});
+}
+
 }  // namespace zsim

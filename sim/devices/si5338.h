@@ -19,10 +19,8 @@ constexpr uint8_t kSi5338Bus = 1;
 constexpr uint8_t kSi5338Address = 0x70;
 
 constexpr uint32_t kSi5338Registers = 351;
-// Status register 218 bits.
-constexpr uint8_t kSi5338SysCal = 0x01;
-constexpr uint8_t kSi5338LosClkin = 0x04;
-constexpr uint8_t kSi5338PllLol = 0x10;
+/// Status register 218 bits.
+enum Si5338Status : uint8_t { kSi5338SysCal = 0x01, kSi5338LosClkin = 0x04, kSi5338PllLol = 0x10 };
 
 class Si5338 : public I2cDevice {
 public:

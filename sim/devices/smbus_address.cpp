@@ -1,10 +1,9 @@
 #include "devices/smbus_address.h"
 
-#include "devices/settings_file.h"
-
 namespace zsim {
 namespace {
 
+constexpr uint8_t kDefaultSmbusAddress = 0x48;  // the board configuration's
 const char* const kSmbusFile = "smbus_address.txt";  // one line: the address for the next start
 
 constexpr uint8_t kBadAddress = 1;
@@ -16,21 +15,8 @@ bool validAddress(uint32_t a) { return a == 0 || (a >= 0x08 && a <= 0x77); }
 
 }  // namespace
 
-bool SmbusAddressDevice::loadState(const std::string& dir, std::string& error) {
-    dir_ = dir;
-    SettingRows rows;
-    if (!loadSettingRows(dir, kSmbusFile, rows, error)) return false;
-    if (!rows.empty()) {
-        if (rows[0].size() != 1 || !validAddress(rows[0][0])) {
-            error = "bad SMBus address in '" + dir + "/" + kSmbusFile + "'";
-            return false;
-        }
-        next_ = static_cast<uint8_t>(rows[0][0]);
-    }
-    current_ = next_;
-    saveSettingRows(state_, dir_, kSmbusFile, {{next_}});
-    return true;
-}
+SmbusAddressDevice::SmbusAddressDevice(BoardState& state)
+    : address_(state, kSmbusFile, "SMBus address", validAddress, kDefaultSmbusAddress) {}
 
 std::optional<std::vector<uint8_t>> SmbusAddressDevice::handle(const std::vector<uint8_t>& rq) {
     std::vector<uint8_t> reply = {0x05, static_cast<uint8_t>(rq[1] & 0x7F)};
@@ -41,19 +27,17 @@ std::optional<std::vector<uint8_t>> SmbusAddressDevice::handle(const std::vector
     }
     const bool nonVolatile = rq[2] == 2;
     if (rq[1] == 0x93) {
-        reply.insert(reply.end(), {0, nonVolatile ? next_ : current_});
+        reply.insert(reply.end(), {0, nonVolatile ? next() : current()});
         return reply;
     }
     if (!validAddress(rq[3])) {
         reply.push_back(kBadAddress);
         return reply;
     }
-    if (nonVolatile) {
-        next_ = rq[3];
-        if (!dir_.empty()) saveSettingRows(state_, dir_, kSmbusFile, {{next_}});
-    } else {
-        current_ = rq[3];
-    }
+    if (nonVolatile)
+        address_.keep(rq[3]);
+    else
+        address_.set(rq[3]);
     reply.push_back(0);
     return reply;
 }

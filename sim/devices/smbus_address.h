@@ -5,31 +5,25 @@
 // applies the kept address.
 #pragma once
 
-#include "devices/board_device.h"
+#include "devices/settings_file.h"
 
 namespace zsim {
 
-/// The address the board configuration ships with.
-constexpr uint8_t kDefaultSmbusAddress = 0x48;
-
 class SmbusAddressDevice : public BoardDevice {
 public:
-    explicit SmbusAddressDevice(BoardState& state) : state_(state) {}
+    explicit SmbusAddressDevice(BoardState& state);
 
-    bool owns(uint8_t command) const override { return command == 0x92 || command == 0x93; }
-    bool servesInServiceMode() const override { return true; }
+    std::vector<Claim> claims() const override { return {{0x05, 0x92}, {0x05, 0x93}}; }
+    Firmware firmware() const override { return Firmware::Both; }
     std::optional<std::vector<uint8_t>> handle(const std::vector<uint8_t>& request) override;
-    bool loadState(const std::string& dir, std::string& error) override;
-    void ucRestarted() override { current_ = next_; }
+    bool loadState(const std::string& dir, std::string& error) override { return address_.load(dir, error); }
+    void ucRestarted() override { address_.apply(); }
 
-    uint8_t current() const { return current_; }
-    uint8_t next() const { return next_; }
+    uint8_t current() const { return address_.now(); }
+    uint8_t next() const { return address_.next(); }
 
 private:
-    BoardState& state_;
-    std::string dir_;
-    uint8_t current_ = kDefaultSmbusAddress;
-    uint8_t next_ = kDefaultSmbusAddress;
+    KeptSetting address_;
 };
 
 }  // namespace zsim

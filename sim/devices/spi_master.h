@@ -23,7 +23,7 @@ public:
     /// The chips of the model's default, changed by the --spi-* options.
     explicit SpiMaster(BoardState& state);
 
-    bool owns(uint8_t command) const override { return command == 0x90 || command == 0x91; }
+    std::vector<Claim> claims() const override { return {{0x05, 0x90}, {0x05, 0x91}}; }
     std::optional<std::vector<uint8_t>> handle(const std::vector<uint8_t>& request) override;
     bool loadState(const std::string& dir, std::string& error) override;
 

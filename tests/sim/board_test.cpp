@@ -1,12 +1,18 @@
 // The simulated uC: answers per command, mode switching, application-flash
-// rules, VPD options, sensors, black box and persistence.
+// rules, VPD options, sensors, black box, persistence, and the routing: no
+// two devices claim the same request.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <tuple>
+#include <typeinfo>
 
 #include "core/board.h"
+#include "devices/app_flash.h"
+#include "devices/sensors.h"
 
 namespace {
 
@@ -15,6 +21,7 @@ using zsim::Board;
 using zsim::SimOptions;
 
 std::optional<Bytes> ask(Board& b, Bytes rq) { return b.respond(rq); }
+const Bytes& flashOf(const Board& b) { return b.device<zsim::ApplicationFlash>()->image(); }
 
 Bytes pageRead(uint16_t page) { return {0x06, 0x80, 0x09, static_cast<uint8_t>(page), static_cast<uint8_t>(page >> 8)}; }
 Bytes pageWrite(uint16_t page, uint8_t fill) {
@@ -114,7 +121,7 @@ TEST(SimBoard, FlashPagesOnlyInServiceMode) {
     Board b(o);
     EXPECT_EQ(ask(b, pageRead(0)), (Bytes{0x06, 0x00, 0x02}));
     EXPECT_EQ(ask(b, pageWrite(0, 0xAB)), (Bytes{0x06, 0x02, 0x02}));
-    EXPECT_EQ(b.appFlash()[0], 0x00);  // the vector table, untouched
+    EXPECT_EQ(flashOf(b)[0], 0x00);  // the vector table, untouched
 
     ask(b, {0x03, 0x80});
     auto page0 = ask(b, pageRead(0));
@@ -132,11 +139,11 @@ TEST(SimBoard, FlashPagesOnlyInServiceMode) {
     EXPECT_EQ(ask(b, pageRead(256)), (Bytes{0x06, 0x00, 0x01}));
     EXPECT_EQ(ask(b, (Bytes{0x06, 0x80, 0x08, 0x00, 0x00})), (Bytes{0x06, 0x00, 0x01}));
     EXPECT_EQ(ask(b, (Bytes{0x06, 0x80, 0x09, 0x00})), (Bytes{0x06, 0x00, 0x01}));
-    const Bytes before = b.appFlash();
+    const Bytes before = flashOf(b);
     Bytes shortWrite = pageWrite(4, 0x11);
     shortWrite.pop_back();
     EXPECT_EQ(ask(b, shortWrite), (Bytes{0x06, 0x02, 0x01}));
-    EXPECT_EQ(b.appFlash(), before);
+    EXPECT_EQ(flashOf(b), before);
 }
 
 TEST(SimBoard, PageWriteFailsAtTheChosenPageOnly) {
@@ -147,8 +154,8 @@ TEST(SimBoard, PageWriteFailsAtTheChosenPageOnly) {
     Board b(o);
     EXPECT_EQ(ask(b, pageWrite(253, 0x01)), (Bytes{0x06, 0x02, 0x00}));
     EXPECT_EQ(ask(b, pageWrite(254, 0x01)), (Bytes{0x06, 0x02, 0x33}));
-    EXPECT_NE(b.appFlash()[254 * 512], 0x01);
-    EXPECT_EQ(b.appFlash()[253 * 512], 0x01);
+    EXPECT_NE(flashOf(b)[254 * 512], 0x01);
+    EXPECT_EQ(flashOf(b)[253 * 512], 0x01);
 }
 
 TEST(SimBoard, VpdCopyInFlashIsTheRecordStartAndFeedsRequestVpd) {
@@ -162,7 +169,7 @@ TEST(SimBoard, VpdCopyInFlashIsTheRecordStartAndFeedsRequestVpd) {
     EXPECT_EQ((Bytes(vpd->begin(), vpd->begin() + 3)), (Bytes{0x05, 0x0C, 0x00}));
     EXPECT_EQ(le32(*vpd, 3 + 4), 1437u);
     EXPECT_EQ(le32(*vpd, 3 + 8), 777u);
-    for (uint32_t i = 0; i < 128; ++i) ASSERT_EQ(b.appFlash()[0x1FF00 + i], vpd->at(3 + i)) << i;
+    for (uint32_t i = 0; i < 128; ++i) ASSERT_EQ(flashOf(b)[0x1FF00 + i], vpd->at(3 + i)) << i;
 
     // A VPD image written in service mode is what the normal firmware hands out.
     ask(b, {0x03, 0x80});
@@ -218,7 +225,7 @@ TEST(SimBoard, VpdRecordOptions) {
 TEST(SimBoard, SensorsOverridesAndBlackBox) {
     SimOptions o;
     Board b(o);
-    b.setClock([] { return 0x01020304u; });
+    b.device<zsim::SensorMonitor>()->setClock([] { return 0x01020304u; });
     Bytes page = *ask(b, {0x05, 0x89});
     ASSERT_EQ(page.size(), 67u);
     EXPECT_EQ((Bytes(page.begin(), page.begin() + 3)), (Bytes{0x05, 0x09, 0x00}));
@@ -228,11 +235,11 @@ TEST(SimBoard, SensorsOverridesAndBlackBox) {
     zsim::buildSensorPage(o.model, 0, 0x01020304u, channelPage);
     zsim::applySensorOverride(channelPage, 2, 0x1234);
     EXPECT_EQ(ask(b, (Bytes{0x05, 0x81, 2, 0x34, 0x12, 0, 0, 1})), (Bytes{0x05, 0x01, 0x00}));
-    EXPECT_EQ(b.overrides().at(2), 0x1234u);
+    EXPECT_EQ(b.device<zsim::SensorMonitor>()->overrides().at(2), 0x1234u);
     Bytes overridden = *ask(b, {0x05, 0x89});
     EXPECT_EQ(Bytes(overridden.begin() + 3, overridden.end()), Bytes(channelPage, channelPage + 64));
     EXPECT_EQ(ask(b, (Bytes{0x05, 0x81, 2, 0, 0, 0, 0, 0})), (Bytes{0x05, 0x01, 0x00}));
-    EXPECT_TRUE(b.overrides().empty());
+    EXPECT_TRUE(b.device<zsim::SensorMonitor>()->overrides().empty());
     EXPECT_EQ(*ask(b, {0x05, 0x89}), page);
 
     // A channel the model lacks, a bad action, a short request: status 1.
@@ -282,9 +289,9 @@ TEST(SimBoard, StateDirKeepsFlashAndOverridesButNotTheMode) {
         std::string err;
         ASSERT_TRUE(b.loadState(err)) << err;
         EXPECT_FALSE(b.inServiceMode());  // a start is a power-on
-        EXPECT_EQ(b.appFlash()[7 * 512], 0x77);
-        EXPECT_EQ(b.appFlash()[7 * 512 + 511], 0x77);
-        EXPECT_EQ(b.overrides(), (std::map<uint32_t, uint32_t>{{3, 0x10}}));
+        EXPECT_EQ(flashOf(b)[7 * 512], 0x77);
+        EXPECT_EQ(flashOf(b)[7 * 512 + 511], 0x77);
+        EXPECT_EQ(b.device<zsim::SensorMonitor>()->overrides(), (std::map<uint32_t, uint32_t>{{3, 0x10}}));
     }
 }
 
@@ -304,15 +311,15 @@ TEST(SimBoard, StateDirVpdRegionFollowsAnExplicitIdentity) {
         Board b(o);  // same options: the saved VPD stays
         std::string err;
         ASSERT_TRUE(b.loadState(err));
-        EXPECT_EQ(b.appFlash()[0x1FF00], 0xEE);
+        EXPECT_EQ(flashOf(b)[0x1FF00], 0xEE);
     }
     o.serial = 4;
     o.identityGiven = true;
     Board b(o);
     std::string err;
     ASSERT_TRUE(b.loadState(err));
-    EXPECT_EQ(b.appFlash()[0x1FF00 + 8], 4);
-    EXPECT_EQ(b.appFlash()[0x1FE00], 0xEE);  // the rest of the page is as saved
+    EXPECT_EQ(flashOf(b)[0x1FF00 + 8], 4);
+    EXPECT_EQ(flashOf(b)[0x1FE00], 0xEE);  // the rest of the page is as saved
 }
 
 TEST(SimBoard, CorruptSavedFlashIsAnError) {
@@ -324,6 +331,21 @@ TEST(SimBoard, CorruptSavedFlashIsAnError) {
     std::string err;
     EXPECT_FALSE(b.loadState(err));
     EXPECT_NE(err.find("appflash.bin"), std::string::npos);
+}
+
+TEST(SimBoard, NoTwoDevicesClaimTheSameRequest) {
+    SimOptions o;
+    Board b(o);
+    std::map<std::tuple<uint8_t, uint8_t, size_t>, std::string> claimed;
+    for (const auto& device : b.devices()) {
+        const std::string name = typeid(*device).name();
+        for (const zsim::Claim& c : device->claims()) {
+            SCOPED_TRACE(name + " " + zsim::hexLine({c.group, c.command}));
+            EXPECT_NE(c.command & 0x80, 0);  // a request, not a reply code
+            const auto [at, fresh] = claimed.emplace(std::tuple(c.group, c.command, c.length), name);
+            EXPECT_TRUE(fresh) << "also claimed by " << at->second;
+        }
+    }
 }
 
 TEST(SimBoard, HexLine) {
