@@ -2,12 +2,15 @@
 
 #include <cstdio>
 
+#include "base/progress.h"
+
 namespace {
 OutCapture* gCapture = nullptr;
 }
 
 void vout(const char* fmt, va_list args) {
     if (gCapture == nullptr) {
+        clearProgressLine();
         std::vfprintf(stdout, fmt, args);
         return;
     }
@@ -35,6 +38,7 @@ void out(const char* fmt, ...) {
 }
 
 void hint(const char* fmt, ...) {
+    clearProgressLine();
     flushOut();
     va_list args;
     va_start(args, fmt);

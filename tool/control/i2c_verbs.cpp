@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/out.h"
+#include "base/progress.h"
 #include "link/service_refusal.h"
 #include "control/control_commands.h"
 #include "control/i2c_requests.h"
@@ -105,10 +106,12 @@ Result readDataFile(const char* path, DataFile& data, uint8_t* into) {
 /// Reads one register byte per request; stops at the first failure.
 Result readRegisters(ConnectionContext* ctx, bool verbose, uint32_t bus, uint32_t device, uint32_t start,
                      uint8_t* into, size_t count, size_t* done) {
+    Progress progress("Reading", count);
     for (*done = 0; *done < count; ++*done) {
         Result r = i2cReadRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
                                   registerAt(start, *done), 1, into + *done, static_cast<int64_t>(*done));
         if (r != kOk) return r;
+        progress.advance(1);
     }
     return kOk;
 }
@@ -241,10 +244,12 @@ Result i2cWriteFromFile(uint32_t reg, const char* path, ConnectionContext* ctx, 
     }
     if (Result r = readDataFile(path, file, data.get()); r != kOk) return r;
     if (refuseInServiceMode(ctx, "i2c-write-from-file")) return kRefusedInServiceMode;
+    Progress progress("Writing", file.length);
     for (size_t i = 0; i < file.length; ++i) {
         Result r = i2cWriteRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
                                    registerAt(reg, i), data.get() + i, 1, static_cast<int64_t>(i));
         if (r != kOk) return r;
+        progress.advance(1);
     }
     return kOk;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/out.h"
+#include "base/progress.h"
 #include "images/app_flash_images.h"
 #include "images/app_flash_pages.h"
 #include "images/image_commands.h"
@@ -59,6 +60,7 @@ Result writeAppFlashTracked(const uint8_t* source, ConnectionContext* ctx, bool 
                             uint32_t count, bool* wroteAny) {
     *wroteAny = false;
     uint8_t page[kAppFlashPageSize];
+    Progress progress("Writing", count);
     while (count > 0) {
         const Chunk c = chunkAt(start, count);
         if (c.length < kAppFlashPageSize) {
@@ -72,6 +74,7 @@ Result writeAppFlashTracked(const uint8_t* source, ConnectionContext* ctx, bool 
         source += c.length;
         start += c.length;
         count -= c.length;
+        progress.advance(c.length);
     }
     return kOk;
 }
@@ -84,6 +87,7 @@ Result writeAppFlash(const uint8_t* source, ConnectionContext* ctx, bool verbose
 Result verifyAppFlash(const uint8_t* expected, ConnectionContext* ctx, bool verbose, uint32_t start, uint32_t count) {
     uint32_t mismatches = 0;
     uint8_t page[kAppFlashPageSize];
+    Progress progress("Verifying", count);
     while (count > 0) {
         const Chunk c = chunkAt(start, count);
         Result r = readAppFlashPageExact(c.pageAddress, page, ctx, verbose);
@@ -102,6 +106,7 @@ Result verifyAppFlash(const uint8_t* expected, ConnectionContext* ctx, bool verb
         expected += c.length;
         start += c.length;
         count -= c.length;
+        progress.advance(c.length);
     }
     if (mismatches != 0) {
         out("*** Total of %u verification errors detected.\n", mismatches);

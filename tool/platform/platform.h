@@ -41,6 +41,9 @@ std::string utf8FromWide(const wchar_t* wide);
 std::string utf8FromWide(const wchar_t* wide, size_t length);
 #endif
 
+/// Whether standard error is a terminal (a console on Windows).
+bool stderrIsTerminal();
+
 /// Opens a file named in UTF-8, like std::fopen.
 std::FILE* openFile(const char* path, const char* mode);
 /// The length of an open file in 64 bits on every platform (a long holds

@@ -100,6 +100,8 @@ void* loadLibrary(const char* fileName) {
 
 void initConsole() {}
 
+bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
 std::FILE* openFile(const char* path, const char* mode) { return std::fopen(path, mode); }
 
 FileLength fileLength(std::FILE* file, uint64_t* length) {

@@ -76,6 +76,11 @@ void initConsole() {
     SetConsoleOutputCP(CP_UTF8);
 }
 
+bool stderrIsTerminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 std::FILE* openFile(const char* path, const char* mode) {
     std::string plain(mode);
     const size_t x = plain.find('x');

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/out.h"
+#include "base/progress.h"
 #include "spiflash/spi_files.h"
 
 namespace {
@@ -142,6 +143,7 @@ void saveRecovery(SpiFlashInfo& info, uint32_t chip, const BlockPlan& plan) {
 Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, bool program,
                 uint32_t address, uint32_t count, const uint8_t* data) {
     if (Result r = refuseUnerasableRange(info, address, count); r != kOk) return r;
+    Progress progress(program ? "Programming" : "Erasing", count);
     while (count != 0) {
         BlockPlan plan;
         if (Result r = planBlock(info, program, address, count, &plan); r != kOk) return r;
@@ -187,6 +189,7 @@ Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32
         if (program) data += plan.inBlock;
         address += plan.inBlock;
         count -= plan.inBlock;
+        progress.advance(plan.inBlock);
     }
     return kOk;
 }
@@ -214,6 +217,7 @@ Result spiCompareRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info,
     // Past the chip's end the address would wrap to its start: a blank
     // check or a verify would pass on bytes that do not exist.
     if (Result r = refuseRangePastEnd(info, address, count); r != kOk) return r;
+    Progress progress(expected != nullptr ? "Verifying" : "Blank-checking", count);
     while (count != 0) {
         const uint32_t n = windowLength(address, count);
         out("Reading 0x%X B at 0x%X-0x%X\n", n, address, address + n - 1);
@@ -234,6 +238,7 @@ Result spiCompareRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info,
         if (expected != nullptr) expected += n;
         address += n;
         count -= n;
+        progress.advance(n);
     }
     return kOk;
 }
@@ -242,6 +247,7 @@ Result spiReadRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, ui
                     uint32_t count, uint8_t* destination) {
     // A save past the end would hold the chip's first bytes again.
     if (Result r = refuseRangePastEnd(info, address, count); r != kOk) return r;
+    Progress progress("Reading", count);
     while (count != 0) {
         const uint32_t n = windowLength(address, count);
         out("Reading 0x%X B at 0x%X-0x%X\n", n, address, address + n - 1);
@@ -249,6 +255,7 @@ Result spiReadRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, ui
         destination += n;
         address += n;
         count -= n;
+        progress.advance(n);
     }
     return kOk;
 }
