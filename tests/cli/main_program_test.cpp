@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -130,6 +134,30 @@ TEST(MainProgram, CommTopicInAnyCase) {
         EXPECT_NE(o.text.find("       zorviutil -usbcom /dev/ttyACM0 version                       (Linux)\n"),
                   std::string::npos);
     }
+}
+
+// A Ctrl-C as the system delivers it. On Windows the console runs the
+// handlers on a thread of its own; the test waits for it to finish.
+void pressCtrlC() {
+#ifdef _WIN32
+    ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+    while (platform::stopRequested() == 0) Sleep(1);
+#else
+    std::raise(SIGINT);
+#endif
+}
+
+// Both entry points run through runMain, which installs the stop handlers:
+// a Ctrl-C afterwards only sets the flag the exchanges look at.
+TEST(MainProgram, RunMainInstallsTheStopHandlers) {
+    const char* const words[] = {"zorviutil", "-h", "other", nullptr};
+    {
+        OutCapture cap;
+        EXPECT_EQ(runMain(3, words), 10);
+    }
+    pressCtrlC();
+    EXPECT_EQ(platform::stopRequested(), SIGINT);
+    platform::setStopRequested(0);
 }
 
 TEST(ZorviutilFlags, SettingBitsFirstClearingBitsWin) {
