@@ -131,6 +131,38 @@ TEST(SendUcCommand, StopRequestRefusesAllButWindDown) {
     EXPECT_EQ(uc.requests().size(), 1u);
 }
 
+// Once an exchange found the line gone (a failed line, a closed handle),
+// the hand-back steps fail at once, with one warning for all of them; a
+// time-out is no sign of it, and the verb's own exchanges still go out.
+TEST(SendUcCommand, HandBackSkippedOnceTheLineIsGone) {
+    struct Case {
+        uint32_t status;
+        bool gone;
+    };
+    for (const Case c : {Case{513, true}, Case{521, true}, Case{532, false}}) {
+        SCOPED_TRACE(c.status);
+        FakeUc uc;
+        uc.queueFailure(c.status);
+        exchange(uc, false);
+        testing::internal::CaptureStderr();
+        Exchange handBack[2];
+        {
+            WindDown windDown;
+            for (Exchange& e : handBack) e = exchange(uc, false);
+        }
+        const std::string warnings = testing::internal::GetCapturedStderr();
+        exchange(uc, false);  // not a hand-back step
+        EXPECT_EQ(uc.requests().size(), c.gone ? 2u : 4u);
+        for (const Exchange& e : handBack) EXPECT_EQ(e.code, 102u);
+        EXPECT_EQ(handBack[0].text + handBack[1].text,
+                  c.gone ? "" : "*** Failed to send command to ZORVI uC via USB: ZORVI_TIMEOUT\n"
+                                "*** Failed to send command to ZORVI uC via USB: ZORVI_TIMEOUT\n");
+        EXPECT_EQ(warnings, c.gone ? "zorviutil: warning: the line to the uC is gone; the remaining steps that hand "
+                                     "the board back are skipped\n"
+                                   : "");
+    }
+}
+
 TEST(IdentityReads, ProductIdVpdAndFlashPages) {
     FakeUc uc;
     uc.queueReply({0x03, 0x06, 0x39, 0x30, 0x00, 0x00});
