@@ -136,12 +136,20 @@ TEST(MainProgram, CommTopicInAnyCase) {
     }
 }
 
-// A Ctrl-C as the system delivers it. On Windows the console runs the
-// handlers on a thread of its own; the test waits for it to finish.
+// A Ctrl-C as the system delivers it. On Windows the console starts a
+// thread in the process that runs the system's CtrlRoutine, which calls the
+// registered handlers (or ends the process when none takes the event); a
+// test without a console starts that thread itself and waits for it.
 void pressCtrlC() {
 #ifdef _WIN32
-    ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
-    while (platform::stopRequested() == 0) Sleep(1);
+    const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CtrlRoutine")));
+    ASSERT_NE(routine, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, routine, reinterpret_cast<void*>(static_cast<ULONG_PTR>(CTRL_C_EVENT)),
+                                 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
 #else
     std::raise(SIGINT);
 #endif
