@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -130,6 +134,38 @@ TEST(MainProgram, CommTopicInAnyCase) {
         EXPECT_NE(o.text.find("       zorviutil -usbcom /dev/ttyACM0 version                       (Linux)\n"),
                   std::string::npos);
     }
+}
+
+// A Ctrl-C as the system delivers it. On Windows the console starts a
+// thread in the process that runs the system's CtrlRoutine, which calls the
+// registered handlers (or ends the process when none takes the event); a
+// test without a console starts that thread itself and waits for it.
+void pressCtrlC() {
+#ifdef _WIN32
+    const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CtrlRoutine")));
+    ASSERT_NE(routine, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, routine, reinterpret_cast<void*>(static_cast<ULONG_PTR>(CTRL_C_EVENT)),
+                                 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+#else
+    std::raise(SIGINT);
+#endif
+}
+
+// Both entry points run through runMain, which installs the stop handlers:
+// a Ctrl-C afterwards only sets the flag the exchanges look at.
+TEST(MainProgram, RunMainInstallsTheStopHandlers) {
+    const char* const words[] = {"zorviutil", "-h", "other", nullptr};
+    {
+        OutCapture cap;
+        EXPECT_EQ(runMain(3, words), 10);
+    }
+    pressCtrlC();
+    EXPECT_EQ(platform::stopRequested(), SIGINT);
+    platform::setStopRequested(0);
 }
 
 TEST(ZorviutilFlags, SettingBitsFirstClearingBitsWin) {

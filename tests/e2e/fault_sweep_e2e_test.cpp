@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e_harness.h"
@@ -95,6 +96,22 @@ bool confirmsEntry(const Lines& requests, size_t index) {
     return index > 0 && requests[index] == "03 86" && requests[index - 1].rfind("03 80", 0) == 0;
 }
 
+// Whether the exchange at `index` comes after the start of something the
+// verb hands back (service mode entered, a lengthy SPI operation begun) and
+// before the step that hands it back.
+bool insideHandBack(const Lines& requests, size_t index) {
+    const std::pair<const char*, const char*> brackets[] = {{"03 80", "03 82"}, {"05 91 02", "05 91 03"}};
+    for (const auto& [begin, end] : brackets) {
+        bool begun = false, ended = false;
+        for (size_t i = 0; i < requests.size(); ++i) {
+            begun = begun || (i < index && requests[i].rfind(begin, 0) == 0);
+            ended = ended || (i > index && requests[i].rfind(end, 0) == 0);
+        }
+        if (begun && ended) return true;
+    }
+    return false;
+}
+
 struct Case {
     const VerbRow* verb;
     const FaultKindRow* kind;
@@ -179,6 +196,11 @@ TEST_F(FaultSweep, EveryFaultAtEveryExchange) {
         for (size_t j = k.n - 1; j < (oneExchangeFails ? k.n : base.requests.size()); ++j)
             windDown = windDown && windsDown(*k.verb, base.requests, j);
         if (r.timedOut) why += "hung; ";
+        // A hung-up line fails the hand-back steps at once, said in one line.
+        const bool skipped = r.err.find("the remaining steps that hand the board back are skipped") != std::string::npos;
+        if (std::string(k.kind->fault) == "hangup" && insideHandBack(base.requests, k.n - 1) &&
+            (linkFailures != 1 || !skipped))
+            why += "hand-back steps not skipped at once after the hang-up; ";
         if (oneExchangeFails && linkFailures > 1) why += "one failing exchange reported " + std::to_string(linkFailures) + " times; ";
         if (k.kind->code == kAsClean) {
             if (r.exitCode != 0) why += "exit " + std::to_string(r.exitCode) + "; ";

@@ -131,6 +131,30 @@ TEST(SendUcCommand, StopRequestRefusesAllButWindDown) {
     EXPECT_EQ(uc.requests().size(), 1u);
 }
 
+// Once an exchange found the line gone (a failed line, a closed handle),
+// the hand-back steps fail at once, with one warning for all of them; a
+// time-out is no sign of it, and the verb's own exchanges still go out.
+TEST(SendUcCommand, HandBackSkippedOnceTheLineIsGone) {
+    for (const uint32_t status : {513u, 521u, 532u}) {
+        SCOPED_TRACE(status);
+        const bool gone = status != 532;
+        FakeUc uc;
+        uc.queueFailure(status);
+        exchange(uc, false);
+        testing::internal::CaptureStderr();
+        {
+            WindDown windDown;
+            for (int i = 0; i < 2; ++i) EXPECT_EQ(exchange(uc, false).text.empty(), gone);
+        }
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  gone ? "zorviutil: warning: the line to the uC is gone; the remaining steps that hand the board "
+                         "back are skipped\n"
+                       : "");
+        exchange(uc, false);  // not a hand-back step
+        EXPECT_EQ(uc.requests().size(), gone ? 2u : 4u);
+    }
+}
+
 TEST(IdentityReads, ProductIdVpdAndFlashPages) {
     FakeUc uc;
     uc.queueReply({0x03, 0x06, 0x39, 0x30, 0x00, 0x00});

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/out.h"
@@ -38,11 +39,13 @@ struct ModeUc {
     bool stuck = false;        ///< acknowledges but keeps its mode
     bool idTimesOut = false;   ///< product-ID read fails after the switch
     uint32_t idOverride = 0;   ///< non-zero: report this product ID
+    uint32_t lostReply = 0;    ///< non-zero: the uC switches, then the exchange fails with this status
+    int idFailures = 0;        ///< that many product-ID reads fail (after the first switch request)
 
     void bind(FakeUc& fake) {
         fake.onRequest([this](const Bytes& req, Bytes& reply) -> uint32_t {
             if (req == Bytes{0x03, 0x86}) {
-                if (idTimesOut) return 532;
+                if (idTimesOut || (idFailures > 0 && idFailures--)) return 532;
                 uint32_t id = idOverride != 0 ? idOverride : (service ? 720u : 721u);
                 reply = {0x03, 0x06, static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8),
                          static_cast<uint8_t>(id >> 16), 0};
@@ -51,7 +54,7 @@ struct ModeUc {
             if (req == Bytes{0x03, 0x80} || req == Bytes{0x03, 0x82}) {
                 reply = {0x03, static_cast<uint8_t>(req[1] & 0x7F), switchStatus};
                 if (switchStatus == 0 && !stuck) service = req[1] == 0x80;
-                return 0;
+                return std::exchange(lostReply, 0u);
             }
             return 532;
         });
@@ -219,6 +222,50 @@ TEST(EnsureServiceMode, DecidesBetweenNothingRefusalAndSwitch) {
         EXPECT_EQ(ensureServiceMode(fake.context(), c.want != 0, false, false), c.result);
         EXPECT_EQ(cap.text(), c.expected);
         EXPECT_EQ(fake.requests().size(), c.requests);
+    }
+}
+
+// An automatic entry that failed unconfirmed: the uC is asked once more
+// after the delay and switched back if it did switch; a warning says so.
+TEST(EnsureServiceMode, UnconfirmedEntryIsLookedAtAgain) {
+    const char* const kSwitchedBack =
+        "zorviutil: warning: the uC entered service mode all the same; it was switched back to its normal firmware\n";
+    struct Case {
+        const char* name;
+        void (*setUp)(ModeUc&, ConnectionContext*);
+        Result result;
+        std::vector<Bytes> requests;
+        const char* warning;
+        bool staysInService;
+    };
+    const Case cases[] = {
+        {"reply lost, uC switched", [](ModeUc& uc, ConnectionContext*) { uc.lostReply = 532; }, 102,
+         {kEnter, kId, kExit, kId}, kSwitchedBack, false},
+        {"product ID lost, uC switched", [](ModeUc& uc, ConnectionContext*) { uc.idFailures = 1; }, 12,
+         {kEnter, kId, kId, kExit, kId}, kSwitchedBack, false},
+        {"reply lost, uC stayed", [](ModeUc& uc, ConnectionContext*) { uc.lostReply = 532, uc.stuck = true; }, 102,
+         {kEnter, kId}, "", false},
+        {"no permission to leave",
+         [](ModeUc& uc, ConnectionContext* ctx) { uc.lostReply = 532, ctx->canExitServiceMode = 0; }, 102,
+         {kEnter, kId},
+         "zorviutil: warning: the uC entered service mode all the same and was not switched back; exit-service-mode "
+         "does it (see SERVICE MODE in zorviutil(1))\n",
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InstantClock clock;
+        FakeUc fake;
+        ModeUc uc;
+        uc.bind(fake);
+        grant(fake.context(), 1, 1, 1);
+        c.setUp(uc, fake.context());
+        OutCapture cap;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(ensureServiceMode(fake.context(), true, false, false), c.result);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.warning);
+        EXPECT_EQ(fake.requests(), c.requests);
+        EXPECT_EQ(uc.service, c.staysInService);
     }
 }
 

@@ -184,3 +184,16 @@ Result runZorviutil(int argc, const char* const* argv) {
     flushOut();
     return r;
 }
+
+int runMain(int argc, const char* const* argv) {
+    platform::initConsole();
+    // Ctrl-C and termination requests stop the verb between two exchanges,
+    // so the link is closed and files are settled before the process ends.
+    platform::installStopHandlers();
+    const Result r = runZorviutil(argc, argv);
+    reportStopRequest();
+    std::fflush(stdout);
+    // Stopped on request: end as stopped, for the calling shell to see.
+    platform::honourStopRequest();
+    return static_cast<int>(r);
+}

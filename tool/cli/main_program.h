@@ -10,6 +10,12 @@
 constexpr uint32_t kProgramOptionCount = 11;
 void fillProgramOptions(CommandLineOption* options);
 
+/// The process's run, for both entry points once they have the arguments as
+/// UTF-8: prepares the console, installs the stop handlers, runs zorviutil,
+/// reports a stop request and then ends the process as stopped; otherwise
+/// returns the exit code.
+[[nodiscard]] int runMain(int argc, const char* const* argv);
+
 /// Runs zorviutil with a process argument vector; returns the exit code.
 [[nodiscard]] Result runZorviutil(int argc, const char* const* argv);
 

@@ -42,6 +42,9 @@ struct ConnectionContext {
     uint32_t inServiceMode = 0;
     uint32_t timeoutMicroseconds = 1000000;
     uint32_t modeSwitchDelayMs = 1000;
+    /// An exchange found the line gone (hang-up, closed port): 1; 2 once a
+    /// skipped hand-back step said so (see skipHandBack).
+    uint32_t lineGone = 0;
     uint32_t handle = 0;
     ApiEntry api[kApiSlots] = {};
 };
@@ -77,6 +80,12 @@ public:
 
 /// Prints, once per run, that a stop request ended the conversation.
 void reportStopRequest();
+
+/// Whether a hand-back step (inside a WindDown) is to be skipped because an
+/// earlier exchange found the line gone: a hung-up or closed line would
+/// only fail each step in turn. The first skipped step of the link says so
+/// in one warning line; exchanges skipped this way return 102 at once.
+[[nodiscard]] bool skipHandBack(ConnectionContext* ctx);
 
 /// Reads the firmware product ID; prints it unless silent.
 [[nodiscard]] Result readProductId(ConnectionContext* ctx, uint32_t* productId, bool verbose, bool silent);

@@ -25,6 +25,25 @@ bool gStopReported = false;
 WindDown::WindDown() { ++gWindDown; }
 WindDown::~WindDown() { --gWindDown; }
 
+namespace {
+// Link statuses that tell the line itself is gone, in the numbering the
+// serial library and both PCIe driver libraries share: 513, the line failed
+// (a hang-up, a broken connection, an unplugged device), and 521, a handle
+// the library no longer knows (a closed port). A time-out is no such sign:
+// the uC may only be slow, and the next exchange may well get through.
+constexpr uint32_t kLineFailedStatus = 513;
+constexpr uint32_t kClosedHandleStatus = 521;
+}  // namespace
+
+bool skipHandBack(ConnectionContext* ctx) {
+    if (ctx->lineGone == 0 || gWindDown == 0) return false;
+    if (ctx->lineGone == 1)
+        hint("zorviutil: warning: the line to the uC is gone; the remaining steps that hand the board back are "
+             "skipped\n");
+    ctx->lineGone = 2;
+    return true;
+}
+
 void reportStopRequest() {
     const int stop = platform::stopRequested();
     if (stop == 0 || gStopReported) return;
@@ -41,6 +60,7 @@ Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbos
         reportStopRequest();
         return kLinkFailure;
     }
+    if (skipHandBack(ctx)) return kLinkFailure;
     if (timeoutUs == 0) timeoutUs = ctx->timeoutMicroseconds;
     if (verbose) {
         out("DEBUG: ZORVI command[%lu] = { ", static_cast<unsigned long>(requestLength));
@@ -53,6 +73,7 @@ Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbos
         const uint32_t status =
             command(ctx->handle, 0, timeoutUs, requestLength, request, expectedLength, reply, actualLength);
         if (status != 0) {
+            if ((status == kLineFailedStatus || status == kClosedHandleStatus) && ctx->lineGone == 0) ctx->lineGone = 1;
             // The status-text entry is slot 3 for the PCIe bridge library, slot 2 otherwise.
             auto text = reinterpret_cast<StatusTextEntry>(ctx->api[ctx->kind == LINK_TOBRA ? 3 : 2]);
             const char* statusText = narrowText(text(status, 1));

@@ -1,6 +1,7 @@
 // The few operating-system services the program needs, behind one header.
-// The POSIX implementation is platform_posix.cpp; logic files never call the
-// system directly.
+// The implementations are platform_posix.cpp and platform_win32.cpp, with
+// the test hooks both share in platform_hooks.cpp; logic files never call
+// the system directly.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,5 @@
 #include "platform/platform.h"
+#include "platform/platform_system.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -25,8 +26,6 @@
 
 namespace platform {
 namespace {
-ClockHooks gHooks;
-StdinHook gStdinHook = nullptr;
 volatile sig_atomic_t gStopRequest = 0;
 
 void onStopSignal(int signalNumber) {
@@ -119,18 +118,13 @@ void unloadLibrary(void* library) {
     if (library != nullptr) dlclose(library);
 }
 
-uint32_t tickMs() {
-    if (gHooks.tickMs != nullptr) return gHooks.tickMs();
+uint32_t systemTickMs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
 }
 
-void sleepMs(uint32_t ms) {
-    if (gHooks.sleepMs != nullptr) {
-        gHooks.sleepMs(ms);
-        return;
-    }
+void systemSleepMs(uint32_t ms) {
     timespec req{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
     while (nanosleep(&req, &req) != 0 && errno == EINTR) {
     }
@@ -143,9 +137,7 @@ bool getEnv(const char* name, std::string& value) {
     return true;
 }
 
-bool readStdinLine(std::string& line) {
-    line.clear();
-    if (gStdinHook != nullptr) return gStdinHook(line);
+bool systemReadStdinLine(std::string& line) {
     // Byte by byte from the descriptor, waiting in poll: unlike a read, a
     // poll is never restarted after a signal, so a stop request at the
     // prompt ends the wait as if input had ended.
@@ -168,12 +160,6 @@ bool readStdinLine(std::string& line) {
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return any;
-}
-
-StdinHook setStdinHook(StdinHook hook) {
-    StdinHook old = gStdinHook;
-    gStdinHook = hook;
-    return old;
 }
 
 namespace {
@@ -267,12 +253,6 @@ DeviceFacts describeDevice(const std::string& path) {
     if (holder == 0) holder = openHolder(path);
     if (holder != 0) facts.holder = processName(holder);
     return facts;
-}
-
-ClockHooks setClockHooks(ClockHooks hooks) {
-    ClockHooks old = gHooks;
-    gHooks = hooks;
-    return old;
 }
 
 }  // namespace platform

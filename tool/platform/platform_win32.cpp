@@ -2,6 +2,7 @@
 // program is UTF-8; it becomes UTF-16 here, at the calls that take wide
 // text (file names, the environment, the console).
 #include "platform/platform.h"
+#include "platform/platform_system.h"
 
 #include <windows.h>
 #include <fcntl.h>
@@ -15,8 +16,6 @@
 
 namespace platform {
 namespace {
-ClockHooks gHooks;
-StdinHook gStdinHook = nullptr;
 // The stop request, as the signal number the POSIX side would use (SIGINT
 // for Ctrl-C, SIGTERM for Ctrl-Break and a closed console). The handler
 // runs on a thread of its own.
@@ -119,18 +118,9 @@ void unloadLibrary(void* library) {
     if (library != nullptr) FreeLibrary(static_cast<HMODULE>(library));
 }
 
-uint32_t tickMs() {
-    if (gHooks.tickMs != nullptr) return gHooks.tickMs();
-    return GetTickCount();
-}
+uint32_t systemTickMs() { return GetTickCount(); }
 
-void sleepMs(uint32_t ms) {
-    if (gHooks.sleepMs != nullptr) {
-        gHooks.sleepMs(ms);
-        return;
-    }
-    Sleep(ms);
-}
+void systemSleepMs(uint32_t ms) { Sleep(ms); }
 
 bool getEnv(const char* name, std::string& value) {
     const std::wstring wideName = wideFromUtf8(name);
@@ -152,9 +142,7 @@ bool getEnv(const char* name, std::string& value) {
     return size == 0;
 }
 
-bool readStdinLine(std::string& line) {
-    line.clear();
-    if (gStdinHook != nullptr) return gStdinHook(line);
+bool systemReadStdinLine(std::string& line) {
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     if (in != INVALID_HANDLE_VALUE && in != nullptr && GetConsoleMode(in, &mode)) {
@@ -184,12 +172,6 @@ bool readStdinLine(std::string& line) {
     return any;
 }
 
-StdinHook setStdinHook(StdinHook hook) {
-    StdinHook old = gStdinHook;
-    gStdinHook = hook;
-    return old;
-}
-
 bool fileExists(const std::string& path) {
     return GetFileAttributesW(wideFromUtf8(path.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -199,12 +181,6 @@ DeviceFacts describeDevice(const std::string& path) {
     DeviceFacts facts;
     facts.exists = fileExists(path);
     return facts;
-}
-
-ClockHooks setClockHooks(ClockHooks hooks) {
-    ClockHooks old = gHooks;
-    gHooks = hooks;
-    return old;
 }
 
 }  // namespace platform
