@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/out.h"
+#include "base/progress.h"
 #include "cli/help_texts.h"
 #include "cli/option_parser.h"
 #include "cli/verb_table.h"
@@ -123,10 +124,13 @@ Result runZorviutil(int argc, const char* const* argv) {
         return kBadChipAddr;
     }
 
-    const char* verb = args.paramValues[0].text;
-    if (strcasecmp(verb, "build-info") == 0) {
-        showBuildInfo();
-        return kOk;
+    std::vector<const char*> words(args.foundParamCount);
+    for (uint32_t i = 0; i < args.foundParamCount; ++i) words[i] = args.paramValues[i].text;
+    // A verb that needs no link (build-info) is answered before any link
+    // option is looked at.
+    if (const VerbRow* row = findVerb(words[0]); row != nullptr && (row->flags & kNeedsNoLink) != 0) {
+        const VerbCall call{nullptr, false, false, args.foundParamCount, words.data()};
+        return dispatchVerb(call);
     }
 
     int links = 0;
@@ -177,8 +181,6 @@ Result runZorviutil(int argc, const char* const* argv) {
     }
     if (verbose) out("Current microcontroller mode: %s\n", run.ctx->inServiceMode ? "Service Mode" : "Normal Mode");
 
-    std::vector<const char*> words(args.foundParamCount);
-    for (uint32_t i = 0; i < args.foundParamCount; ++i) words[i] = args.paramValues[i].text;
     VerbCall call{run.ctx, verbose, o[kConfirm].value.i != 0, args.foundParamCount, words.data()};
     r = dispatchVerb(call);
     flushOut();
@@ -190,6 +192,11 @@ int runMain(int argc, const char* const* argv) {
     // Ctrl-C and termination requests stop the verb between two exchanges,
     // so the link is closed and files are settled before the process ends.
     platform::installStopHandlers();
+    // Long work shows its progress on a terminal only, never in a log or a
+    // pipe; ZORVIUTIL_PROGRESS=0 turns it off there too.
+    std::string progress;
+    setProgressDrawing(platform::stderrIsTerminal() &&
+                       !(platform::getEnv("ZORVIUTIL_PROGRESS", progress) && progress == "0"));
     const Result r = runZorviutil(argc, argv);
     reportStopRequest();
     std::fflush(stdout);
