@@ -487,6 +487,16 @@ RunResult SimBoard::run(std::vector<std::string> args, const std::string& stdinT
     return runZorviutil(args, stdinText, env, timeLimitMs, extras);
 }
 
+SweepTiming sweepTiming() {
+    // Each exchange of the Windows tool passes through Wine's server, which
+    // shares the two cores with the other cases' programs (a Wine start
+    // alone keeps a core busy for a good part of a second): a fault-free
+    // exchange can wait far beyond 300 ms for the processor. It gets the
+    // time-out of a slow line, and fewer cases start at once.
+    if (!windowsBinDir().empty()) return {2000, 3000, 4};
+    return {300, 1500, 6};  // the SPI exchanges' own time-out is 1 s
+}
+
 void forEachParallel(size_t count, unsigned threads, const std::function<void(size_t)>& job) {
     std::atomic<size_t> next{0};
     std::vector<std::thread> pool;

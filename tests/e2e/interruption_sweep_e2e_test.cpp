@@ -165,7 +165,8 @@ std::string interrupt(const Cut& cut) {
     const std::string dir = board.tempDir();
     if ((row.spi && !fillPattern(board)) || !e2e::writeFile(dir + "/in.bin", row.input)) return "set-up failed; ";
     const std::string before = image(board, row.spi);
-    Lines args = {row.spi ? "-usbcom" : "-psuart", "{port}", "-timeout", "300"};
+    Lines args = {row.spi ? "-usbcom" : "-psuart", "{port}", "-timeout",
+                  std::to_string(e2e::sweepTiming().timeoutMs)};
     for (const std::string& a : row.args) args.push_back(a == "{in}" ? dir + "/in.bin" : a);
     e2e::RunExtras extras;
     extras.cwd = dir;
@@ -225,7 +226,7 @@ TEST(InterruptionSweep, LinkCutAtEveryExchange) {
         }
     }
     std::vector<std::string> problems(cuts.size());
-    e2e::forEachParallel(cuts.size(), 6, [&](size_t i) { problems[i] = interrupt(cuts[i]); });
+    e2e::forEachParallel(cuts.size(), e2e::sweepTiming().parallel, [&](size_t i) { problems[i] = interrupt(cuts[i]); });
     for (size_t i = 0; i < cuts.size(); ++i)
         EXPECT_EQ(problems[i], "") << cuts[i].row->verb << ": " << cuts[i].fault;
 }
