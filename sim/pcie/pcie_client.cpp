@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <new>
 #include <string>
@@ -26,15 +25,10 @@ struct Connection {
     Session session;
 };
 
-static std::mutex gLock;
-static std::map<uint32_t, Connection*> gHandles;
-static uint32_t gNextHandle = 1;
+static std::mutex gTableLock;
 
-Connection* find(uint32_t handle) {
-    std::lock_guard<std::mutex> guard(gLock);
-    auto it = gHandles.find(handle);
-    return it == gHandles.end() ? nullptr : it->second;
-}
+TableLock::TableLock() { gTableLock.lock(); }
+TableLock::~TableLock() { gTableLock.unlock(); }
 
 long long nowUs() {
     timespec ts{};
@@ -65,10 +59,7 @@ uint32_t receive(Connection& c, long long deadlineUs, std::vector<uint8_t>& into
     return kSuccess;
 }
 
-uint32_t openDevice(uint32_t index, uint32_t* handle) {
-    if (handle == nullptr) return kNullPointer;
-    // The simulator plays one card, index 0.
-    if (index != 0) return kDeviceNotFound;
+uint32_t connect(Connection** c) {
     const char* env = std::getenv(kPcieSocketEnv);
     std::string path = (env != nullptr && *env != 0) ? env : kDefaultPcieSocket;
     sockaddr_un addr{};
@@ -81,30 +72,18 @@ uint32_t openDevice(uint32_t index, uint32_t* handle) {
         ::close(fd);
         return kBadDriver;
     }
-    Connection* c = new (std::nothrow) Connection;
-    if (c == nullptr) {
+    *c = new (std::nothrow) Connection;
+    if (*c == nullptr) {
         ::close(fd);
         return kNoMemory;
     }
-    c->fd = fd;
-    std::lock_guard<std::mutex> guard(gLock);
-    *handle = gNextHandle++;
-    gHandles[*handle] = c;
+    (*c)->fd = fd;
     return kSuccess;
 }
 
-uint32_t closeDevice(uint32_t handle) {
-    Connection* c = nullptr;
-    {
-        std::lock_guard<std::mutex> guard(gLock);
-        auto it = gHandles.find(handle);
-        if (it == gHandles.end()) return kInvalidHandle;
-        c = it->second;
-        gHandles.erase(it);
-    }
+void disconnect(Connection* c) {
     ::close(c->fd);
     delete c;
-    return kSuccess;
 }
 
 }  // namespace zsim::pcie

@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <new>
 #include <vector>
 
@@ -25,23 +24,10 @@ struct Connection {
     Session session;
 };
 
-static SRWLOCK gLock = SRWLOCK_INIT;
-static std::map<uint32_t, Connection*> gHandles;
-static uint32_t gNextHandle = 1;
+static SRWLOCK gTableLock = SRWLOCK_INIT;
 
-class Locked {
-public:
-    Locked() { AcquireSRWLockExclusive(&gLock); }
-    ~Locked() { ReleaseSRWLockExclusive(&gLock); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-};
-
-Connection* find(uint32_t handle) {
-    Locked guard;
-    auto it = gHandles.find(handle);
-    return it == gHandles.end() ? nullptr : it->second;
-}
+TableLock::TableLock() { AcquireSRWLockExclusive(&gTableLock); }
+TableLock::~TableLock() { ReleaseSRWLockExclusive(&gTableLock); }
 
 long long nowUs() { return static_cast<long long>(GetTickCount64()) * 1000; }
 
@@ -88,10 +74,7 @@ uint32_t receive(Connection& c, long long deadlineUs, std::vector<uint8_t>& into
     return kSuccess;
 }
 
-uint32_t openDevice(uint32_t index, uint32_t* handle) {
-    if (handle == nullptr) return kNullPointer;
-    // The simulator plays one card, index 0.
-    if (index != 0) return kDeviceNotFound;
+uint32_t connect(Connection** c) {
     const uint16_t port = simulatorPort();
     if (port == 0) return kBadDriver;
     WSADATA wsa;
@@ -113,32 +96,20 @@ uint32_t openDevice(uint32_t index, uint32_t* handle) {
     // One small packet each way per exchange: send it at once.
     BOOL noDelay = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
-    Connection* c = new (std::nothrow) Connection;
-    if (c == nullptr) {
+    *c = new (std::nothrow) Connection;
+    if (*c == nullptr) {
         ::closesocket(s);
         WSACleanup();
         return kNoMemory;
     }
-    c->socket = s;
-    Locked guard;
-    *handle = gNextHandle++;
-    gHandles[*handle] = c;
+    (*c)->socket = s;
     return kSuccess;
 }
 
-uint32_t closeDevice(uint32_t handle) {
-    Connection* c = nullptr;
-    {
-        Locked guard;
-        auto it = gHandles.find(handle);
-        if (it == gHandles.end()) return kInvalidHandle;
-        c = it->second;
-        gHandles.erase(it);
-    }
+void disconnect(Connection* c) {
     ::closesocket(c->socket);
     delete c;
     WSACleanup();
-    return kSuccess;
 }
 
 }  // namespace zsim::pcie

@@ -1,6 +1,6 @@
 // What the transport half of the PCIe stand-ins' client offers the shared
-// half (pcie_client_common.cpp): the open connections, sending, and waiting
-// for bytes. pcie_client.cpp carries the packets over a Unix socket,
+// half (pcie_client_common.cpp, which keeps the table of open handles):
+// connecting, sending, waiting for bytes, and the table's lock. pcie_client.cpp carries the packets over a Unix socket,
 // pcie_client_win32.cpp over TCP.
 #pragma once
 
@@ -19,8 +19,20 @@ struct Session {
 
 struct Connection;
 
-/// The open connection of a handle, or nullptr.
-Connection* find(uint32_t handle);
+/// Holds the lock of the handle table while it lives.
+class TableLock {
+public:
+    TableLock();
+    ~TableLock();
+    TableLock(const TableLock&) = delete;
+    TableLock& operator=(const TableLock&) = delete;
+};
+
+/// Connects to the simulator: kSuccess with `*c` set, kBadDriver when it
+/// cannot be reached, kNoMemory, or kUnexpectedError.
+uint32_t connect(Connection** c);
+/// Closes the connection and frees it.
+void disconnect(Connection* c);
 /// The shared half's state of a connection.
 Session& sessionOf(Connection& c);
 /// A monotonic clock in microseconds.
