@@ -492,9 +492,12 @@ SweepTiming sweepTiming() {
     // shares the two cores with the other cases' programs (a Wine start
     // alone keeps a core busy for a good part of a second): a fault-free
     // exchange can wait far beyond 300 ms for the processor. It gets the
-    // time-out of a slow line, and fewer cases start at once.
-    if (!windowsBinDir().empty()) return {2000, 3000, 4};
-    return {300, 1500, 6};  // the SPI exchanges' own time-out is 1 s
+    // time-out of a slow line, and fewer cases start at once. A late reply
+    // comes after the time-outs of its own exchange and of the next one
+    // (the simulator answers in order, so the next one fails as well), and
+    // after the SPI exchanges' own time-out of 1 s.
+    if (!windowsBinDir().empty()) return {2000, 6000, 4};
+    return {300, 1500, 6};
 }
 
 void forEachParallel(size_t count, unsigned threads, const std::function<void(size_t)>& job) {
