@@ -141,6 +141,7 @@ struct SweepTiming {
     int timeoutMs;      ///< the tool's -timeout for each exchange
     int lateReplyMs;    ///< a late reply's delay: beyond every time-out of the runs
     unsigned parallel;  ///< runs at the same time
+    int startSlackMs;   ///< added to each run's time limit: a program start that may take long
 };
 /// Short time-outs for the Linux tool, so that failing cases end soon; for
 /// the Windows tool under Wine, time-outs that hold on a busy machine.

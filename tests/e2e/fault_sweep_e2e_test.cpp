@@ -169,7 +169,7 @@ TEST_F(FaultSweep, EveryFaultAtEveryExchange) {
             problems[c] = "simulator did not start: " + board.error();
             return;
         }
-        const e2e::RunResult r = board.run(argsFor(*k.verb, board.tempDir()), "", {}, 30000);
+        const e2e::RunResult r = board.run(argsFor(*k.verb, board.tempDir()), "", {}, 30000 + e2e::sweepTiming().startSlackMs);
         std::string why;
         const size_t failures = e2e::failureLines(r.out).size();
         const size_t linkFailures = linkFailureLines(r.out);

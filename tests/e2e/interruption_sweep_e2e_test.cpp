@@ -170,7 +170,7 @@ std::string interrupt(const Cut& cut) {
     for (const std::string& a : row.args) args.push_back(a == "{in}" ? dir + "/in.bin" : a);
     e2e::RunExtras extras;
     extras.cwd = dir;
-    const e2e::RunResult r = board.run(args, "", {}, 60000, extras);
+    const e2e::RunResult r = board.run(args, "", {}, 60000 + e2e::sweepTiming().startSlackMs, extras);
     board.stop();
     const std::string after = image(board, row.spi);
     std::string why;
@@ -194,7 +194,7 @@ std::string interrupt(const Cut& cut) {
         if (!back.ok()) return why + "simulator did not restart";
         Lines restore = {"-usbcom", "{port}"};
         restore.insert(restore.end(), command.begin(), command.end());
-        const e2e::RunResult fixed = back.run(restore, "", {}, 60000, extras);
+        const e2e::RunResult fixed = back.run(restore, "", {}, 60000 + e2e::sweepTiming().startSlackMs, extras);
         back.stop();
         if (fixed.exitCode != 0) why += "recovery command failed: " + fixed.out;
         why += compare(row, before, image(back, row.spi));
