@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <new>
 #include <string>
@@ -23,19 +22,13 @@ namespace zsim::pcie {
 
 struct Connection {
     int fd = -1;
-    uint32_t sequence = 0;
-    std::vector<uint8_t> pending;  // received bytes not yet consumed
+    Session session;
 };
 
-static std::mutex gLock;
-static std::map<uint32_t, Connection*> gHandles;
-static uint32_t gNextHandle = 1;
+static std::mutex gTableLock;
 
-Connection* find(uint32_t handle) {
-    std::lock_guard<std::mutex> guard(gLock);
-    auto it = gHandles.find(handle);
-    return it == gHandles.end() ? nullptr : it->second;
-}
+TableLock::TableLock() { gTableLock.lock(); }
+TableLock::~TableLock() { gTableLock.unlock(); }
 
 long long nowUs() {
     timespec ts{};
@@ -43,55 +36,30 @@ long long nowUs() {
     return static_cast<long long>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
-// Sends one packet and waits for the answer with the same sequence number;
-// answers to earlier packets (late replies after a time-out) are dropped.
-// deadlineUs < 0: no limit.
-uint32_t transact(Connection& c, uint8_t op, const uint8_t* payload, uint32_t length, long long deadlineUs,
-                  std::vector<uint8_t>& answer) {
-    const uint32_t seq = ++c.sequence;
-    std::vector<uint8_t> packet(kRequestHeader + length);
-    packet[0] = op;
-    put32(&packet[1], seq);
-    put32(&packet[5], length);
-    if (length != 0) std::memcpy(&packet[kRequestHeader], payload, length);
-    if (!sendAll(c.fd, packet.data(), packet.size())) return kUnexpectedError;
-    for (;;) {
-        while (c.pending.size() >= kReplyHeader) {
-            const uint32_t got = get32(&c.pending[0]);
-            const uint32_t size = get32(&c.pending[4]);
-            if (size > kMaxPayload) return kUnexpectedError;
-            if (c.pending.size() < kReplyHeader + size) break;
-            auto begin = c.pending.begin() + kReplyHeader;
-            if (got == seq) answer.assign(begin, begin + size);
-            c.pending.erase(c.pending.begin(), begin + size);
-            if (got == seq) return kSuccess;
-        }
-        int waitMs = -1;
-        if (deadlineUs >= 0) {
-            long long left = deadlineUs - nowUs();
-            if (left <= 0) return kTimeout;
-            waitMs = static_cast<int>((left + 999) / 1000);
-        }
-        pollfd p{c.fd, POLLIN, 0};
-        int r = poll(&p, 1, waitMs);
-        if (r < 0 && errno != EINTR) return kUnexpectedError;
-        if (r <= 0) continue;
-        uint8_t buf[4096];
-        ssize_t n = ::recv(c.fd, buf, sizeof buf, 0);
-        if (n == 0) return kUnexpectedError;
-        if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN) continue;
-            return kUnexpectedError;
-        }
-        c.pending.insert(c.pending.end(), buf, buf + n);
+Session& sessionOf(Connection& c) { return c.session; }
+
+bool sendPacket(Connection& c, const uint8_t* data, size_t length) { return sendAll(c.fd, data, length); }
+
+uint32_t receive(Connection& c, long long deadlineUs, std::vector<uint8_t>& into) {
+    int waitMs = -1;
+    if (deadlineUs >= 0) {
+        const long long left = deadlineUs - nowUs();
+        if (left <= 0) return kTimeout;
+        waitMs = static_cast<int>((left + 999) / 1000);
     }
+    pollfd p{c.fd, POLLIN, 0};
+    const int r = poll(&p, 1, waitMs);
+    if (r < 0 && errno != EINTR) return kUnexpectedError;
+    if (r <= 0) return kSuccess;
+    uint8_t buf[4096];
+    const ssize_t n = ::recv(c.fd, buf, sizeof buf, 0);
+    if (n == 0) return kUnexpectedError;
+    if (n < 0) return errno == EINTR || errno == EAGAIN ? kSuccess : kUnexpectedError;
+    into.insert(into.end(), buf, buf + n);
+    return kSuccess;
 }
 
-
-uint32_t openDevice(uint32_t index, uint32_t* handle) {
-    if (handle == nullptr) return kNullPointer;
-    // The simulator plays one card, index 0.
-    if (index != 0) return kDeviceNotFound;
+uint32_t connect(Connection** c) {
     const char* env = std::getenv(kPcieSocketEnv);
     std::string path = (env != nullptr && *env != 0) ? env : kDefaultPcieSocket;
     sockaddr_un addr{};
@@ -104,30 +72,18 @@ uint32_t openDevice(uint32_t index, uint32_t* handle) {
         ::close(fd);
         return kBadDriver;
     }
-    Connection* c = new (std::nothrow) Connection;
-    if (c == nullptr) {
+    *c = new (std::nothrow) Connection;
+    if (*c == nullptr) {
         ::close(fd);
         return kNoMemory;
     }
-    c->fd = fd;
-    std::lock_guard<std::mutex> guard(gLock);
-    *handle = gNextHandle++;
-    gHandles[*handle] = c;
+    (*c)->fd = fd;
     return kSuccess;
 }
 
-uint32_t closeDevice(uint32_t handle) {
-    Connection* c = nullptr;
-    {
-        std::lock_guard<std::mutex> guard(gLock);
-        auto it = gHandles.find(handle);
-        if (it == gHandles.end()) return kInvalidHandle;
-        c = it->second;
-        gHandles.erase(it);
-    }
+void disconnect(Connection* c) {
     ::close(c->fd);
     delete c;
-    return kSuccess;
 }
 
 }  // namespace zsim::pcie

@@ -1,8 +1,9 @@
 // The half of the PCIe stand-ins' client that does not depend on the
-// transport: argument checks, the exchanges built on transact(), and the
-// status texts. pcie_client.cpp (Unix socket) and pcie_client_win32.cpp
+// transport: the table of open handles, argument checks, the packet
+// exchange (transact) and the exchanges built on it, and the status texts. pcie_client.cpp (Unix socket) and pcie_client_win32.cpp
 // (TCP) supply the connections.
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "pcie/pcie_client.h"
@@ -10,6 +11,20 @@
 #include "pcie/pcie_transport.h"
 
 namespace zsim::pcie {
+
+namespace {
+
+std::map<uint32_t, Connection*> gHandles;
+uint32_t gNextHandle = 1;
+
+// The open connection of a handle, or nullptr.
+Connection* find(uint32_t handle) {
+    TableLock guard;
+    auto it = gHandles.find(handle);
+    return it == gHandles.end() ? nullptr : it->second;
+}
+
+}  // namespace
 
 const wchar_t* statusText(const StatusTexts& names, uint32_t status, uint32_t selector) {
     struct Row {
@@ -33,6 +48,57 @@ const wchar_t* statusText(const StatusTexts& names, uint32_t status, uint32_t se
     return selector == 0 ? L"Unrecognized status code" : names.unknown;
 }
 
+uint32_t transact(Connection& c, uint8_t op, const uint8_t* payload, uint32_t length, long long deadlineUs,
+                  std::vector<uint8_t>& answer) {
+    Session& session = sessionOf(c);
+    const uint32_t seq = ++session.sequence;
+    std::vector<uint8_t> packet(kRequestHeader + length);
+    packet[0] = op;
+    put32(&packet[1], seq);
+    put32(&packet[5], length);
+    if (length != 0) std::memcpy(&packet[kRequestHeader], payload, length);
+    if (!sendPacket(c, packet.data(), packet.size())) return kUnexpectedError;
+    std::vector<uint8_t>& pending = session.pending;
+    for (;;) {
+        while (pending.size() >= kReplyHeader) {
+            const uint32_t got = get32(&pending[0]);
+            const uint32_t size = get32(&pending[4]);
+            if (size > kMaxPayload) return kUnexpectedError;
+            if (pending.size() < kReplyHeader + size) break;
+            auto begin = pending.begin() + kReplyHeader;
+            if (got == seq) answer.assign(begin, begin + size);
+            pending.erase(pending.begin(), begin + size);
+            if (got == seq) return kSuccess;
+        }
+        const uint32_t status = receive(c, deadlineUs, pending);
+        if (status != kSuccess) return status;
+    }
+}
+uint32_t openDevice(uint32_t index, uint32_t* handle) {
+    if (handle == nullptr) return kNullPointer;
+    // The simulator plays one card, index 0.
+    if (index != 0) return kDeviceNotFound;
+    Connection* c = nullptr;
+    const uint32_t status = connect(&c);
+    if (status != kSuccess) return status;
+    TableLock guard;
+    *handle = gNextHandle++;
+    gHandles[*handle] = c;
+    return kSuccess;
+}
+
+uint32_t closeDevice(uint32_t handle) {
+    Connection* c = nullptr;
+    {
+        TableLock guard;
+        auto it = gHandles.find(handle);
+        if (it == gHandles.end()) return kInvalidHandle;
+        c = it->second;
+        gHandles.erase(it);
+    }
+    disconnect(c);
+    return kSuccess;
+}
 
 uint32_t uniqueId(uint32_t handle, uint32_t words[2]) {
     if (words == nullptr) return kNullPointer;

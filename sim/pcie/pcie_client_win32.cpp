@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <new>
 #include <vector>
 
@@ -22,39 +21,15 @@ namespace zsim::pcie {
 
 struct Connection {
     SOCKET socket = INVALID_SOCKET;
-    uint32_t sequence = 0;
-    std::vector<uint8_t> pending;  // received bytes not yet consumed
+    Session session;
 };
 
-static SRWLOCK gLock = SRWLOCK_INIT;
-static std::map<uint32_t, Connection*> gHandles;
-static uint32_t gNextHandle = 1;
+static SRWLOCK gTableLock = SRWLOCK_INIT;
 
-class Locked {
-public:
-    Locked() { AcquireSRWLockExclusive(&gLock); }
-    ~Locked() { ReleaseSRWLockExclusive(&gLock); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-};
-
-Connection* find(uint32_t handle) {
-    Locked guard;
-    auto it = gHandles.find(handle);
-    return it == gHandles.end() ? nullptr : it->second;
-}
+TableLock::TableLock() { AcquireSRWLockExclusive(&gTableLock); }
+TableLock::~TableLock() { ReleaseSRWLockExclusive(&gTableLock); }
 
 long long nowUs() { return static_cast<long long>(GetTickCount64()) * 1000; }
-
-static bool sendAll(SOCKET s, const uint8_t* data, size_t length) {
-    while (length > 0) {
-        const int w = ::send(s, reinterpret_cast<const char*>(data), static_cast<int>(length), 0);
-        if (w <= 0) return false;
-        data += w;
-        length -= static_cast<size_t>(w);
-    }
-    return true;
-}
 
 static uint16_t simulatorPort() {
     const char* env = std::getenv(kPcieTcpPortEnv);
@@ -64,56 +39,42 @@ static uint16_t simulatorPort() {
     return (*end == '\0' && port > 0 && port <= 65535) ? static_cast<uint16_t>(port) : 0;
 }
 
-// Sends one packet and waits for the answer with the same sequence number;
-// answers to earlier packets (late replies after a time-out) are dropped.
-// deadlineUs < 0: no limit.
-uint32_t transact(Connection& c, uint8_t op, const uint8_t* payload, uint32_t length, long long deadlineUs,
-                  std::vector<uint8_t>& answer) {
-    const uint32_t seq = ++c.sequence;
-    std::vector<uint8_t> packet(kRequestHeader + length);
-    packet[0] = op;
-    put32(&packet[1], seq);
-    put32(&packet[5], length);
-    if (length != 0) std::memcpy(&packet[kRequestHeader], payload, length);
-    if (!sendAll(c.socket, packet.data(), packet.size())) return kUnexpectedError;
-    for (;;) {
-        while (c.pending.size() >= kReplyHeader) {
-            const uint32_t got = get32(&c.pending[0]);
-            const uint32_t size = get32(&c.pending[4]);
-            if (size > kMaxPayload) return kUnexpectedError;
-            if (c.pending.size() < kReplyHeader + size) break;
-            auto begin = c.pending.begin() + kReplyHeader;
-            if (got == seq) answer.assign(begin, begin + size);
-            c.pending.erase(c.pending.begin(), begin + size);
-            if (got == seq) return kSuccess;
-        }
-        timeval limit{};
-        timeval* wait = nullptr;
-        if (deadlineUs >= 0) {
-            const long long left = deadlineUs - nowUs();
-            if (left <= 0) return kTimeout;
-            limit.tv_sec = static_cast<long>(left / 1000000);
-            limit.tv_usec = static_cast<long>(left % 1000000);
-            wait = &limit;
-        }
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(c.socket, &readable);
-        const int r = ::select(0, &readable, nullptr, nullptr, wait);
-        if (r == SOCKET_ERROR) return kUnexpectedError;
-        if (r == 0) continue;
-        char buf[4096];
-        const int n = ::recv(c.socket, buf, sizeof buf, 0);
-        if (n <= 0) return kUnexpectedError;
-        c.pending.insert(c.pending.end(), reinterpret_cast<uint8_t*>(buf), reinterpret_cast<uint8_t*>(buf) + n);
+Session& sessionOf(Connection& c) { return c.session; }
+
+bool sendPacket(Connection& c, const uint8_t* data, size_t length) {
+    while (length > 0) {
+        const int w = ::send(c.socket, reinterpret_cast<const char*>(data), static_cast<int>(length), 0);
+        if (w <= 0) return false;
+        data += w;
+        length -= static_cast<size_t>(w);
     }
+    return true;
 }
 
+uint32_t receive(Connection& c, long long deadlineUs, std::vector<uint8_t>& into) {
+    timeval limit{};
+    timeval* wait = nullptr;
+    if (deadlineUs >= 0) {
+        const long long left = deadlineUs - nowUs();
+        if (left <= 0) return kTimeout;
+        limit.tv_sec = static_cast<long>(left / 1000000);
+        limit.tv_usec = static_cast<long>(left % 1000000);
+        wait = &limit;
+    }
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(c.socket, &readable);
+    const int r = ::select(0, &readable, nullptr, nullptr, wait);
+    if (r == SOCKET_ERROR) return kUnexpectedError;
+    if (r == 0) return kSuccess;
+    char buf[4096];
+    const int n = ::recv(c.socket, buf, sizeof buf, 0);
+    if (n <= 0) return kUnexpectedError;
+    into.insert(into.end(), reinterpret_cast<uint8_t*>(buf), reinterpret_cast<uint8_t*>(buf) + n);
+    return kSuccess;
+}
 
-uint32_t openDevice(uint32_t index, uint32_t* handle) {
-    if (handle == nullptr) return kNullPointer;
-    // The simulator plays one card, index 0.
-    if (index != 0) return kDeviceNotFound;
+uint32_t connect(Connection** c) {
     const uint16_t port = simulatorPort();
     if (port == 0) return kBadDriver;
     WSADATA wsa;
@@ -135,32 +96,20 @@ uint32_t openDevice(uint32_t index, uint32_t* handle) {
     // One small packet each way per exchange: send it at once.
     BOOL noDelay = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
-    Connection* c = new (std::nothrow) Connection;
-    if (c == nullptr) {
+    *c = new (std::nothrow) Connection;
+    if (*c == nullptr) {
         ::closesocket(s);
         WSACleanup();
         return kNoMemory;
     }
-    c->socket = s;
-    Locked guard;
-    *handle = gNextHandle++;
-    gHandles[*handle] = c;
+    (*c)->socket = s;
     return kSuccess;
 }
 
-uint32_t closeDevice(uint32_t handle) {
-    Connection* c = nullptr;
-    {
-        Locked guard;
-        auto it = gHandles.find(handle);
-        if (it == gHandles.end()) return kInvalidHandle;
-        c = it->second;
-        gHandles.erase(it);
-    }
+void disconnect(Connection* c) {
     ::closesocket(c->socket);
     delete c;
     WSACleanup();
-    return kSuccess;
 }
 
 }  // namespace zsim::pcie

@@ -487,6 +487,20 @@ RunResult SimBoard::run(std::vector<std::string> args, const std::string& stdinT
     return runZorviutil(args, stdinText, env, timeLimitMs, extras);
 }
 
+SweepTiming sweepTiming() {
+    // Each exchange of the Windows tool passes through Wine's server, which
+    // shares the two cores with the other cases' programs (a Wine start
+    // alone keeps a core busy for a good part of a second): a fault-free
+    // exchange can wait far beyond 300 ms for the processor. It gets the
+    // time-out of a slow line, and fewer cases start at once. A late reply
+    // comes after the time-outs of its own exchange and of the next one
+    // (the simulator answers in order, so the next one fails as well), and
+    // after the SPI exchanges' own time-out of 1 s. A Wine start itself
+    // has been seen to take over 30 s on a busy machine.
+    if (!windowsBinDir().empty()) return {2000, 6000, 4, 90000};
+    return {300, 1500, 6, 0};
+}
+
 void forEachParallel(size_t count, unsigned threads, const std::function<void(size_t)>& job) {
     std::atomic<size_t> next{0};
     std::vector<std::thread> pool;

@@ -136,6 +136,17 @@ private:
     unsigned tcpPort_ = 0;  ///< the PCIe stand-ins' TCP port (Windows tool)
 };
 
+/// How the sweeps time the tool's runs and how many they run at once.
+struct SweepTiming {
+    int timeoutMs;      ///< the tool's -timeout for each exchange
+    int lateReplyMs;    ///< a late reply's delay: beyond every time-out of the runs
+    unsigned parallel;  ///< runs at the same time
+    int startSlackMs;   ///< added to each run's time limit: a program start that may take long
+};
+/// Short time-outs for the Linux tool, so that failing cases end soon; for
+/// the Windows tool under Wine, time-outs that hold on a busy machine.
+SweepTiming sweepTiming();
+
 /// Runs job(0) .. job(count - 1) on `threads` threads (sweeps of many short
 /// runs that mostly wait on a simulated line).
 void forEachParallel(size_t count, unsigned threads, const std::function<void(size_t)>& job);

@@ -31,7 +31,7 @@ const FaultKindRow kFaultKinds[] = {
     {"short", "", 104},
     {"wrong-code", "", 102},  // the serial library skips a frame with a foreign code, then times out
     {"status", "=1", kVerbStatus},
-    {"late", "=1500", 102},  // later than any time-out of the sweep (SPI exchanges allow 1 s)
+    {"late", "={late}", 102},  // later than any time-out of the sweep (e2e::sweepTiming)
     {"hangup", "", 102},
 };
 
@@ -122,7 +122,8 @@ class FaultSweep : public ::testing::Test {
 protected:
     // The arguments of one run on `board`, with its files in `dir`.
     static Lines argsFor(const VerbRow& v, const std::string& dir) {
-        Lines a = {v.psuart ? "-psuart" : "-usbcom", "{port}", "-timeout", "300"};
+        Lines a = {v.psuart ? "-psuart" : "-usbcom", "{port}", "-timeout",
+                   std::to_string(e2e::sweepTiming().timeoutMs)};
         for (const std::string& w : v.args) {
             if (w == "{out}")
                 a.push_back(dir + "/out.bin");
@@ -172,19 +173,20 @@ TEST_F(FaultSweep, EveryFaultAtEveryExchange) {
     }
 
     std::vector<std::string> problems(cases.size());
-    e2e::forEachParallel(cases.size(), 6, [&](size_t c) {
+    e2e::forEachParallel(cases.size(), e2e::sweepTiming().parallel, [&](size_t c) {
         const Case& k = cases[c];
         const size_t verbIndex = static_cast<size_t>(k.verb - kVerbs);
         const Clean& base = clean[verbIndex];
         Lines simArgs = k.verb->simArgs;
         simArgs.push_back("--fault");
-        simArgs.push_back(std::string(k.kind->fault) + "@" + std::to_string(k.n) + k.kind->suffix);
+        simArgs.push_back(std::string(k.kind->fault) + "@" + std::to_string(k.n) +
+                          replaceAll(k.kind->suffix, "{late}", std::to_string(e2e::sweepTiming().lateReplyMs)));
         e2e::SimBoard board(simArgs);
         if (!board.ok() || !prepare(board.tempDir())) {
             problems[c] = "simulator did not start: " + board.error();
             return;
         }
-        const e2e::RunResult r = board.run(argsFor(*k.verb, board.tempDir()), "", {}, 30000);
+        const e2e::RunResult r = board.run(argsFor(*k.verb, board.tempDir()), "", {}, 30000 + e2e::sweepTiming().startSlackMs);
         std::string why;
         const size_t failures = e2e::failureLines(r.out).size();
         const size_t linkFailures = linkFailureLines(r.out);

@@ -165,11 +165,12 @@ std::string interrupt(const Cut& cut) {
     const std::string dir = board.tempDir();
     if ((row.spi && !fillPattern(board)) || !e2e::writeFile(dir + "/in.bin", row.input)) return "set-up failed; ";
     const std::string before = image(board, row.spi);
-    Lines args = {row.spi ? "-usbcom" : "-psuart", "{port}", "-timeout", "300"};
+    Lines args = {row.spi ? "-usbcom" : "-psuart", "{port}", "-timeout",
+                  std::to_string(e2e::sweepTiming().timeoutMs)};
     for (const std::string& a : row.args) args.push_back(a == "{in}" ? dir + "/in.bin" : a);
     e2e::RunExtras extras;
     extras.cwd = dir;
-    const e2e::RunResult r = board.run(args, "", {}, 60000, extras);
+    const e2e::RunResult r = board.run(args, "", {}, 60000 + e2e::sweepTiming().startSlackMs, extras);
     board.stop();
     const std::string after = image(board, row.spi);
     std::string why;
@@ -193,7 +194,7 @@ std::string interrupt(const Cut& cut) {
         if (!back.ok()) return why + "simulator did not restart";
         Lines restore = {"-usbcom", "{port}"};
         restore.insert(restore.end(), command.begin(), command.end());
-        const e2e::RunResult fixed = back.run(restore, "", {}, 60000, extras);
+        const e2e::RunResult fixed = back.run(restore, "", {}, 60000 + e2e::sweepTiming().startSlackMs, extras);
         back.stop();
         if (fixed.exitCode != 0) why += "recovery command failed: " + fixed.out;
         why += compare(row, before, image(back, row.spi));
@@ -225,7 +226,7 @@ TEST(InterruptionSweep, LinkCutAtEveryExchange) {
         }
     }
     std::vector<std::string> problems(cuts.size());
-    e2e::forEachParallel(cuts.size(), 6, [&](size_t i) { problems[i] = interrupt(cuts[i]); });
+    e2e::forEachParallel(cuts.size(), e2e::sweepTiming().parallel, [&](size_t i) { problems[i] = interrupt(cuts[i]); });
     for (size_t i = 0; i < cuts.size(); ++i)
         EXPECT_EQ(problems[i], "") << cuts[i].row->verb << ": " << cuts[i].fault;
 }

@@ -265,6 +265,22 @@ TEST(SerialLink, LateReplySkippedByTheNextExchange) {
     EXPECT_EQ(e.reply, (Bytes{0x03, 0x06, 0x00, 0x33}));
 }
 
+TEST(SerialLink, WhatFollowsAReplyStaysForTheNextExchange) {
+    // The first reply arrives with the second one right behind it; the
+    // device answers nothing after that.
+    PtyDevice device([](const Bytes& frame) {
+        if (unframe(frame).at(1) != 0x83) return DeviceReply{};
+        return DeviceReply{join(frameOf({0x03, 0x03, 0x00}), frameOf({0x03, 0x06, 0x00, 0x44})), 0};
+    });
+    ASSERT_TRUE(device.ready());
+    OpenPort port(device);
+    ASSERT_EQ(port.status, ZORVI_SUCCESS);
+    EXPECT_EQ(command(port.handle, {0x03, 0x83}).reply, (Bytes{0x03, 0x03, 0x00}));
+    Exchange e = command(port.handle, {0x03, 0x86});
+    ASSERT_EQ(e.status, ZORVI_SUCCESS);
+    EXPECT_EQ(e.reply, (Bytes{0x03, 0x06, 0x00, 0x44}));
+}
+
 TEST(SerialLink, OpenDrainsStaleBytes) {
     // A complete reply frame left on the line from before the open would
     // otherwise be taken as the answer to the first request.

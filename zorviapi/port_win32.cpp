@@ -1,6 +1,6 @@
-// The seven exported entry points of zorviapi.dll: COM ports opened for
-// overlapped I/O, one waitable timer bounding each exchange, and one
-// overlapped-I/O record per calling thread.
+// The port on Windows: COM ports opened for overlapped I/O, each transfer
+// bounded by the exchange's deadline, one overlapped-I/O record per calling
+// thread and one receive buffer per open port.
 //
 // Per-thread records: every transfer needs an OVERLAPPED block with its own
 // event, and two threads may use two ports at once, so each thread gets its
@@ -9,13 +9,18 @@
 // A thread that existed before the DLL was loaded gets its record on its
 // first call. A call whose thread has no record and cannot get one (no
 // memory, no event) reports ZORVI_RESOURCE_LIMIT.
+//
+// Receive buffers: a read takes everything the port already holds in one
+// call (a system call per byte is slow, and far slower under emulation),
+// and what the frame decoder does not take stays in the port's buffer for
+// the next exchange, as it would have stayed in the port's own queue.
 #include <windows.h>
 
 #include <cstdint>
 
-#include "frame_codec.h"
-#include "status_text.h"
-#include "zorvi.h"
+#include "port.h"
+
+namespace zorvi::port {
 
 namespace {
 
@@ -112,24 +117,34 @@ void awaitRelease(HANDLE port, ThreadIoRecord* r) {
     abandonRecord(r);
 }
 
-// Handles are kernel handles, which fit in 32 bits; the caller holds them as
-// such. Zero and the values that widen to pseudo-handles (the current
-// process or thread) or INVALID_HANDLE_VALUE can be no port.
-bool portOf(ZORVI_HANDLE handle, HANDLE* port) {
-    if (handle == 0 || handle >= 0x80000000u) return false;
-    *port = ULongToHandle(handle);
-    return true;
-}
+HANDLE portOf(ZORVI_HANDLE handle) { return ULongToHandle(handle); }
 
 bool isInvalidHandleError(DWORD error) { return error == ERROR_INVALID_HANDLE || error == kStatusInvalidHandle; }
 
+// Waits for `event` until the deadline: WAIT_OBJECT_0 once it is set,
+// WAIT_TIMEOUT once the time is up.
+DWORD waitUntil(HANDLE event, const Deadline& deadline) {
+    for (;;) {
+        DWORD ms = INFINITE;
+        if (!deadline.unlimited()) {
+            const uint64_t left = (deadline.remainingUs() + 999) / 1000;
+            ms = left < INFINITE ? static_cast<DWORD>(left) : INFINITE - 1;
+        }
+        const DWORD wait = WaitForSingleObject(event, ms);
+        // A wait may end a little before the clock says the time is up.
+        if (wait != WAIT_TIMEOUT || deadline.expired()) return wait;
+    }
+}
+
 enum class Direction { Write, Read };
 
-// One overlapped transfer; `timer` (or null) bounds the wait.
-ZORVI_STATUS transfer(HANDLE port, ThreadIoRecord* record, Direction direction, void* data, DWORD length,
-                      HANDLE timer, DWORD* transferred) {
-    OVERLAPPED* ov = fresh(record);
+// One overlapped transfer, bounded by the deadline.
+ZORVI_STATUS transfer(HANDLE port, Direction direction, void* data, DWORD length, const Deadline& deadline,
+                      DWORD* transferred) {
     *transferred = 0;
+    ThreadIoRecord* record = threadRecord();
+    if (record == nullptr) return ZORVI_RESOURCE_LIMIT;
+    OVERLAPPED* ov = fresh(record);
     const BOOL done = direction == Direction::Write ? WriteFile(port, data, length, nullptr, ov)
                                                     : ReadFile(port, data, length, nullptr, ov);
     DWORD error = 0;
@@ -141,20 +156,14 @@ ZORVI_STATUS transfer(HANDLE port, ThreadIoRecord* record, Direction direction, 
         error = GetLastError();
         if (error == ERROR_IO_PENDING) {
             error = 0;
-            DWORD wait;
-            if (timer == nullptr) {
-                wait = WaitForSingleObject(ov->hEvent, INFINITE);
-            } else {
-                const HANDLE handles[2] = {ov->hEvent, timer};
-                wait = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
-            }
+            const DWORD wait = waitUntil(ov->hEvent, deadline);
             if (wait == WAIT_OBJECT_0) {
                 if (GetOverlappedResult(port, ov, transferred, FALSE)) return ZORVI_SUCCESS;
                 error = direction == Direction::Write ? ERROR_IO_PENDING : GetLastError();
             } else {
                 // The time is up (or the wait failed): cancel, and keep the
                 // record only once the system has let go of it.
-                timedOut = wait == WAIT_OBJECT_0 + 1;
+                timedOut = wait == WAIT_TIMEOUT;
                 CancelIo(port);
                 awaitRelease(port, record);
             }
@@ -166,7 +175,61 @@ ZORVI_STATUS transfer(HANDLE port, ThreadIoRecord* record, Direction direction, 
     return timedOut ? ZORVI_TIMEOUT : ZORVI_UNEXPECTED_ERROR;
 }
 
-bool timerFired(HANDLE timer) { return timer != nullptr && WaitForSingleObject(timer, 0) == WAIT_OBJECT_0; }
+// The receive buffer of an open port.
+struct ReceiveBuffer {
+    HANDLE port;
+    ReceiveBuffer* next;
+    DWORD begin;  // the next byte to hand out
+    DWORD end;    // one past the last byte read
+    uint8_t bytes[4096];
+};
+
+ReceiveBuffer* gBuffers = nullptr;
+SRWLOCK gBuffersLock = SRWLOCK_INIT;
+
+ReceiveBuffer* findBuffer(HANDLE port) {
+    AcquireSRWLockShared(&gBuffersLock);
+    ReceiveBuffer* b = gBuffers;
+    while (b != nullptr && b->port != port) b = b->next;
+    ReleaseSRWLockShared(&gBuffersLock);
+    return b;
+}
+
+// Gives a freshly opened port an empty buffer. Without memory for one the
+// port is read a byte at a time, which needs none.
+void addBuffer(HANDLE port) {
+    if (ReceiveBuffer* stale = findBuffer(port)) {
+        // A handle value closed behind the library's back and given out again.
+        stale->begin = stale->end = 0;
+        return;
+    }
+    auto* b = static_cast<ReceiveBuffer*>(HeapAlloc(gHeap, HEAP_ZERO_MEMORY, sizeof(ReceiveBuffer)));
+    if (b == nullptr) return;
+    b->port = port;
+    AcquireSRWLockExclusive(&gBuffersLock);
+    b->next = gBuffers;
+    gBuffers = b;
+    ReleaseSRWLockExclusive(&gBuffersLock);
+}
+
+void removeBuffer(HANDLE port) {
+    AcquireSRWLockExclusive(&gBuffersLock);
+    ReceiveBuffer** link = &gBuffers;
+    while (*link != nullptr && (*link)->port != port) link = &(*link)->next;
+    ReceiveBuffer* b = *link;
+    if (b != nullptr) *link = b->next;
+    ReleaseSRWLockExclusive(&gBuffersLock);
+    if (b != nullptr) HeapFree(gHeap, 0, b);
+}
+
+// How many bytes one read may ask for: what the port holds already, at
+// least one (that read waits for the next byte to arrive).
+DWORD bytesWaiting(HANDLE port, DWORD limit) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(port, &errors, &status) || status.cbInQue == 0) return 1;
+    return status.cbInQue < limit ? status.cbInQue : limit;
+}
 
 // Discards what the port holds until the line has been quiet for a while.
 // Never fails. A pending WaitCommEvent may end by itself with an error (a
@@ -221,137 +284,112 @@ ZORVI_STATUS finishOpen(HANDLE port, ThreadIoRecord* record, ZORVI_HANDLE* handl
         return ZORVI_DEVICE_NOT_FOUND;
     }
     // No read or write time-outs of the port's own: a read waits for its
-    // byte, and the exchange's timer alone bounds the wait. A port left
+    // byte, and the exchange's deadline alone bounds the wait. A port left
     // with "return at once" time-outs would otherwise make every read
     // complete empty.
     COMMTIMEOUTS timeouts{};
     SetCommTimeouts(port, &timeouts);
     *handle = HandleToULong(port);
     drainPort(port, record);
+    addBuffer(port);
     return ZORVI_SUCCESS;
 }
 
-// The exchange's timer, closed on every path.
-class ExchangeTimer {
-public:
-    ~ExchangeTimer() {
-        if (timer_ != nullptr) CloseHandle(timer_);
-    }
-    ZORVI_STATUS start(uint32_t timeoutUs) {
-        timer_ = CreateWaitableTimerA(nullptr, TRUE, nullptr);
-        if (timer_ == nullptr) return ZORVI_RESOURCE_LIMIT;
-        LARGE_INTEGER due;
-        due.QuadPart = -static_cast<LONGLONG>(timeoutUs) * 10;  // relative, in 100 ns
-        if (!SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE)) return ZORVI_UNEXPECTED_ERROR;
-        return ZORVI_SUCCESS;
-    }
-    HANDLE get() const { return timer_; }
+HANDLE createPort(const char* name) {
+    return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+}
 
-private:
-    HANDLE timer_ = nullptr;
-};
+HANDLE createPort(const wchar_t* name) {
+    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+}
+
+template <typename Char>
+ZORVI_STATUS openNamed(const Char* name, ZORVI_HANDLE* handle) {
+    ThreadIoRecord* record = threadRecord();
+    if (record == nullptr) return ZORVI_RESOURCE_LIMIT;
+    return finishOpen(createPort(name), record, handle);
+}
 
 }  // namespace
 
-extern "C" {
-
-ZORVI_EXPORT ZORVI_STATUS ZORVI_CALL ZORVI_OpenPortA(const char* name, ZORVI_HANDLE* handle) {
-    if (name == nullptr || handle == nullptr) return ZORVI_NULL_POINTER;
-    ThreadIoRecord* record = threadRecord();
-    if (record == nullptr) return ZORVI_RESOURCE_LIMIT;
-    HANDLE port = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
-                              nullptr);
-    return finishOpen(port, record, handle);
+uint64_t monotonicUs() {
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    const auto ticks = static_cast<uint64_t>(now.QuadPart);
+    const auto perSecond = static_cast<uint64_t>(frequency);
+    return ticks / perSecond * 1000000 + ticks % perSecond * 1000000 / perSecond;
 }
 
-ZORVI_EXPORT ZORVI_STATUS ZORVI_CALL ZORVI_OpenPortW(const wchar_t* name, ZORVI_HANDLE* handle) {
-    if (name == nullptr || handle == nullptr) return ZORVI_NULL_POINTER;
-    ThreadIoRecord* record = threadRecord();
-    if (record == nullptr) return ZORVI_RESOURCE_LIMIT;
-    HANDLE port = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
-                              nullptr);
-    return finishOpen(port, record, handle);
-}
+// Handles are kernel handles, which fit in 32 bits; the caller holds them as
+// such. Zero and the values that widen to pseudo-handles (the current
+// process or thread) or INVALID_HANDLE_VALUE can be no port.
+bool isPort(ZORVI_HANDLE handle) { return handle != 0 && handle < 0x80000000u; }
 
-ZORVI_EXPORT ZORVI_STATUS ZORVI_CALL ZORVI_SetPortBaud(ZORVI_HANDLE handle, uint32_t baud) {
-    HANDLE port;
-    if (!portOf(handle, &port)) return ZORVI_BAUD_RATE_FAILED;
+ZORVI_STATUS openA(const char* name, ZORVI_HANDLE* handle) { return openNamed(name, handle); }
+
+ZORVI_STATUS openW(const wchar_t* name, ZORVI_HANDLE* handle) { return openNamed(name, handle); }
+
+ZORVI_STATUS setSpeed(ZORVI_HANDLE handle, uint32_t baud) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(port, &dcb)) return ZORVI_BAUD_RATE_FAILED;
+    if (!GetCommState(portOf(handle), &dcb)) return ZORVI_BAUD_RATE_FAILED;
     // Only the rate changes; size, parity, stop bits and flow control stay.
     dcb.BaudRate = baud;
-    if (!SetCommState(port, &dcb)) return ZORVI_BAUD_RATE_FAILED;
+    if (!SetCommState(portOf(handle), &dcb)) return ZORVI_BAUD_RATE_FAILED;
     return ZORVI_SUCCESS;
 }
 
-ZORVI_EXPORT ZORVI_STATUS ZORVI_CALL ZORVI_Command(ZORVI_HANDLE handle, uint32_t flags, uint32_t timeoutUs,
-                                                  uint32_t requestLength, const uint8_t* request,
-                                                  uint32_t replyCapacity, uint8_t* reply, uint32_t* replyLength) {
-    (void)flags;  // reserved; callers pass 0
-    if (requestLength > 0 && request == nullptr) return ZORVI_NULL_POINTER;
-    if (requestLength < 2) return ZORVI_SHORT_COMMAND;
-    if (replyCapacity > 0 && reply == nullptr) return ZORVI_NULL_POINTER;
-    // The reply length is written on every successful path, a reply or
-    // not, so it must be there.
-    if (replyLength == nullptr) return ZORVI_NULL_POINTER;
-    *replyLength = 0;
-    HANDLE port;
-    if (!portOf(handle, &port)) return ZORVI_INVALID_HANDLE;
-    ThreadIoRecord* record = threadRecord();
-    if (record == nullptr) return ZORVI_RESOURCE_LIMIT;
+ZORVI_STATUS write(ZORVI_HANDLE handle, const uint8_t* data, size_t length, const Deadline& deadline) {
+    DWORD written = 0;
+    const ZORVI_STATUS s = transfer(portOf(handle), Direction::Write, const_cast<uint8_t*>(data),
+                                    static_cast<DWORD>(length), deadline, &written);
+    if (s != ZORVI_SUCCESS) return s;
+    return written == length ? ZORVI_SUCCESS : ZORVI_UNEXPECTED_ERROR;
+}
 
-    // One timer bounds sending and receiving together.
-    ExchangeTimer timer;
-    if (timeoutUs != 0) {
-        const ZORVI_STATUS s = timer.start(timeoutUs);
-        if (s != ZORVI_SUCCESS) return s;
-    }
-
-    zorvi::FrameEncoder encoder(request, requestLength);
-    zorvi::WritePiece piece;
-    for (size_t n; (n = encoder.nextPiece(piece)) != 0;) {
-        DWORD written = 0;
-        const ZORVI_STATUS s =
-            transfer(port, record, Direction::Write, piece.data(), static_cast<DWORD>(n), timer.get(), &written);
-        if (s != ZORVI_SUCCESS) return s;
-        if (written != n) return ZORVI_UNEXPECTED_ERROR;
-        record = threadRecord();  // a cancelled transfer may have replaced it
-        if (record == nullptr) return ZORVI_RESOURCE_LIMIT;
-    }
-    if (replyCapacity == 0) return ZORVI_SUCCESS;
-
-    zorvi::FrameDecoder decoder(request[0], request[1], reply, replyCapacity);
-    for (uint32_t sinceCheck = 0;;) {
-        uint8_t lineByte = 0;
+ZORVI_STATUS readByte(ZORVI_HANDLE handle, uint8_t* byte, const Deadline& deadline) {
+    const HANDLE port = portOf(handle);
+    ReceiveBuffer* buffer = findBuffer(port);
+    for (;;) {
+        if (buffer != nullptr && buffer->begin < buffer->end) {
+            *byte = buffer->bytes[buffer->begin++];
+            return ZORVI_SUCCESS;
+        }
+        // A port without a buffer (none could be had) is read a byte at a
+        // time, so that it, too, keeps what follows a frame.
+        uint8_t* into = buffer != nullptr ? buffer->bytes : byte;
         DWORD got = 0;
-        const ZORVI_STATUS s = transfer(port, record, Direction::Read, &lineByte, 1, timer.get(), &got);
+        const ZORVI_STATUS s = transfer(port, Direction::Read, into,
+                                        buffer != nullptr ? bytesWaiting(port, sizeof buffer->bytes) : 1, deadline,
+                                        &got);
         if (s != ZORVI_SUCCESS) return s;
-        if (got == 1 && decoder.feed(lineByte)) break;
-        // Reads that complete at once never wait on the timer, so a line
-        // streaming noise (or a read that completes empty) is checked here.
-        if ((got == 0 || ++sinceCheck % 32 == 0) && timerFired(timer.get())) return ZORVI_TIMEOUT;
+        if (buffer != nullptr) {
+            buffer->begin = 0;
+            buffer->end = got;
+        } else if (got == 1) {
+            return ZORVI_SUCCESS;
+        }
+        // A read that completes at once never waits on the deadline, so one
+        // that completes empty is checked here.
+        if (got == 0 && deadline.expired()) return ZORVI_TIMEOUT;
     }
-    *replyLength = decoder.length();
-    return ZORVI_SUCCESS;
 }
 
-ZORVI_EXPORT ZORVI_STATUS ZORVI_CALL ZORVI_Close(ZORVI_HANDLE handle) {
-    HANDLE port;
-    if (!portOf(handle, &port)) return ZORVI_INVALID_HANDLE;
-    if (CloseHandle(port)) return ZORVI_SUCCESS;
+ZORVI_STATUS close(ZORVI_HANDLE handle) {
+    removeBuffer(portOf(handle));
+    if (CloseHandle(portOf(handle))) return ZORVI_SUCCESS;
     return isInvalidHandleError(GetLastError()) ? ZORVI_INVALID_HANDLE : ZORVI_UNEXPECTED_ERROR;
 }
 
-ZORVI_EXPORT const char* ZORVI_CALL ZORVI_GetStatusStringA(ZORVI_STATUS status, uint32_t selector) {
-    return zorvi::statusTextA(status, selector);
-}
+}  // namespace zorvi::port
 
-ZORVI_EXPORT const wchar_t* ZORVI_CALL ZORVI_GetStatusStringW(ZORVI_STATUS status, uint32_t selector) {
-    return zorvi::statusTextW(status, selector);
-}
-
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    using namespace zorvi::port;
     switch (reason) {
         case DLL_PROCESS_ATTACH:
             gHeap = GetProcessHeap();
@@ -380,6 +418,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
                 gRecords = r->next;
                 freeRecord(r);
             }
+            while (gBuffers != nullptr) removeBuffer(gBuffers->port);
             TlsFree(gSlot);
             gSlot = TLS_OUT_OF_INDEXES;
             return TRUE;
@@ -387,5 +426,3 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
             return TRUE;
     }
 }
-
-}  // extern "C"

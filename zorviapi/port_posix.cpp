@@ -1,5 +1,9 @@
-#include "serial_port_posix.h"
-
+// The port on POSIX systems: a tty opened exclusively in raw 8-bit mode,
+// exact writes and one-byte reads bounded by one deadline. The handle is the
+// port's file descriptor. The line speed is set in port_speed_linux.cpp.
+//
+// Per-thread I/O resources: plain non-blocking reads and writes with poll()
+// need nothing per calling thread, so no call can fail for want of them.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -8,31 +12,24 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <ctime>
 
-namespace zorvi {
+#include "port.h"
+#include "port_name.h"
+
+namespace zorvi::port {
 
 namespace {
-
-constexpr long kNsPerSecond = 1000000000L;
 
 // drainPort: the line counts as quiet after this long without a byte ...
 constexpr long kDrainQuietNs = 50L * 1000000L;
 // ... but a port that never stops talking (a console streaming its log)
 // must not hold the open forever; after this long what is left is dropped
 // and the frame decoder skips whatever follows.
-constexpr long kDrainLimitNs = 1000L * 1000000L;
+constexpr uint64_t kDrainLimitUs = 1000000;
 
-timespec monotonicNow() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now;
-}
-
-long long toNs(const timespec& t) { return static_cast<long long>(t.tv_sec) * kNsPerSecond + t.tv_nsec; }
-
-bool before(const timespec& a, const timespec& b) {
-    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
-}
+int descriptor(ZORVI_HANDLE handle) { return static_cast<int>(handle); }
 
 // Status of a failed read or write.
 ZORVI_STATUS transferStatus(int error) { return error == EBADF ? ZORVI_INVALID_HANDLE : ZORVI_UNEXPECTED_ERROR; }
@@ -71,7 +68,10 @@ ZORVI_STATUS waitReady(int fd, short events, const Deadline& deadline, bool* hun
         timespec left{};
         timespec* limit = nullptr;
         if (!deadline.unlimited()) {
-            if (!deadline.remaining(&left)) return ZORVI_TIMEOUT;
+            const uint64_t us = deadline.remainingUs();
+            if (us == 0) return ZORVI_TIMEOUT;
+            left.tv_sec = static_cast<time_t>(us / 1000000);
+            left.tv_nsec = static_cast<long>(us % 1000000) * 1000;
             limit = &left;
         }
         pollfd p{fd, events, 0};
@@ -105,33 +105,39 @@ bool makeRaw(int fd) {
     return tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
+// Discards what the port holds until the line has been quiet for a while.
+// Never fails: a port that cannot be drained is used as it is.
+void drainPort(int fd) {
+    const uint64_t start = monotonicUs();
+    for (;;) {
+        if (tcflush(fd, TCIOFLUSH) != 0) return;
+        pollfd p{fd, POLLIN, 0};
+        timespec quiet{0, kDrainQuietNs};
+        int r = ppoll(&p, 1, &quiet, nullptr);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0 || !(p.revents & POLLIN)) return;  // quiet, or nothing more to learn
+        if (monotonicUs() - start >= kDrainLimitUs) {
+            tcflush(fd, TCIFLUSH);
+            return;
+        }
+    }
+}
+
 }  // namespace
 
-Deadline Deadline::after(uint32_t timeoutUs) {
-    Deadline d;
-    if (timeoutUs == 0) return d;
-    d.unlimited_ = false;
-    timespec now = monotonicNow();
-    long long end = toNs(now) + static_cast<long long>(timeoutUs) * 1000;
-    d.end_.tv_sec = static_cast<time_t>(end / kNsPerSecond);
-    d.end_.tv_nsec = static_cast<long>(end % kNsPerSecond);
-    return d;
+uint64_t monotonicUs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000000 + static_cast<uint64_t>(now.tv_nsec) / 1000;
 }
 
-bool Deadline::expired() const { return !unlimited_ && !before(monotonicNow(), end_); }
+// Values that cannot be a descriptor are no port.
+bool isPort(ZORVI_HANDLE handle) { return handle <= static_cast<ZORVI_HANDLE>(INT_MAX); }
 
-bool Deadline::remaining(timespec* left) const {
-    long long ns = toNs(end_) - toNs(monotonicNow());
-    if (ns <= 0) return false;
-    left->tv_sec = static_cast<time_t>(ns / kNsPerSecond);
-    left->tv_nsec = static_cast<long>(ns % kNsPerSecond);
-    return true;
-}
-
-ZORVI_STATUS openPort(const char* path, int* fd) {
+ZORVI_STATUS openA(const char* name, ZORVI_HANDLE* handle) {
     int d;
     do {
-        d = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        d = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (d < 0 && errno == EINTR);
     if (d < 0) return openStatus(errno);
 
@@ -151,11 +157,27 @@ ZORVI_STATUS openPort(const char* path, int* fd) {
         return openStatus(error);
     }
     drainPort(d);
-    *fd = d;
+    *handle = static_cast<ZORVI_HANDLE>(d);
     return ZORVI_SUCCESS;
 }
 
-ZORVI_STATUS closePort(int fd) {
+ZORVI_STATUS openW(const wchar_t* name, ZORVI_HANDLE* handle) {
+    // File names are bytes; wide names are taken as Unicode and opened by
+    // their UTF-8 form, whatever the process locale.
+    char path[kPortNameCapacity];
+    switch (wideToUtf8(name, path, sizeof path)) {
+        case PortNameResult::Ok:
+            break;
+        case PortNameResult::Invalid:
+            return ZORVI_DEVICE_NOT_FOUND;
+        case PortNameResult::TooLong:
+            return ZORVI_UNEXPECTED_ERROR;  // as the system's "name too long"
+    }
+    return openA(path, handle);
+}
+
+ZORVI_STATUS close(ZORVI_HANDLE handle) {
+    const int fd = descriptor(handle);
     // The exclusive flag belongs to the tty, not to this descriptor: clear
     // it so that the port is free again if someone else still holds it
     // open. The lock goes with the descriptor.
@@ -168,23 +190,8 @@ ZORVI_STATUS closePort(int fd) {
     return errno == EINTR ? ZORVI_SUCCESS : ZORVI_UNEXPECTED_ERROR;
 }
 
-void drainPort(int fd) {
-    const long long start = toNs(monotonicNow());
-    for (;;) {
-        if (tcflush(fd, TCIOFLUSH) != 0) return;
-        pollfd p{fd, POLLIN, 0};
-        timespec quiet{0, kDrainQuietNs};
-        int r = ppoll(&p, 1, &quiet, nullptr);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0 || !(p.revents & POLLIN)) return;  // quiet, or nothing more to learn
-        if (toNs(monotonicNow()) - start >= kDrainLimitNs) {
-            tcflush(fd, TCIFLUSH);
-            return;
-        }
-    }
-}
-
-ZORVI_STATUS writeExact(int fd, const uint8_t* data, size_t length, const Deadline& deadline) {
+ZORVI_STATUS write(ZORVI_HANDLE handle, const uint8_t* data, size_t length, const Deadline& deadline) {
+    const int fd = descriptor(handle);
     while (length > 0) {
         ssize_t n = ::write(fd, data, length);
         if (n > 0) {
@@ -209,7 +216,10 @@ ZORVI_STATUS writeExact(int fd, const uint8_t* data, size_t length, const Deadli
     return ZORVI_SUCCESS;
 }
 
-ZORVI_STATUS readByte(int fd, uint8_t* byte, const Deadline& deadline) {
+// One byte per read, so that nothing after a frame's end byte is taken from
+// the port.
+ZORVI_STATUS readByte(ZORVI_HANDLE handle, uint8_t* byte, const Deadline& deadline) {
+    const int fd = descriptor(handle);
     bool hungUp = false;
     for (;;) {
         // Read first and wait only when nothing is there: while a reply is
@@ -229,4 +239,4 @@ ZORVI_STATUS readByte(int fd, uint8_t* byte, const Deadline& deadline) {
     }
 }
 
-}  // namespace zorvi
+}  // namespace zorvi::port

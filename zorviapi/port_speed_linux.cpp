@@ -5,13 +5,13 @@
 #include <asm/termbits.h>
 #include <cerrno>
 
-#include "serial_port_posix.h"
+#include "port.h"
 
 // <sys/ioctl.h> drags in the libc termios types that clash with the kernel
 // ones above, so the one call needed is declared here.
 extern "C" int ioctl(int fd, unsigned long request, ...);
 
-namespace zorvi {
+namespace zorvi::port {
 
 namespace {
 
@@ -66,7 +66,8 @@ int retryingIoctl(int fd, unsigned long request, termios2* tio) {
 
 }  // namespace
 
-ZORVI_STATUS setPortSpeed(int fd, uint32_t baud) {
+ZORVI_STATUS setSpeed(ZORVI_HANDLE handle, uint32_t baud) {
+    const int fd = static_cast<int>(handle);  // the port's descriptor (port_posix.cpp)
     // Rate 0 is no speed: it would hang the line up (drop DTR) instead.
     if (baud == 0) return ZORVI_BAUD_RATE_FAILED;
     termios2 tio{};
@@ -87,4 +88,4 @@ ZORVI_STATUS setPortSpeed(int fd, uint32_t baud) {
     return ZORVI_SUCCESS;
 }
 
-}  // namespace zorvi
+}  // namespace zorvi::port
