@@ -252,6 +252,8 @@ Board:
      [](A& a, O& o) { return a.number(o.productIdOverride, 0xFFFFFFFFu); }},
     {"--silent-unknown", "no reply to unknown commands (default: the reply\n{group, command & 0x7F, 0xFF})",
      [](A&, O& o) { return o.silentUnknown = true; }},
+    {"--sensor-seconds S", "sensor readings as they are S seconds after power-on,\nevery time (default: they follow the clock)",
+     [](A& a, O& o) { return a.number(o.sensorSeconds, 0xFFFFFFFFu); }},
     {nullptr, "\nVPD record (Request VPD and the flash copy at 0x1FF00):\n", nullptr},
     {"--vpd-bad-checksum", "store a wrong checksum",
      [](A&, O& o) { return o.vpdBadChecksum = o.identityGiven = true; }},

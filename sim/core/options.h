@@ -52,6 +52,7 @@ struct SimOptions {
     ProductIdSet productIds = ProductIdSet::Standard;
     std::optional<uint32_t> productIdOverride;  ///< report this ID in both modes (an unknown firmware)
     bool silentUnknown = false;      ///< unknown commands get no reply at all
+    std::optional<uint32_t> sensorSeconds;  ///< readings frozen at this time since power-on
     bool identityGiven = false;      ///< --model, --serial or a --vpd-* option was given
     uint8_t bootSwitches = 1;        ///< boot mode the board's switches select
 

@@ -12,6 +12,10 @@ const char* const kOverridesFile = "overrides.txt";
 }  // namespace
 
 SensorMonitor::SensorMonitor(BoardState& state) : state_(state) {
+    if (const std::optional<uint32_t> frozen = state.options.sensorSeconds) {
+        clock_ = [seconds = *frozen] { return seconds; };
+        return;
+    }
     auto start = std::chrono::steady_clock::now();
     clock_ = [start] {
         return static_cast<uint32_t>(

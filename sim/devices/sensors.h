@@ -20,8 +20,6 @@ public:
     bool loadState(const std::string& dir, std::string& error) override;
 
     const std::map<uint32_t, uint32_t>& overrides() const { return overrides_; }
-    /// Seconds since power-on, as the sensor page's elapsed-time counter shows.
-    void setClock(std::function<uint32_t()> secondsSincePowerOn) { clock_ = std::move(secondsSincePowerOn); }
 
 private:
     void saveOverrides();

@@ -50,7 +50,7 @@ struct VerbRow {
 const VerbRow kVerbs[] = {
     {"identity", {"version"}, false, {}, {0}, {}, 0, false},
     {"images", {"save-vpd", "{out}"}, true, {}, {14, 102}, {}, 128, false},
-    {"sensors", {"display-sensors"}, false, {}, {102}, {}, 0, false},
+    {"sensors", {"display-sensors"}, false, {"--sensor-seconds", "60"}, {102}, {}, 0, false},
     {"board control", {"set-boot-mode-nv", "2"}, false, {}, {103}, {"05 8C"}, 0, false},
     {"i2c", {"i2c-read-to-file", "0", "0x50", "0", "4", "{out}"}, false, {}, {103}, {}, 4, false},
     {"clocks", {"getclk", "1"}, false, {}, {103}, {}, 0, false},

@@ -224,8 +224,8 @@ TEST(SimBoard, VpdRecordOptions) {
 
 TEST(SimBoard, SensorsOverridesAndBlackBox) {
     SimOptions o;
+    o.sensorSeconds = 0x01020304u;  // --sensor-seconds: readings that do not move
     Board b(o);
-    b.device<zsim::SensorMonitor>()->setClock([] { return 0x01020304u; });
     Bytes page = *ask(b, {0x05, 0x89});
     ASSERT_EQ(page.size(), 67u);
     EXPECT_EQ((Bytes(page.begin(), page.begin() + 3)), (Bytes{0x05, 0x09, 0x00}));
