@@ -4,7 +4,7 @@
 # the simulator needs (scripts/try.sh); no argument installs everything the
 # tests and the package check need too.
 set -euo pipefail
-packages=(cmake ninja-build g++)
+packages=(cmake ninja-build g++ nlohmann-json3-dev)
 if [ "${1:-all}" != build ]; then
   # tests and benchmarks; the package check (cpack's dependency scan, man -l,
   # pkg-config)

@@ -119,7 +119,9 @@ TEST(MainProgram, UsageListsVerbsAndOptions) {
         "  -/+verbose  boolean         FALSE  TRUE => verbose output\n"
         "   /chipaddr      hex          0x48  SMBUS address of the ZORVI microcontroller (hexadecimal)\n"
         "    /timeout     uint          1000  Timeout for ZORVI microcontroller commands (milliseconds)\n"
-        "  -/+confirm  boolean         FALSE  TRUE => confirm potentially dangerous operation\n";
+        "  -/+confirm  boolean         FALSE  TRUE => confirm potentially dangerous operation\n"
+        "     -/+json  boolean         FALSE  TRUE => print one JSON document instead of text\n"
+        "-/+skip-same  boolean         FALSE  TRUE => SPI programming skips what the chip already holds\n";
     ASSERT_GE(o.text.size(), tail.size());
     EXPECT_EQ(o.text.substr(o.text.size() - tail.size()), tail);
 }

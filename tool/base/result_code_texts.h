@@ -9,8 +9,11 @@
 
 struct ResultCodeText {
     Result code;
+    const char* name;     ///< stable snake_case name (machine output)
     const char* meaning;  ///< one sentence fragment, no final full stop
 };
 
 /// Every result code in ascending order.
 const ResultCodeText* resultCodeTexts(uint32_t* count);
+/// The stable name of a code ("unexpected_status"), or "unknown".
+const char* resultCodeName(Result code);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/json_out.h"
 #include "base/out.h"
 #include "base/progress.h"
 #include "cli/help_texts.h"
@@ -17,7 +18,7 @@
 namespace {
 
 enum OptionIndex { kIndex, kQuenta, kPsUart, kUsbCom, kSmbus, kIpmi, kSn, kVerbose, kChipAddr, kTimeout, kConfirm,
-                   kOptionCount };
+                   kJson, kSkipSame, kOptionCount };
 static_assert(kOptionCount == kProgramOptionCount);
 
 OptionValue textValue(const char* text) {
@@ -79,57 +80,26 @@ void fillProgramOptions(CommandLineOption* o) {
     o[kTimeout] = {"timeout", OPT_UINT, "Timeout for ZORVI microcontroller commands (milliseconds)", uintValue(1000), 0,
                    {}};
     o[kConfirm] = {"confirm", OPT_BOOLEAN, "TRUE => confirm potentially dangerous operation", uintValue(0), 0, {}};
+    o[kJson] = {"json", OPT_BOOLEAN, "TRUE => print one JSON document instead of text", uintValue(0), 0, {}};
+    o[kSkipSame] = {"skip-same", OPT_BOOLEAN, "TRUE => SPI programming skips what the chip already holds",
+                    uintValue(0), 0, {}};
 }
 
-Result runZorviutil(int argc, const char* const* argv) {
-    Run run;
+namespace {
+
+/// Validates the link options, opens the link and runs the verb.
+Result openAndDispatch(Run& run, const std::vector<const char*>& words) {
     CommandLineOption* o = run.options;
-    fillProgramOptions(o);
-
-    static const OptionType paramTypes[] = {OPT_STRING};
-    static const char* const paramNames[] = {"command"};
-    static const char* const paramMeanings[] = {kVerbListText};
-    static const char* const helpTopics[] = {"comm", nullptr};
-    CommandLineArgs& args = run.args;
-    args.optionCount = kOptionCount;
-    args.paramTypes = paramTypes;
-    args.paramNames = paramNames;
-    args.paramMeanings = paramMeanings;
-    args.paramCount = 1;
-    args.requiredParamCount = 1;
-    args.noBitstreamOptions = 1;
-    args.options = o;
-    args.noAutomaticUsage = 1;
-    args.helpTopics = helpTopics;
-
-    const int32_t parsed = sampleParseCommandLine(&args, argc, argv);
-    if (parsed < 0) {
-        if (parsed == kParseHelp) {
-            if (args.helpTopic == nullptr) {
-                showUsage(&args);
-                return kOk;
-            }
-            if (strcasecmp(args.helpTopic, "comm") == 0) {
-                showCommHelp();
-                return kOk;
-            }
-            return kCommandLineError;
-        }
-        return parsed == kParseNoMemory ? kNoMemory : kCommandLineError;
-    }
-
     const uint32_t chipAddr = o[kChipAddr].value.u;
     if (chipAddr < kMinChipAddr || chipAddr > kMaxChipAddr) {
         out("*** Value for '-chipaddr' option must be in the range 0x1 to 0x7F inclusive.\n");
         return kBadChipAddr;
     }
 
-    std::vector<const char*> words(args.foundParamCount);
-    for (uint32_t i = 0; i < args.foundParamCount; ++i) words[i] = args.paramValues[i].text;
     // A verb that needs no link (build-info) is answered before any link
     // option is looked at.
     if (const VerbRow* row = findVerb(words[0]); row != nullptr && (row->flags & kNeedsNoLink) != 0) {
-        const VerbCall call{nullptr, false, false, args.foundParamCount, words.data()};
+        const VerbCall call{nullptr, false, false, static_cast<uint32_t>(words.size()), words.data()};
         return dispatchVerb(call);
     }
 
@@ -181,8 +151,65 @@ Result runZorviutil(int argc, const char* const* argv) {
     }
     if (verbose) out("Current microcontroller mode: %s\n", run.ctx->inServiceMode ? "Service Mode" : "Normal Mode");
 
-    VerbCall call{run.ctx, verbose, o[kConfirm].value.i != 0, args.foundParamCount, words.data()};
+    VerbCall call{run.ctx, verbose, o[kConfirm].value.i != 0, static_cast<uint32_t>(words.size()), words.data()};
+    call.skipSame = o[kSkipSame].value.i != 0;
     r = dispatchVerb(call);
+    flushOut();
+    return r;
+}
+
+}  // namespace
+
+Result runZorviutil(int argc, const char* const* argv) {
+    Run run;
+    CommandLineOption* o = run.options;
+    fillProgramOptions(o);
+
+    static const OptionType paramTypes[] = {OPT_STRING};
+    static const char* const paramNames[] = {"command"};
+    static const char* const paramMeanings[] = {kVerbListText};
+    static const char* const helpTopics[] = {"comm", nullptr};
+    CommandLineArgs& args = run.args;
+    args.optionCount = kOptionCount;
+    args.paramTypes = paramTypes;
+    args.paramNames = paramNames;
+    args.paramMeanings = paramMeanings;
+    args.paramCount = 1;
+    args.requiredParamCount = 1;
+    args.noBitstreamOptions = 1;
+    args.options = o;
+    args.noAutomaticUsage = 1;
+    args.helpTopics = helpTopics;
+
+    const int32_t parsed = sampleParseCommandLine(&args, argc, argv);
+    if (parsed < 0) {
+        if (parsed == kParseHelp) {
+            if (args.helpTopic == nullptr) {
+                showUsage(&args);
+                return kOk;
+            }
+            if (strcasecmp(args.helpTopic, "comm") == 0) {
+                showCommHelp();
+                return kOk;
+            }
+            return kCommandLineError;
+        }
+        return parsed == kParseNoMemory ? kNoMemory : kCommandLineError;
+    }
+
+    std::vector<const char*> words(args.foundParamCount);
+    for (uint32_t i = 0; i < args.foundParamCount; ++i) words[i] = args.paramValues[i].text;
+    if (o[kJson].value.i == 0) return openAndDispatch(run, words);
+    // +json: every text line is held back and the run ends in one document.
+    JsonRun json;
+    std::string text;
+    Result r;
+    {
+        OutCapture capture;
+        r = openAndDispatch(run, words);
+        text = capture.take();
+    }
+    out("%s", json.finish(words[0], r, text).c_str());
     flushOut();
     return r;
 }

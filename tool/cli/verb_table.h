@@ -14,6 +14,7 @@ struct VerbCall {
     bool confirm;            ///< the -confirm option (force-mez-power)
     uint32_t wordCount;      ///< positional words, the verb included ("N")
     const char* const* words;  ///< words[0] is the verb as typed
+    bool skipSame = false;   ///< the +skip-same option (SPI programming)
 };
 
 /// How one argument word is read; each kind has its message (kArgKinds in
