@@ -288,7 +288,8 @@ std::string exitSection() {
     uint32_t count = 0;
     const ResultCodeText* texts = resultCodeTexts(&count);
     for (uint32_t i = 0; i < count; ++i)
-        out += cat(".TP 6\n.B ", std::to_string(texts[i].code), "\n", roff(texts[i].meaning), ".\n");
+        out += cat(".TP 6\n.B ", std::to_string(texts[i].code), "\n", roff(texts[i].meaning), " (", roff(texts[i].name),
+                   ").\n");
     return out;
 }
 

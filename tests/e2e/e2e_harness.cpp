@@ -522,3 +522,27 @@ std::vector<std::string> failureLines(const std::string& out) {
 }
 
 }  // namespace e2e
+
+namespace e2e {
+
+std::string schemaDir() { return ZORVI_SCHEMA_DIR; }
+
+std::string schemaProblems(const std::string& schemaName, const std::string& document) {
+    // Debian's validator, not a copy of our own reading of the schema.
+    static const char kCheck[] =
+        "import json, sys\n"
+        "try:\n"
+        "    import jsonschema\n"
+        "except ImportError:\n"
+        "    print('skip: python3-jsonschema is not installed'); sys.exit(0)\n"
+        "schema = json.load(open(sys.argv[1]))\n"
+        "jsonschema.Draft202012Validator.check_schema(schema)\n"
+        "errors = sorted(jsonschema.Draft202012Validator(schema).iter_errors(json.loads(sys.stdin.read())), key=str)\n"
+        "for e in errors: print('/'.join(str(p) for p in e.absolute_path) + ': ' + e.message)\n";
+    if (access("/usr/bin/python3", X_OK) != 0) return "skip: /usr/bin/python3 is not installed";
+    const RunResult r = runProgram("/usr/bin/python3", {"-c", kCheck, schemaDir() + "/" + schemaName}, document);
+    if (r.exitCode != 0) return "validator failed: " + r.out + r.err;
+    return r.out;
+}
+
+}  // namespace e2e

@@ -163,3 +163,13 @@ bool readFile(const std::string& path, std::string& content);
 bool writeFile(const std::string& path, const std::string& content);
 
 }  // namespace e2e
+
+namespace e2e {
+/// The folder of the JSON Schemas the package installs (doc/schema).
+std::string schemaDir();
+/// Checks one JSON document against the schema file `schemaName` (in
+/// schemaDir()) with Debian's python3-jsonschema. Returns "" when it
+/// conforms, else what the validator said; "skip: ..." when the validator is
+/// not installed.
+std::string schemaProblems(const std::string& schemaName, const std::string& document);
+}  // namespace e2e
