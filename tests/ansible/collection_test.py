@@ -1,0 +1,180 @@
+#!/usr/bin/python3
+"""The Ansible collection in contrib/ansible with the real engine, the real
+zorviutil and two simulated boards.
+
+  collection_test.py doc  BIN_DIR COLLECTIONS   ansible-doc of each module
+  collection_test.py play BIN_DIR COLLECTIONS   boards.yml against localhost
+
+Exit code 77 (one line on stdout) when ansible-core is not installed."""
+
+import hashlib
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+HERE = os.path.dirname(os.path.abspath(__file__))
+MODULES = ('zorvi_facts', 'zorvi_firmware', 'zorvi_spi_image')
+MISSING_PORT = '/nonexistent/zorvi-board'
+failures = []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print('FAILED: ' + what)
+
+
+def ansible_program(name):
+    path = shutil.which(name, path='/usr/bin:' + os.environ.get('PATH', ''))
+    if path is None:
+        print('skip: %s not found (scripts/install-deps.sh installs ansible-core)' % name)
+        sys.exit(SKIP)
+    return path
+
+
+def ansible_env(collections, tmp):
+    env = dict(os.environ, ANSIBLE_COLLECTIONS_PATH=collections, ANSIBLE_LOCAL_TEMP=tmp + '/ansible-local',
+               ANSIBLE_REMOTE_TMP=tmp + '/ansible-remote', ANSIBLE_NOCOLOR='1', ANSIBLE_RETRY_FILES_ENABLED='0',
+               ANSIBLE_CALLBACK_PLUGINS=HERE + '/callback_plugins', ANSIBLE_CALLBACKS_ENABLED='results_file',
+               ZORVI_ANSIBLE_RESULTS=tmp + '/results.json', ANSIBLE_FORKS='5')
+    env.pop('ZORVIUTIL_FLAGS', None)
+    return env
+
+
+def doc_test(collections):
+    program = ansible_program('ansible-doc')
+    with tempfile.TemporaryDirectory() as tmp:
+        for module in MODULES:
+            r = subprocess.run([program, 'zorvi.boards.' + module], env=ansible_env(collections, tmp),
+                               capture_output=True, text=True)
+            check(r.returncode == 0 and 'OPTIONS' in r.stdout, 'ansible-doc %s: %s' % (module, r.stderr.strip()))
+
+
+class Sim:
+    """A zorvisim in the background with its state folder."""
+
+    def __init__(self, bin_dir, state_dir, serial):
+        self.state_dir = state_dir
+        self.serial = serial
+        self.proc = subprocess.Popen([bin_dir + '/zorvisim', '--state-dir', state_dir, '--serial', str(serial),
+                                      '--no-pcie', '--sensor-seconds', '60'],
+                                     stdout=subprocess.PIPE, text=True)
+        self.port = self.proc.stdout.readline().strip()
+
+    def checksums(self):
+        sums = {}
+        for name in sorted(os.listdir(self.state_dir)):
+            with open(os.path.join(self.state_dir, name), 'rb') as f:
+                sums[name] = hashlib.sha256(f.read()).hexdigest()
+        return sums
+
+    def read(self, prefix, offset, length):
+        name = next(n for n in os.listdir(self.state_dir) if n.startswith(prefix))
+        with open(os.path.join(self.state_dir, name), 'rb') as f:
+            f.seek(offset)
+            return f.read(length)
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(timeout=30)
+
+
+def pattern(length, seed):
+    return bytes((seed + i * 29 + (i >> 9) * 5) & 0xFF for i in range(length))
+
+
+def play_test(bin_dir, collections):
+    program = ansible_program('ansible-playbook')
+    zorviutil = bin_dir + '/zorviutil'
+    with tempfile.TemporaryDirectory() as tmp:
+        boards = {'board1': Sim(bin_dir, tmp + '/board1', 100001), 'board2': Sim(bin_dir, tmp + '/board2', 100002)}
+        try:
+            play_runs(program, zorviutil, collections, tmp, boards)
+        finally:
+            for sim in boards.values():
+                sim.stop()
+
+
+def play_runs(program, zorviutil, collections, tmp, boards):
+    for name, sim in boards.items():
+        check(sim.port.startswith('/dev/'), '%s: zorvisim printed no pty path' % name)
+    images = {}
+    for name, length, seed in (('fw1', 4096, 0x31), ('fw2', 4096, 0x47), ('spi1', 70000, 0x05), ('spi2', 70000, 0x06)):
+        images[name] = tmp + '/' + name + '.bin'
+        with open(images[name], 'wb') as f:
+            f.write(pattern(length, seed))
+    with open(tmp + '/hosts', 'w') as f:
+        f.write('[boards]\n')
+        for name, sim in list(boards.items()) + [('broken', None)]:
+            f.write('%s zorvi_port=%s\n' % (name, sim.port if sim else MISSING_PORT))
+        f.write('[boards:vars]\nansible_connection=local\nansible_python_interpreter=/usr/bin/python3\n')
+    env = ansible_env(collections, tmp)
+
+    def play(fw, spi, *options):
+        r = subprocess.run([program, '-i', tmp + '/hosts', HERE + '/boards.yml', '-e', 'zorviutil=' + zorviutil,
+                            '-e', 'firmware_image=' + images[fw], '-e', 'spi_image=' + images[spi]] + list(options),
+                           env=env, capture_output=True, text=True)
+        print(r.stdout + r.stderr)
+        with open(env['ZORVI_ANSIBLE_RESULTS']) as f:
+            doc = json.load(f)
+        os.remove(env['ZORVI_ANSIBLE_RESULTS'])
+        return doc['tasks'], doc['stats']
+
+    # What the tool itself says about the missing port.
+    r = subprocess.run([zorviutil, '-usbcom', MISSING_PORT, '+json', 'verify-firmware', images['fw1']],
+                       env=env, capture_output=True, text=True)
+    tool_error = json.loads(r.stdout)['error']
+
+    # First run: both boards change; the missing one fails with the tool's message.
+    tasks, stats = play('fw1', 'spi1')
+    for name, sim in boards.items():
+        check(tasks['uC firmware'][name].get('changed') is True, 'first run: %s firmware not changed' % name)
+        check(tasks['FPGA image'][name].get('changed') is True, 'first run: %s SPI image not changed' % name)
+        check(stats[name]['failures'] == 0, 'first run: %s failed' % name)
+        facts = tasks['Board facts'][name]
+        board = (facts.get('boards') or [{}])[0]
+        check(board.get('port') == sim.port and board.get('error') is None, 'first run: %s facts: %s' % (name, facts))
+        check(board.get('serial') == sim.serial, '%s facts: serial %s' % (name, board.get('serial')))
+        check(isinstance((board.get('sensors') or {}).get('sensors'), list), '%s facts: no sensor list' % name)
+        check(sim.read('appflash', 0, 4096) == pattern(4096, 0x31), '%s: firmware not in the flash' % name)
+        stored = bytes(b ^ 0xFF for b in sim.read('spi0-', 0x10000, 70000))  # stored complemented
+        check(stored == pattern(70000, 0x05), '%s: SPI image not in the flash' % name)
+    broken = tasks['uC firmware']['broken']
+    check(broken.get('failed') is True and broken.get('rc') == tool_error['code'] and
+          tool_error['message'].strip() in broken.get('msg', ''), 'missing board: %s' % broken)
+    check(stats['broken']['failures'] == 1, 'missing board: stats %s' % stats['broken'])
+
+    # Second run: nothing to do.
+    tasks, stats = play('fw1', 'spi1')
+    for name in boards:
+        check(stats[name]['changed'] == 0 and stats[name]['failures'] == 0, 'second run: %s %s' % (name, stats[name]))
+
+    # Check mode with other images: both would change, the stored images stay.
+    before = dict((name, sim.checksums()) for name, sim in boards.items())
+    tasks, stats = play('fw2', 'spi2', '--check')
+    for name, sim in boards.items():
+        check(tasks['uC firmware'][name].get('changed') is True, 'check mode: %s firmware would not change' % name)
+        check(tasks['FPGA image'][name].get('changed') is True, 'check mode: %s SPI image would not change' % name)
+        check(stats[name]['failures'] == 0, 'check mode: %s failed' % name)
+        check(sim.checksums() == before[name], 'check mode: %s state files changed' % name)
+
+
+def main():
+    if len(sys.argv) != 4 or sys.argv[1] not in ('doc', 'play'):
+        print(__doc__)
+        return 2
+    bin_dir, collections = os.path.abspath(sys.argv[2]), os.path.abspath(sys.argv[3])
+    if sys.argv[1] == 'doc':
+        doc_test(collections)
+    else:
+        play_test(bin_dir, collections)
+    print('%d check(s) failed' % len(failures) if failures else 'passed')
+    return 1 if failures else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
