@@ -4,6 +4,8 @@ zorviutil and two simulated boards.
 
   collection_test.py doc  BIN_DIR COLLECTIONS   ansible-doc of each module
   collection_test.py play BIN_DIR COLLECTIONS   boards.yml against localhost
+  collection_test.py sanity BIN_DIR COLLECTIONS ansible-test sanity, the tests
+                                                that need no download
 
 Exit code 77 (one line on stdout) when ansible-core is not installed."""
 
@@ -18,6 +20,14 @@ import tempfile
 SKIP = 77
 HERE = os.path.dirname(os.path.abspath(__file__))
 MODULES = ('zorvi_facts', 'zorvi_firmware', 'zorvi_spi_image')
+# The ansible-test sanity tests that run offline; the others (ansible-doc,
+# import, pep8, pylint, runtime-metadata, validate-modules, yamllint) install
+# pinned packages from the Python package index into a virtual environment.
+OFFLINE_SANITY = ('action-plugin-docs', 'changelog', 'compile', 'empty-init', 'future-import-boilerplate', 'ignores',
+                  'line-endings', 'metaclass-boilerplate', 'no-assert', 'no-basestring', 'no-dict-iteritems',
+                  'no-dict-iterkeys', 'no-dict-itervalues', 'no-get-exception', 'no-illegal-filenames',
+                  'no-main-display', 'no-smart-quotes', 'no-unicode-literals', 'replace-urlopen', 'shebang',
+                  'symlinks', 'use-argspec-type-path', 'use-compat-six')
 MISSING_PORT = '/nonexistent/zorvi-board'
 failures = []
 
@@ -52,6 +62,18 @@ def doc_test(collections):
             r = subprocess.run([program, 'zorvi.boards.' + module], env=ansible_env(collections, tmp),
                                capture_output=True, text=True)
             check(r.returncode == 0 and 'OPTIONS' in r.stdout, 'ansible-doc %s: %s' % (module, r.stderr.strip()))
+
+
+def sanity_test(collections):
+    program = ansible_program('ansible-test')
+    python = '%d.%d' % sys.version_info[:2]
+    options = [o for test in OFFLINE_SANITY for o in ('--test', test)]
+    with tempfile.TemporaryDirectory() as tmp:
+        r = subprocess.run([program, 'sanity', '--python', python] + options,
+                           cwd=collections + '/ansible_collections/zorvi/boards', env=ansible_env(collections, tmp),
+                           capture_output=True, text=True)
+    print(r.stdout + r.stderr)
+    check(r.returncode == 0, 'ansible-test sanity exit code %d' % r.returncode)
 
 
 class Sim:
@@ -164,14 +186,13 @@ def play_runs(program, zorviutil, collections, tmp, boards):
 
 
 def main():
-    if len(sys.argv) != 4 or sys.argv[1] not in ('doc', 'play'):
+    if len(sys.argv) != 4 or sys.argv[1] not in ('doc', 'play', 'sanity'):
         print(__doc__)
         return 2
     bin_dir, collections = os.path.abspath(sys.argv[2]), os.path.abspath(sys.argv[3])
-    if sys.argv[1] == 'doc':
-        doc_test(collections)
-    else:
-        play_test(bin_dir, collections)
+    tests = dict(doc=lambda: doc_test(collections), sanity=lambda: sanity_test(collections),
+                 play=lambda: play_test(bin_dir, collections))
+    tests[sys.argv[1]]()
     print('%d check(s) failed' % len(failures) if failures else 'passed')
     return 1 if failures else 0
 

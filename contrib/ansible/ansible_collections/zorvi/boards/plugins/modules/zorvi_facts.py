@@ -13,7 +13,7 @@ description:
     as their C(+json) documents.
   - Sets the fact C(zorvi_boards), a list with one entry per board.
 version_added: "1.0.0"
-author: zorviutil maintainers
+author: zorviutil maintainers (!UNKNOWN)
 options:
   ports:
     description:

@@ -14,7 +14,7 @@ description:
     service mode and back only when allowed, see I(allow_service_mode); a board started in service
     mode (its service switch) needs no switching.
 version_added: "1.0.0"
-author: zorviutil maintainers
+author: zorviutil maintainers (!UNKNOWN)
 options:
   port:
     required: true

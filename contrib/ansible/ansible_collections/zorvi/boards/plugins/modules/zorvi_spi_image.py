@@ -14,7 +14,7 @@ description:
   - The task reports a change only when a block was erased or programmed.
   - The SPI verbs need the uC's normal firmware (not service mode).
 version_added: "1.0.0"
-author: zorviutil maintainers
+author: zorviutil maintainers (!UNKNOWN)
 options:
   port:
     required: true
