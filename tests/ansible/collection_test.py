@@ -79,11 +79,11 @@ def sanity_test(collections):
 class Sim:
     """A zorvisim in the background with its state folder."""
 
-    def __init__(self, bin_dir, state_dir, serial):
+    def __init__(self, bin_dir, state_dir, serial, options):
         self.state_dir = state_dir
         self.serial = serial
         self.proc = subprocess.Popen([bin_dir + '/zorvisim', '--state-dir', state_dir, '--serial', str(serial),
-                                      '--no-pcie', '--sensor-seconds', '60'],
+                                      '--no-pcie', '--sensor-seconds', '60'] + options,
                                      stdout=subprocess.PIPE, text=True)
         self.port = self.proc.stdout.readline().strip()
 
@@ -111,28 +111,30 @@ def pattern(length, seed):
 
 def play_test(bin_dir, collections):
     program = ansible_program('ansible-playbook')
-    zorviutil = bin_dir + '/zorviutil'
     with tempfile.TemporaryDirectory() as tmp:
-        boards = {'board1': Sim(bin_dir, tmp + '/board1', 100001), 'board2': Sim(bin_dir, tmp + '/board2', 100002)}
+        sims = {}
         try:
-            play_runs(program, zorviutil, collections, tmp, boards)
+            for name, serial, options in (('board1', 100001, []), ('board2', 100002, []),
+                                          ('inservice', 100003, ['--service'])):
+                sims[name] = Sim(bin_dir, tmp + '/' + name, serial, options)
+            play_runs(program, bin_dir + '/zorviutil', collections, tmp, sims)
         finally:
-            for sim in boards.values():
+            for sim in sims.values():
                 sim.stop()
 
 
-def play_runs(program, zorviutil, collections, tmp, boards):
-    for name, sim in boards.items():
+def play_runs(program, zorviutil, collections, tmp, sims):
+    for name, sim in sims.items():
         check(sim.port.startswith('/dev/'), '%s: zorvisim printed no pty path' % name)
     images = {}
     for name, length, seed in (('fw1', 4096, 0x31), ('fw2', 4096, 0x47), ('spi1', 70000, 0x05), ('spi2', 70000, 0x06)):
         images[name] = tmp + '/' + name + '.bin'
         with open(images[name], 'wb') as f:
             f.write(pattern(length, seed))
+    ports = dict((name, sim.port) for name, sim in sims.items())
+    ports['missing'] = MISSING_PORT
     with open(tmp + '/hosts', 'w') as f:
-        f.write('[boards]\n')
-        for name, sim in list(boards.items()) + [('broken', None)]:
-            f.write('%s zorvi_port=%s\n' % (name, sim.port if sim else MISSING_PORT))
+        f.write('[boards]\n' + ''.join('%s zorvi_port=%s\n' % item for item in sorted(ports.items())))
         f.write('[boards:vars]\nansible_connection=local\nansible_python_interpreter=/usr/bin/python3\n')
     env = ansible_env(collections, tmp)
 
@@ -146,14 +148,23 @@ def play_runs(program, zorviutil, collections, tmp, boards):
         os.remove(env['ZORVI_ANSIBLE_RESULTS'])
         return doc['tasks'], doc['stats']
 
-    # What the tool itself says about the missing port.
-    r = subprocess.run([zorviutil, '-usbcom', MISSING_PORT, '+json', 'verify-firmware', images['fw1']],
-                       env=env, capture_output=True, text=True)
-    tool_error = json.loads(r.stdout)['error']
+    def tool_error(host, *words):
+        r = subprocess.run([zorviutil, '-usbcom', ports[host], '+json'] + list(words), env=env, capture_output=True,
+                           text=True)
+        return json.loads(r.stdout)['error']
 
-    # First run: both boards change; the missing one fails with the tool's message.
+    # The failing boards: the task that fails and what zorviutil itself says.
+    failing = {
+        'missing': ('uC firmware', tool_error('missing', 'verify-firmware', images['fw1'])),
+        'inservice': ('FPGA image', tool_error('inservice', 'spi-program-bin', '0', images['spi1'], '0x10000')),
+    }
+    good = ('board1', 'board2')
+
+    # First run: the good boards change, each failing one fails its task with
+    # the tool's message.
     tasks, stats = play('fw1', 'spi1')
-    for name, sim in boards.items():
+    for name in good:
+        sim = sims[name]
         check(tasks['uC firmware'][name].get('changed') is True, 'first run: %s firmware not changed' % name)
         check(tasks['FPGA image'][name].get('changed') is True, 'first run: %s SPI image not changed' % name)
         check(stats[name]['failures'] == 0, 'first run: %s failed' % name)
@@ -165,24 +176,26 @@ def play_runs(program, zorviutil, collections, tmp, boards):
         check(sim.read('appflash', 0, 4096) == pattern(4096, 0x31), '%s: firmware not in the flash' % name)
         stored = bytes(b ^ 0xFF for b in sim.read('spi0-', 0x10000, 70000))  # stored complemented
         check(stored == pattern(70000, 0x05), '%s: SPI image not in the flash' % name)
-    broken = tasks['uC firmware']['broken']
-    check(broken.get('failed') is True and broken.get('rc') == tool_error['code'] and
-          tool_error['message'].strip() in broken.get('msg', ''), 'missing board: %s' % broken)
-    check(stats['broken']['failures'] == 1, 'missing board: stats %s' % stats['broken'])
+    for name, (task, error) in failing.items():
+        result = tasks[task][name]
+        check(result.get('failed') is True and result.get('rc') == error['code'] and
+              error['message'].strip() in result.get('msg', ''), '%s: %s' % (name, result))
+        check(stats[name]['failures'] == 1, '%s: stats %s' % (name, stats[name]))
 
     # Second run: nothing to do.
     tasks, stats = play('fw1', 'spi1')
-    for name in boards:
-        check(stats[name]['changed'] == 0 and stats[name]['failures'] == 0, 'second run: %s %s' % (name, stats[name]))
+    for name in good + ('inservice',):
+        check(stats[name]['changed'] == 0, 'second run: %s %s' % (name, stats[name]))
 
-    # Check mode with other images: both would change, the stored images stay.
-    before = dict((name, sim.checksums()) for name, sim in boards.items())
+    # Check mode with other images: the good boards would change, their
+    # stored images stay.
+    before = dict((name, sims[name].checksums()) for name in good)
     tasks, stats = play('fw2', 'spi2', '--check')
-    for name, sim in boards.items():
+    for name in good:
         check(tasks['uC firmware'][name].get('changed') is True, 'check mode: %s firmware would not change' % name)
         check(tasks['FPGA image'][name].get('changed') is True, 'check mode: %s SPI image would not change' % name)
         check(stats[name]['failures'] == 0, 'check mode: %s failed' % name)
-        check(sim.checksums() == before[name], 'check mode: %s state files changed' % name)
+        check(sims[name].checksums() == before[name], 'check mode: %s state files changed' % name)
 
 
 def main():

@@ -15,6 +15,10 @@ LINKS = ('usbcom', 'psuart', 'index', 'quenta', 'smbus', 'ipmi')
 
 # Exit code of the verify verbs when the board holds something else.
 VERIFY_MISMATCH = 8
+# Exit codes: service mode not permitted (or not reached), verb refused in
+# service mode.
+SERVICE_MODE_NOT_PERMITTED = 12
+REFUSED_IN_SERVICE_MODE = 13
 
 
 def common_argument_spec(**extra):
@@ -76,8 +80,9 @@ class ZorviRun(object):
 class Zorviutil(object):
     """zorviutil for one module run: its path, link, port and time-out."""
 
-    def __init__(self, module, port=None, link=None, environ=None):
+    def __init__(self, module, port=None, link=None, environ=None, hints=None):
         self.module = module
+        self.hints = dict(hints or {})  # exit code -> a sentence added to the failure message
         params = module.params
         self.port = port if port is not None else params.get('port')
         self.link = (link or params.get('link') or 'usbcom').lstrip('-')
@@ -112,7 +117,10 @@ class Zorviutil(object):
     def fail(self, run, what, **result):
         """Ends the module with the tool's own message and exit code."""
         where = '%s %s' % (self.link, self.port) if self.port else 'zorviutil'
-        self.module.fail_json(msg='%s: %s failed: %s' % (where, what, run.message), rc=run.rc, error=run.error,
+        msg = '%s: %s failed: %s' % (where, what, run.message)
+        if run.rc in self.hints:
+            msg += ' (%s)' % self.hints[run.rc]
+        self.module.fail_json(msg=msg, rc=run.rc, error=run.error,
                               cmd=run.cmd, stderr=run.stderr, **result)
 
     def differs(self, verify_words):

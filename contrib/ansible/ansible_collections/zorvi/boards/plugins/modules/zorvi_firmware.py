@@ -33,7 +33,8 @@ options:
 extends_documentation_fragment:
   - zorvi.boards.common
 notes:
-  - Check mode runs C(verify-firmware) only and reports whether the image would be written.
+  - Check mode runs C(verify-firmware) only (switching service mode in and out when allowed)
+    and reports whether the image would be written.
 '''
 
 EXAMPLES = r'''
@@ -79,7 +80,8 @@ error:
 '''
 
 from ansible.module_utils.basic import AnsibleModule
-from ansible_collections.zorvi.boards.plugins.module_utils.zorviutil import Zorviutil, common_argument_spec
+from ansible_collections.zorvi.boards.plugins.module_utils.zorviutil import (
+    SERVICE_MODE_NOT_PERMITTED, Zorviutil, common_argument_spec)
 
 
 def main():
@@ -93,7 +95,9 @@ def main():
     )
     image = module.params['image']
     environ = {'ZORVIUTIL_FLAGS': '7'} if module.params['allow_service_mode'] else {}
-    tool = Zorviutil(module, environ=environ)
+    hints = {} if module.params['allow_service_mode'] else {
+        SERVICE_MODE_NOT_PERMITTED: 'allow_service_mode: true lets zorviutil switch into service mode and back'}
+    tool = Zorviutil(module, environ=environ, hints=hints)
 
     differs, verify = tool.differs(['verify-firmware', image])
     result = dict(changed=differs, verify=verify.document, update=None)

@@ -79,7 +79,7 @@ error:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.zorvi.boards.plugins.module_utils.zorviutil import (
-    Zorviutil, common_argument_spec, parse_number)
+    REFUSED_IN_SERVICE_MODE, Zorviutil, common_argument_spec, parse_number)
 
 
 def block_count(summary, key):
@@ -99,7 +99,7 @@ def main():
     )
     p = module.params
     address = parse_number(module, 'address', p['address'])
-    tool = Zorviutil(module)
+    tool = Zorviutil(module, hints={REFUSED_IN_SERVICE_MODE: 'the SPI verbs need the normal firmware: leave service mode first'})
     words = [p['chip'], p['image'], address]
 
     if module.check_mode:
@@ -109,11 +109,12 @@ def main():
                          else 'range already holds the image')
 
     program = tool.run(['spi-program-bin'] + words, options=['+skip-same'])
-    if program.rc != 0:
-        # Some blocks may have been written before the failure.
-        tool.fail(program, 'spi-program-bin', changed=True, program=program.document, verify=None)
     programmed = block_count(program.document, 'blocks_programmed')
     erased = block_count(program.document, 'blocks_erased')
+    if program.rc != 0:
+        # Blocks written before the failure count when the tool tells them.
+        tool.fail(program, 'spi-program-bin', changed=bool(programmed or erased), program=program.document,
+                  verify=None)
     if programmed is None or erased is None:
         # A zorviutil without the block counts: the range may have been written.
         module.warn('zorviutil gave no block counts; the task reports a change')
