@@ -74,7 +74,6 @@ Json clockFields(uint32_t index, uint32_t frequency, bool nonVolatile) {
     return fields;
 }
 
-
 }  // namespace
 
 Result getClockFrequency(ConnectionContext* ctx, uint32_t index, bool verbose) {
@@ -219,7 +218,8 @@ Result programRegisterMap(bool nonVolatile, const char* typeText, ConnectionCont
     jsonSummary("index", index);
     jsonSummary("non_volatile", nonVolatile);
     jsonSummary("file", path != nullptr ? Json(boardText(path, std::strlen(path))) : Json(nullptr));
-    jsonSummary("map_type", path != nullptr ? (map.type == RegisterMapType::Lmk61e2 ? "lmk61e2" : "si5338") : "factory_default");
+    const char* type = map.type == RegisterMapType::Lmk61e2 ? "lmk61e2" : "si5338";
+    jsonSummary("map_type", path != nullptr ? type : "factory_default");
     jsonSummary("entries", map.count);
     return kOk;
 }

@@ -167,7 +167,8 @@ Result i2cRead(uint32_t count, ConnectionContext* ctx, bool verbose, uint32_t bu
     Result r = i2cReadRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
                               static_cast<uint8_t>(reg), static_cast<uint8_t>(count), data);
     if (r != kOk) return r;
-    jsonDocument({{"bus", bus}, {"chip", device}, {"address", reg}, {"count", count}, {"bytes", byteArray(data, count)}});
+    jsonDocument(
+        {{"bus", bus}, {"chip", device}, {"address", reg}, {"count", count}, {"bytes", byteArray(data, count)}});
     printBytes(data, count);
     return kOk;
 }

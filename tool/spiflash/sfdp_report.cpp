@@ -344,7 +344,7 @@ Result spiInfo(ConnectionContext* ctx, bool verbose, uint32_t chip) {
             keepForDocument(records, p, table.get(), length);
         }
     }
-    jsonDocument(spiInfoDocument(records));
+    if (jsonMode()) jsonDocument(spiInfoDocument(records));
     return result;
 }
 

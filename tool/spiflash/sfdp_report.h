@@ -25,7 +25,7 @@ struct SpiInfoRecords {
     bool haveHeader = false;
     SfdpHeader header;
     bool haveBasicTable = false;
-    uint32_t basicRevision = 0;                ///< major * 256 + minor
+    uint32_t basicRevision = 0;                    ///< major * 256 + minor
     uint8_t basicTable[kMaxBasicTableBytes] = {};  ///< zero padded
     bool haveSectorMap = false;
     std::vector<uint32_t> sectorMap;  ///< its DWORDs
