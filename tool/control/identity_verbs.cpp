@@ -1,13 +1,16 @@
 // Identity and link diagnostics: version, comm-test, raw, test-clobber,
-// test-timeout (product-id is readProductId itself).
+// test-timeout and product-id.
 #include "control/identity_verbs.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "base/bytes.h"
+#include "base/json_out.h"
 #include "base/out.h"
+#include "boardinfo/board_json.h"
 #include "link/service_refusal.h"
 #include "control/control_commands.h"
 #include "platform/platform.h"
@@ -21,13 +24,32 @@ constexpr uint32_t kShownLoopbackErrors = 10;
 
 }  // namespace
 
-Result showVersion(ConnectionContext* ctx, bool verbose) {
+Result readFirmwareVersion(ConnectionContext* ctx, bool verbose, std::string* name, std::string* version) {
     uint8_t words[8] = {};
     Result r = ucRequest(ctx, verbose, kGetVersion, {.payload = words, .payloadLength = sizeof words});
     if (r != kOk) return r;
-    out("ZORVI %s version is %u.%u.%u.%u\n", ctx->inServiceMode ? "Ignis2" : "Keeper2", getLe16(words),
-        getLe16(words + 2), getLe16(words + 4), getLe16(words + 6));
+    *name = ctx->inServiceMode ? "ZORVI Ignis2" : "ZORVI Keeper2";
+    char text[24];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", getLe16(words), getLe16(words + 2), getLe16(words + 4),
+                  getLe16(words + 6));
+    *version = text;
     return kOk;
+}
+
+Result showVersion(ConnectionContext* ctx, bool verbose) {
+    std::string name, version;
+    Result r = readFirmwareVersion(ctx, verbose, &name, &version);
+    if (r != kOk) return r;
+    out("%s version is %s\n", name.c_str(), version.c_str());
+    if (jsonMode()) jsonDocument(firmwareVersionJson(name, version, ctx->inServiceMode != 0));
+    return kOk;
+}
+
+Result showProductId(ConnectionContext* ctx, bool verbose) {
+    uint32_t id = 0;
+    Result r = readProductId(ctx, &id, verbose, false);
+    if (r == kOk && jsonMode()) jsonDocument(productIdJson(id));
+    return r;
 }
 
 Result runCommTest(ConnectionContext* ctx, bool verbose) {
@@ -37,6 +59,7 @@ Result runCommTest(ConnectionContext* ctx, bool verbose) {
 
     uint32_t seed = 1;
     uint32_t errors = 0;
+    uint32_t roundTrips = 0;
     uint64_t linkSent = 0, linkReceived = 0, payloadSent = 0, payloadReceived = 0;
     uint32_t lastTick = start;
     for (;;) {
@@ -47,6 +70,7 @@ Result runCommTest(ConnectionContext* ctx, bool verbose) {
                              {.args = sent, .argLength = kLoopbackPayload, .payload = echoed,
                               .payloadLength = kLoopbackPayload});
         if (r != kOk) return r;
+        ++roundTrips;
         for (uint32_t j = 0; j < kLoopbackPayload; ++j) {
             const uint8_t expected = sent[j];
             if (echoed[j] == expected) continue;
@@ -78,6 +102,16 @@ Result runCommTest(ConnectionContext* ctx, bool verbose) {
                 "loopback32 response payload.\n");
     } else {
         out("*** Data rates not computed because the test did not run for long enough.\n");
+    }
+    if (jsonMode()) {
+        jsonDocument(commTestJson({.requestedMs = kCommTestMs,
+                                   .elapsedMs = lastTick - start,
+                                   .roundTrips = roundTrips,
+                                   .errors = errors,
+                                   .linkSent = linkSent,
+                                   .linkReceived = linkReceived,
+                                   .payloadSent = payloadSent,
+                                   .payloadReceived = payloadReceived}));
     }
     return kOk;
 }
