@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "base/out.h"
@@ -44,19 +45,15 @@ std::string recoveryFileWarning(const std::string& name, uint32_t chip, uint32_t
 void warnAboutRecoveryFiles(uint32_t chip) {
     static std::set<uint32_t> warned;
     if (!warned.insert(chip).second) return;
-    std::vector<std::string> found;
+    std::vector<std::pair<uint32_t, std::string>> found;  // by block
     std::error_code ec;
     for (fs::directory_iterator it(".", ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = platform::utf8Of(it->path().filename());
         uint32_t c = 0, start = 0;
-        if (parseRecoveryFileName(name, &c, &start) && c == chip) found.push_back(name);
+        if (parseRecoveryFileName(name, &c, &start) && c == chip) found.emplace_back(start, name);
     }
     std::sort(found.begin(), found.end());
-    for (const std::string& name : found) {
-        uint32_t c = 0, start = 0;
-        (void)parseRecoveryFileName(name, &c, &start);
-        hint("%s", recoveryFileWarning(name, c, start).c_str());
-    }
+    for (const auto& [start, name] : found) hint("%s", recoveryFileWarning(name, chip, start).c_str());
 }
 
 namespace {
@@ -92,17 +89,16 @@ void RecoveryFile::keep(uint32_t chip, uint32_t blockStart, const uint8_t* block
     kept_ = false;
     // A file of an earlier run may hold the only copy of this block's bytes.
     if (platform::fileExists(name_)) return;
-    errno = 0;
     if (writeDurably(name_, block, size)) {
         kept_ = true;
         return;
     }
     const int error = errno;
-    // The name may already be in place though the folder could not be put
-    // on the disk: it holds the block all the same.
+    // The name may be in place though its folder could not be put on the
+    // disk: the file holds the block all the same.
     kept_ = platform::fileExists(name_);
-    hint("zorviutil: warning: block 0x%X-0x%X of SPI chip %u could not be saved durably in '%s' before its erase "
-         "(errno=%d); until its bytes are restored, they are only in memory\n",
+    hint("zorviutil: warning: block 0x%X-0x%X of SPI chip %u could not be put on the disk in '%s' before its erase "
+         "(errno=%d); should the run die before the block is restored, its bytes outside the range are lost\n",
          blockStart, blockStart + size - 1, chip, name_.c_str(), error);
 }
 
