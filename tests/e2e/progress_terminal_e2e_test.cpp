@@ -36,7 +36,8 @@ TEST(ProgressTerminal, ImageSaveDrawsAndClearsItsLine) {
         }
         // Each drawing returns to the line's start; the last one is followed
         // by blanks over it, and nothing is drawn after them.
-        static const std::regex last(R"(\r(Reading [0-9.]+ [KMG]?i?B of [0-9.]+ [KMG]?i?B \([0-9]+%\)[^\r]*)\r\r( +)\r$)");
+        static const std::regex last(
+            R"(\r(Reading [0-9.]+ [KMG]?i?B of [0-9.]+ [KMG]?i?B \([0-9]+%\)[^\r]*)\r\r( +)\r$)");
         std::smatch m;
         ASSERT_TRUE(std::regex_search(r.err, m, last)) << r.err;
         EXPECT_GE(m[2].length(), m[1].str().find_last_not_of(' ') + 1);
