@@ -78,7 +78,7 @@ void addCards(const char* link, bool ask, bool verbose, Open open, std::vector<B
 Result listBoards(bool probe, bool verbose) {
     std::vector<platform::TtyDeviceRecord> records;
     if (!platform::listTtyDevices(records))
-        hint("+++ The device database could not be read: USB serial ports are not listed.\n");
+        hint("zorviutil: warning: the device database could not be read; USB serial ports are not listed\n");
     std::vector<BoardEntry> boards = boardsFromTtyRecords(records);
     if (probe) {
         for (BoardEntry& board : boards) {
