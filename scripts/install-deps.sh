@@ -4,12 +4,12 @@
 # the simulator needs (scripts/try.sh); no argument installs everything the
 # tests and the package check need too.
 set -euo pipefail
-packages=(cmake ninja-build g++ nlohmann-json3-dev)
+packages=(cmake ninja-build g++ nlohmann-json3-dev libudev-dev)
 if [ "${1:-all}" != build ]; then
   # tests and benchmarks; the package check (cpack's dependency scan, man -l,
   # pkg-config)
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev file man-db pkgconf git srecord binutils
-             python3-jsonschema)
+             python3-jsonschema umockdev libumockdev-dev)
 fi
 # The Windows build: the MinGW-w64 cross compiler, and Wine to run its
 # programs (without the recommended desktop packages).
