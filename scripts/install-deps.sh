@@ -4,13 +4,13 @@
 # the simulator needs (scripts/try.sh); no argument installs everything the
 # tests and the package check need too.
 set -euo pipefail
-packages=(cmake ninja-build g++ nlohmann-json3-dev)
+packages=(cmake ninja-build g++ nlohmann-json3-dev libudev-dev)
 if [ "${1:-all}" != build ]; then
   # tests and benchmarks; the package check (cpack's dependency scan, man -l,
-  # pkg-config); the schema checks; the Ansible collection's tests
-  # (ansible-core, and python3-venv for ansible-test)
+  # pkg-config); the schema checks; the list-boards test (umockdev); the
+  # Ansible collection's tests (ansible-core, and python3-venv for ansible-test)
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev file man-db pkgconf git srecord binutils
-             python3-jsonschema ansible-core python3-venv)
+             python3-jsonschema umockdev libumockdev-dev ansible-core python3-venv)
 fi
 # The Windows build: the MinGW-w64 cross compiler, and Wine to run its
 # programs (without the recommended desktop packages).

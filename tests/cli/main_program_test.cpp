@@ -95,6 +95,7 @@ TEST(MainProgram, UsageListsVerbsAndOptions) {
         "   command = One of:\n"
         "\n"
         "     build-info\n"
+        "     list-boards [noprobe]\n"
         "     product-id\n";
     EXPECT_EQ(o.text.substr(0, head.size()), head);
     const std::string middle =

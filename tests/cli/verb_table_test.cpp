@@ -33,7 +33,7 @@ Dispatch dispatch(std::vector<const char*> words) {
 TEST(VerbTable, EveryRowIsUniqueAndComplete) {
     uint32_t count = 0;
     const VerbRow* rows = verbTable(&count);
-    EXPECT_EQ(count, 62u);
+    EXPECT_EQ(count, 63u);
     std::set<std::string> names;
     for (uint32_t i = 0; i < count; ++i) {
         SCOPED_TRACE(rows[i].name);
@@ -65,6 +65,7 @@ TEST(VerbTable, ArgumentChecksSendNothing) {
         {{"SET-SMBUS-ADDR-NV"}, 2,
          "*** 'SET-SMBUS-ADDR-NV' command must be followed by a 7-bit SMBUS chip address.\n"},
         {{"set-smbus-addr", "x"}, 2, "*** SMBUS chip address value 'x' not recognized as a number.\n"},
+        {{"list-boards", "fast"}, 2, "*** 'list-boards' takes one optional word: noprobe.\n"},
         {{"getclk"}, 2, "*** 'getclk' command must be followed by a clock generator index.\n"},
         {{"getclk", "q"}, 2, "*** Clock generator index value 'q' not recognized as a number.\n"},
         {{"setclk", "1"}, 2,

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -54,6 +55,18 @@ public:
 private:
     int fd_ = -1;
 };
+
+// A pseudo-terminal in place of a pipe: the program writes to a terminal,
+// the test reads what the terminal shows (its "\n" become "\r\n").
+bool makeTerminal(Fd& readEnd, Fd& writeEnd) {
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return false;
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    fcntl(slave, F_SETFD, FD_CLOEXEC);
+    readEnd.reset(master);
+    writeEnd.reset(slave);
+    return true;
+}
 
 bool makePipe(Fd& readEnd, Fd& writeEnd) {
     int fds[2];
@@ -221,7 +234,8 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     ignoreSigpipeOnce();
     RunResult result;
     Fd inRead, inWrite, outRead, outWrite, errRead, errWrite;
-    if (!makePipe(inRead, inWrite) || !makePipe(outRead, outWrite) || !makePipe(errRead, errWrite)) {
+    if (!makePipe(inRead, inWrite) || !makePipe(outRead, outWrite) ||
+        !(extras.stderrOnTerminal ? makeTerminal(errRead, errWrite) : makePipe(errRead, errWrite))) {
         result.err = "pipe failed";
         return result;
     }

@@ -35,6 +35,7 @@ struct RunResult {
 struct RunExtras {
     std::string cwd;                            ///< working directory of the program (empty: ours)
     std::function<void(pid_t)> whileRunning;    ///< called every few milliseconds with the program's pid
+    bool stderrOnTerminal = false;              ///< standard error is a pseudo-terminal; `err` is what it shows
 };
 
 /// The build's bin directory (build/bin): zorviutil, zorvisim and the link libraries.

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -145,6 +147,27 @@ Lines recoveryCommand(const std::string& out) {
     return words;
 }
 
+// The recovery file `command` names (in `dir`) must hold the block as it
+// should read, and the command, run on `board`, must put it back; what is
+// wrong. `err` receives that run's standard error.
+std::string checkRecovery(const WriteRow& row, const e2e::SimBoard& board, const std::string& dir,
+                          const Lines& command, const std::string& before, std::string* err = nullptr) {
+    std::string saved;
+    if (command.size() != 4 || !e2e::readFile(dir + "/" + command[2], saved)) return "no recovery file; ";
+    const uint32_t blockStart = static_cast<uint32_t>(std::stoul(command[3], nullptr, 16));
+    std::string expected = before.substr(blockStart, saved.size());
+    expected.replace(row.start - blockStart, row.newData.size(), row.newData);
+    std::string why = saved != expected ? "recovery file differs from the block; " : "";
+    Lines restore = {"-usbcom", "{port}"};
+    restore.insert(restore.end(), command.begin(), command.end());
+    e2e::RunExtras extras;
+    extras.cwd = dir;
+    const e2e::RunResult fixed = board.run(restore, "", {}, 60000 + e2e::sweepTiming().startSlackMs, extras);
+    if (fixed.exitCode != 0) why += "recovery command failed: " + fixed.out;
+    if (err != nullptr) *err = fixed.err;
+    return why + compare(row, before, image(board, row.spi));
+}
+
 struct Cut {
     const WriteRow* row;
     std::string fault;  // hangup@N, or (long runs) no-reply@N+
@@ -153,6 +176,13 @@ struct Cut {
 
 Lines simArgsFor(const WriteRow& row) {
     return row.spi ? Lines{"--spi-chip", "0=w25q128"} : Lines{};
+}
+
+// The tool's arguments for the row, its input file in `dir`.
+Lines toolArgs(const WriteRow& row, const std::string& dir) {
+    Lines args = {row.spi ? "-usbcom" : "-psuart", "{port}"};
+    for (const std::string& a : row.args) args.push_back(a == "{in}" ? dir + "/in.bin" : a);
+    return args;
 }
 
 // One interrupted run and its checks; empty when all is well.
@@ -180,24 +210,13 @@ std::string interrupt(const Cut& cut) {
     if (command.empty()) {
         why += compare(row, before, after);
     } else {
-        // The recovery file holds the block as it should read; the printed
-        // command, run against the board once it is back, puts it there.
-        std::string saved;
-        if (command.size() != 4 || !e2e::readFile(dir + "/" + command[2], saved)) return why + "no recovery file\n" + r.out;
-        const uint32_t blockStart = static_cast<uint32_t>(std::stoul(command[3], nullptr, 16));
-        std::string expected = before.substr(blockStart, saved.size());
-        expected.replace(row.start - blockStart, row.newData.size(), row.newData);
-        if (saved != expected) why += "recovery file differs from the block; ";
+        // The printed command, run against the board once it is back, puts
+        // the block there.
         Lines again = simArgsFor(row);
         again.insert(again.end(), {"--state-dir", board.stateDir()});
         e2e::SimBoard back(again);
         if (!back.ok()) return why + "simulator did not restart";
-        Lines restore = {"-usbcom", "{port}"};
-        restore.insert(restore.end(), command.begin(), command.end());
-        const e2e::RunResult fixed = back.run(restore, "", {}, 60000 + e2e::sweepTiming().startSlackMs, extras);
-        back.stop();
-        if (fixed.exitCode != 0) why += "recovery command failed: " + fixed.out;
-        why += compare(row, before, image(back, row.spi));
+        why += checkRecovery(row, back, dir, command, before);
     }
     return why.empty() ? "" : why + "\n" + r.out;
 }
@@ -209,9 +228,7 @@ TEST(InterruptionSweep, LinkCutAtEveryExchange) {
         e2e::SimBoard board(simArgsFor(row));
         ASSERT_TRUE(board.ok()) << board.error();
         ASSERT_TRUE(e2e::writeFile(board.tempDir() + "/in.bin", row.input));
-        Lines args = {row.spi ? "-usbcom" : "-psuart", "{port}"};
-        for (const std::string& a : row.args) args.push_back(a == "{in}" ? board.tempDir() + "/in.bin" : a);
-        const e2e::RunResult r = board.run(args);
+        const e2e::RunResult r = board.run(toolArgs(row, board.tempDir()));
         ASSERT_EQ(r.exitCode, 0) << row.verb << "\n" << r.out;
         const size_t exchanges = board.requests().size();
         // Under Wine every start of the tool costs a good part of a second:
@@ -229,6 +246,76 @@ TEST(InterruptionSweep, LinkCutAtEveryExchange) {
     e2e::forEachParallel(cuts.size(), e2e::sweepTiming().parallel, [&](size_t i) { problems[i] = interrupt(cuts[i]); });
     for (size_t i = 0; i < cuts.size(); ++i)
         EXPECT_EQ(problems[i], "") << cuts[i].row->verb << ": " << cuts[i].fault;
+}
+
+// Killed (kill -9) at exchange `k`: no failure path runs. Every byte
+// outside the range is on the chip, or in the recovery file written before
+// the erase, which the next run names and whose command puts it back.
+std::string killAt(const WriteRow& row, size_t k) {
+    e2e::SimBoard board({"--spi-chip", "0=w25q128", "--fault", "no-reply@" + std::to_string(k)});
+    if (!board.ok()) return "simulator did not start: " + board.error();
+    const std::string dir = board.tempDir();
+    if (!fillPattern(board) || !e2e::writeFile(dir + "/in.bin", row.input)) return "set-up failed; ";
+    const std::string before = image(board, true);
+    // The uC never answers exchange k; the tool waits for it (an SPI
+    // exchange for a second) and is killed there.
+    bool killed = false;
+    e2e::RunExtras extras;
+    extras.cwd = dir;
+    extras.whileRunning = [&](pid_t pid) {
+        if (!killed && board.requests().size() >= k) killed = kill(pid, SIGKILL) == 0;
+    };
+    board.run(toolArgs(row, dir), "", {}, 60000, extras);
+    Lines files;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().filename().string().rfind("spi-chip", 0) == 0) files.push_back(e.path().filename().string());
+    if (files.empty()) return compare(row, before, image(board, true));
+    unsigned blockStart = 0;
+    if (files.size() != 1 || std::sscanf(files[0].c_str(), "spi-chip0-block-0x%X.bin", &blockStart) != 1)
+        return "unexpected files, the first " + files[0];
+    char address[16];
+    std::snprintf(address, sizeof address, "0x%X", blockStart);
+    const Lines command = {"spi-program-bin", "0", files[0], address};
+    std::string err;
+    std::string why = checkRecovery(row, board, dir, command, before, &err);
+    if (err.find("zorviutil <link option> spi-program-bin 0 " + files[0] + " " + address) == std::string::npos)
+        why += "the next run does not name the file: " + err;
+    return why;
+}
+
+TEST(InterruptionSweep, KilledAtAnyExchangeOfAPartialBlock) {
+    // A killed Wine process leaves its server and the port to tidy up.
+    if (!e2e::windowsBinDir().empty()) GTEST_SKIP() << "the Windows tool is not killed under Wine";
+    struct Kill {
+        const WriteRow* row;
+        size_t k;
+    };
+    std::vector<Kill> kills;
+    for (const WriteRow& row : writeRows()) {
+        if (row.verb != std::string("spi-erase") && row.verb != std::string("spi-program-bin")) continue;
+        e2e::SimBoard board(simArgsFor(row));
+        ASSERT_TRUE(board.ok()) << board.error();
+        ASSERT_TRUE(e2e::writeFile(board.tempDir() + "/in.bin", row.input));
+        e2e::RunExtras extras;
+        extras.cwd = board.tempDir();
+        ASSERT_EQ(board.run(toolArgs(row, board.tempDir()), "", {}, 60000, extras).exitCode, 0) << row.verb;
+        // Once restored, the block's file is gone.
+        EXPECT_FALSE(std::filesystem::exists(board.tempDir() + "/spi-chip0-block-0x00010000.bin")) << row.verb;
+        const Lines log = board.requests();
+#ifdef ZORVI_SWEEP_LONG
+        const size_t step = 1;
+#else
+        const size_t step = 5;  // and the erase itself and the last exchange
+#endif
+        for (size_t k = 1; k <= log.size(); ++k)
+            if (k % step == 1 % step || k == log.size() || log[k - 1].rfind("05 90 00 04 00 20 ", 0) == 0)
+                kills.push_back({&row, k});
+    }
+    std::vector<std::string> problems(kills.size());
+    e2e::forEachParallel(kills.size(), e2e::sweepTiming().parallel,
+                         [&](size_t i) { problems[i] = killAt(*kills[i].row, kills[i].k); });
+    for (size_t i = 0; i < kills.size(); ++i)
+        EXPECT_EQ(problems[i], "") << kills[i].row->verb << " killed at exchange " << kills[i].k;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 const char* const kVerbListText =
     "One of:\n\n"
     VERB "build-info\n"
+    VERB "list-boards [noprobe]\n"
     VERB "product-id\n"
     VERB "version\n"
     VERB "comm-test\n"

@@ -21,6 +21,7 @@
 #include "control/board_control.h"
 #include "control/i2c_verbs.h"
 #include "control/identity_verbs.h"
+#include "control/list_boards.h"
 #include "images/app_flash_images.h"
 #include "link/service_mode.h"
 #include "spiflash/sfdp.h"
@@ -207,6 +208,15 @@ const VerbRow kVerbs[] = {
      [](const VerbCall&, const VerbArgs&) -> Result {
          showBuildInfo();
          return kOk;
+     }},
+    {"list-boards", 1, nullptr, false, {{A::Word}}, kNeedsNoLink,
+     [](const VerbCall& c, const VerbArgs& a) -> Result {
+         const bool probe = a.word[1] == nullptr;
+         if (!probe && strcasecmp(a.word[1], "noprobe") != 0) {
+             out("*** 'list-boards' takes one optional word: noprobe.\n");
+             return kTooFewArguments;
+         }
+         return listBoards(probe, c.verbose);
      }},
     {"version", 1, NO_ARGS, 0, [](const VerbCall& c, const VerbArgs&) { return showVersion(c.ctx, c.verbose); }},
     {"product-id", 1, NO_ARGS, 0,

@@ -5,6 +5,7 @@
 
 #include "base/bytes.h"
 #include "base/out.h"
+#include "base/progress.h"
 #include "link/connection.h"
 #include "platform/platform.h"
 
@@ -181,6 +182,7 @@ Result readPage(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, boo
 Result readRange(uint8_t* destination, ConnectionContext* ctx, bool verbose, uint32_t start, uint32_t count,
                  bool requireComplete) {
     uint8_t page[kAppFlashPageSize];
+    Progress progress("Reading", count);
     while (count > 0) {
         const uint32_t pageAddress = start - start % kAppFlashPageSize;
         const uint32_t offset = start - pageAddress;
@@ -192,6 +194,7 @@ Result readRange(uint8_t* destination, ConnectionContext* ctx, bool verbose, uin
         destination += chunk;
         start += chunk;
         count -= chunk;
+        progress.advance(chunk);
     }
     return kOk;
 }

@@ -52,6 +52,13 @@ std::FILE* openFile(const char* path, const char* mode);
 /// failed is told, so each has its own message.
 enum class FileLength { Ok, SeekEndFailed, TellFailed, SeekStartFailed };
 FileLength fileLength(std::FILE* file, uint64_t* length);
+/// Puts what was written to an open file on the disk (the stream's buffer,
+/// then the system's: fsync, FlushFileBuffers on Windows), so that it
+/// survives a crash of the host or a power loss; false with errno on failure.
+bool syncFile(std::FILE* file);
+/// Puts a folder's entries on the disk (a file just created or renamed in
+/// it). Nothing to do on Windows, where flushing the file covers its entry.
+bool syncFolder(const char* path);
 /// A file-system path from a UTF-8 name.
 inline std::filesystem::path pathOf(const char* path) {
     return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(path)));

@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
@@ -102,6 +103,19 @@ void initConsole() {}
 bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 std::FILE* openFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+
+bool syncFile(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+
+bool syncFolder(const char* path) {
+    const int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    // A file system that cannot sync a folder says EINVAL: nothing to do there.
+    const bool synced = fsync(fd) == 0 || errno == EINVAL;
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return synced;
+}
 
 FileLength fileLength(std::FILE* file, uint64_t* length) {
     if (fseeko(file, 0, SEEK_END) != 0) return FileLength::SeekEndFailed;

@@ -9,6 +9,7 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -95,6 +96,16 @@ std::FILE* openFile(const char* path, const char* mode) {
     if (file == nullptr) _close(fd);
     return file;
 }
+
+bool syncFile(std::FILE* file) {
+    if (std::fflush(file) != 0) return false;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    if (handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0) return true;
+    errno = EIO;
+    return false;
+}
+
+bool syncFolder(const char*) { return true; }
 
 FileLength fileLength(std::FILE* file, uint64_t* length) {
     if (_fseeki64(file, 0, SEEK_END) != 0) return FileLength::SeekEndFailed;

@@ -6,6 +6,7 @@
 
 #include "base/out.h"
 #include "base/progress.h"
+#include "spiflash/recovery_file.h"
 #include "spiflash/spi_files.h"
 
 namespace {
@@ -115,24 +116,19 @@ Result planBlock(const SpiFlashInfo& info, bool program, uint32_t address, uint3
     return kOk;
 }
 
-std::string recoveryFileName(uint32_t chip, uint32_t blockStart) {
-    char name[64];
-    std::snprintf(name, sizeof name, "spi-chip%u-block-0x%08X.bin", chip, blockStart);
-    return name;
-}
-
 namespace {
 
 /// After a failure between an erase and its restore, the merge buffer holds
 /// the only copy of the kept bytes: put the whole block as it should now
-/// read into a file the user can program back.
-void saveRecovery(SpiFlashInfo& info, uint32_t chip, const BlockPlan& plan) {
+/// read into a file the user can program back (unless it was kept there
+/// before the erase).
+void saveRecovery(SpiFlashInfo& info, uint32_t chip, const BlockPlan& plan, bool kept) {
     const EraseBlock& b = plan.block;
     const std::string name = recoveryFileName(chip, b.start);
     const uint32_t first = b.start + plan.head;
     out("*** Block 0x%X-0x%X was erased, but its bytes outside the requested range 0x%X-0x%X were not restored.\n",
         b.start, b.start + b.size - 1, first, first + plan.inBlock - 1);
-    if (writeBinaryFile(name.c_str(), b.size, info.mergeBuffer.get()) != kOk) {
+    if (!kept && writeBinaryFile(name.c_str(), b.size, info.mergeBuffer.get()) != kOk) {
         out("*** They could not be saved; they are lost.\n");
         return;
     }
@@ -143,6 +139,7 @@ void saveRecovery(SpiFlashInfo& info, uint32_t chip, const BlockPlan& plan) {
 Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, bool program,
                 uint32_t address, uint32_t count, const uint8_t* data) {
     if (Result r = refuseUnerasableRange(info, address, count); r != kOk) return r;
+    warnAboutRecoveryFiles(chip);
     Progress progress(program ? "Programming" : "Erasing", count);
     while (count != 0) {
         BlockPlan plan;
@@ -155,11 +152,15 @@ Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32
             // block as it must end up (the recovery file uses it).
             std::memset(merge + plan.head, 0xFF, plan.inBlock);
         }
+        const bool partial = plan.inBlock != plan.block.size;
+        RecoveryFile recovery;
         bool erased = false;
         for (uint32_t i = 0; i < plan.stepCount; ++i) {
             const RangeStep& s = plan.steps[i];
             const uint32_t last = s.address + s.length - 1;
             Result r = kOk;
+            // Before the erase: the kept bytes go to the disk.
+            if (s.kind == RangeStep::Erase && partial) recovery.keep(chip, plan.block.start, merge, plan.block.size);
             switch (s.kind) {
                 case RangeStep::Read:
                     out("Reading 0x%X B at 0x%X-0x%X into merge buffer\n", s.length, s.address, last);
@@ -182,10 +183,12 @@ Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32
             // exchange (or the busy wait after it) failed.
             if (s.kind == RangeStep::Erase) erased = true;
             if (r != kOk) {
-                if (erased && plan.inBlock != plan.block.size) saveRecovery(info, chip, plan);
+                if (erased && partial) saveRecovery(info, chip, plan, recovery.kept());
                 return r;
             }
         }
+        // Restored: the file is no longer needed.
+        recovery.release();
         if (program) data += plan.inBlock;
         address += plan.inBlock;
         count -= plan.inBlock;

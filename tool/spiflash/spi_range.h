@@ -67,7 +67,3 @@ struct BlockPlan {
                                      uint32_t address, uint32_t count, const uint8_t* expected, uint32_t* mismatches);
 [[nodiscard]] Result spiReadRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip,
                                   uint32_t address, uint32_t count, uint8_t* destination);
-
-/// Name of the file that keeps a block's bytes when an operation fails
-/// between its erase and its restore.
-std::string recoveryFileName(uint32_t chip, uint32_t blockStart);

@@ -1,0 +1,134 @@
+// list-boards against USB serial ports the kernel never had: umockdev's
+// testbed holds a fake USB CDC-ACM device tree, its preload library shows
+// it to zorviutil as /sys and /dev, and each fake tty leads to a
+// simulator's pseudo-terminal (or to the testbed's own, where nobody
+// answers).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "e2e_harness.h"
+
+#ifdef ZORVI_HAVE_UMOCKDEV
+#include <umockdev.h>
+
+namespace {
+
+/// One fake ttyACM<n>: its USB product name, whether udev gave it a by-id
+/// link, and the simulator behind it (null: nobody answers).
+struct FakePort {
+    std::string product;
+    bool byId;
+    const e2e::SimBoard* board;
+};
+
+std::string byIdPath(size_t n) { return "/dev/serial/by-id/usb-ZORVI_Keeper2_" + std::to_string(n) + "-if00"; }
+
+/// The umockdev record of a USB device, its CDC-ACM interface and its tty.
+std::string acmRecord(size_t n, const FakePort& port) {
+    const std::string usb = "/devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(n + 1);
+    const std::string iface = usb + "/1-" + std::to_string(n + 1) + ":1.0", tty = "ttyACM" + std::to_string(n);
+    const std::string links = port.byId ? "S: " + byIdPath(n).substr(5) + "\nE: DEVLINKS=" + byIdPath(n) + "\n" : "";
+    return "P: " + iface + "/tty/" + tty + "\nN: " + tty + "\n" + links + "E: DEVNAME=/dev/" + tty +
+           "\nE: SUBSYSTEM=tty\nA: dev=166:" + std::to_string(n) + "\n\nP: " + iface +
+           "\nE: DEVTYPE=usb_interface\nE: DRIVER=cdc_acm\nE: SUBSYSTEM=usb\n\nP: " + usb +
+           "\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nA: product=" + port.product + "\n\n";
+}
+
+/// The testbed hands a node's ioctls (TIOCEXCL) to us: carry them out on the
+/// real descriptor, as the kernel's tty would.
+gboolean passIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer) {
+    int error = 0;
+    const int result = umockdev_ioctl_client_execute(client, &error, nullptr);
+    umockdev_ioctl_client_complete(client, result, error);
+    return TRUE;
+}
+
+/// Runs zorviutil in a testbed of `ports`, the PCIe stand-ins pointed at `socket`.
+e2e::RunResult runInTestbed(const std::vector<FakePort>& ports, const std::vector<std::string>& args,
+                            const std::string& socket) {
+    UMockdevTestbed* testbed = umockdev_testbed_new();
+    UMockdevIoctlBase* handler = umockdev_ioctl_base_new();
+    g_signal_connect(handler, "handle-ioctl", G_CALLBACK(passIoctl), nullptr);
+    gchar* root = umockdev_testbed_get_root_dir(testbed);
+    bool ready = true;
+    for (size_t n = 0; n < ports.size() && ready; ++n) {
+        const std::string node = "/dev/ttyACM" + std::to_string(n), link = std::string(root) + node;
+        ready = umockdev_testbed_add_from_string(testbed, acmRecord(n, ports[n]).c_str(), nullptr) &&
+                umockdev_testbed_attach_ioctl(testbed, node.c_str(), handler, nullptr) &&
+                (!ports[n].byId || umockdev_testbed_attach_ioctl(testbed, byIdPath(n).c_str(), handler, nullptr)) &&
+                (ports[n].board == nullptr ||
+                 (unlink(link.c_str()) == 0 && symlink(ports[n].board->ptyPath().c_str(), link.c_str()) == 0));
+    }
+    e2e::EnvList env = e2e::loaderEnv();
+    env.insert(env.end(), {{"LD_PRELOAD", "libumockdev-preload.so.0"}, {"UMOCKDEV_DIR", root},
+                           {"ZORVISIM_PCIE_SOCKET", socket}});
+#ifdef ZORVI_E2E_SANITIZED
+    // The preload library comes before the sanitizer runtime, which refuses
+    // that unless told it may.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    env.push_back({"ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0"});
+#endif
+    e2e::RunExtras extras;
+    extras.whileRunning = [](pid_t) {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+    };
+    e2e::RunResult r;
+    if (ready)
+        r = e2e::runZorviutil(args, "", env, 60000, extras);
+    else
+        r.err = "the testbed could not be set up";
+    g_free(root);
+    g_object_unref(handler);
+    g_object_unref(testbed);
+    return r;
+}
+
+}  // namespace
+#endif
+
+TEST(ListBoards, FindsTheBoardsOfAFakeUsbTree) {
+#ifndef ZORVI_HAVE_UMOCKDEV
+    GTEST_SKIP() << "built without libumockdev-dev (scripts/install-deps.sh): list-boards' USB device test skipped";
+#else
+    if (!e2e::windowsBinDir().empty()) GTEST_SKIP() << "the Windows tool lists no USB serial ports";
+    if (access("/usr/bin/umockdev-run", X_OK) != 0)
+        GTEST_SKIP() << "umockdev is not installed (scripts/install-deps.sh): list-boards' USB device test skipped";
+    e2e::SimBoard first, second({"--model", "1323", "--serial", "7"}), modem, card({"--serial", "55"});
+    ASSERT_TRUE(first.ok() && second.ok() && modem.ok() && card.ok()) << first.error() << card.error();
+    const std::string noSocket = first.tempDir() + "/no-socket", board = "ZORVI Keeper2";
+    const std::string answer = ": product ID 721, firmware 4.26.0.7, drawing 1353, serial 100001\n";
+    struct Case {
+        const char* what;
+        std::vector<FakePort> ports;
+        std::string socket;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"no boards", {}, noSocket, "No boards found.\n"},
+        {"two boards and a device that is none",
+         {{board, true, &first}, {"USB Modem", true, &modem}, {board, false, &second}}, noSocket,
+         "-usbcom " + byIdPath(0) + " (/dev/ttyACM0)" + answer +
+             "-usbcom /dev/ttyACM2: product ID 721, firmware 4.26.0.7, drawing 1323, serial 7\n"},
+        {"a board that does not answer", {{board, false, nullptr}, {board, false, &first}}, noSocket,
+         "-usbcom /dev/ttyACM0: error 102 (link_failure): *** Failed to send command to ZORVI uC via USB: "
+         "ZORVI_TIMEOUT *** Failed to get ZORVI firmware Product ID.\n-usbcom /dev/ttyACM1" + answer},
+        {"the cards of both PCIe libraries", {}, card.socket(),
+         "-index 0: product ID 721, firmware 4.26.0.7, drawing 1353, serial 55\n"
+         "-quenta 0: product ID 721, firmware 4.26.0.7, drawing 1353, serial 55\n"},
+    };
+    for (const Case& c : cases) {
+        const e2e::RunResult text = runInTestbed(c.ports, {"list-boards"}, c.socket);
+        EXPECT_EQ(text.exitCode, 0) << c.what << "\n" << text.err;
+        EXPECT_EQ(text.out, c.out) << c.what;
+        const e2e::RunResult json = runInTestbed(c.ports, {"+json", "list-boards"}, c.socket);
+        const std::string problems = e2e::schemaProblems("list-boards.schema.json", json.out);
+        EXPECT_TRUE(problems.empty() || problems.rfind("skip:", 0) == 0) << c.what << "\n" << problems << json.out;
+    }
+    EXPECT_EQ(modem.requests(), std::vector<std::string>{}) << "the device that is no board was opened";
+#endif
+}

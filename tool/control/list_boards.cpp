@@ -1,0 +1,106 @@
+#include "control/list_boards.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/bytes.h"
+#include "base/json_out.h"
+#include "base/out.h"
+#include "boardinfo/vpd.h"
+#include "control/control_commands.h"
+#include "link/board_discovery.h"
+#include "link/connection.h"
+#include "platform/platform.h"
+#include "platform/tty_devices.h"
+
+namespace {
+
+/// Card indices tried per driver library; it stops at the first it cannot open.
+constexpr uint32_t kMaxCardIndex = 64;
+
+using ContextPtr = std::unique_ptr<ConnectionContext, void (*)(ConnectionContext*)>;
+
+/// Asks an open board its product ID, firmware version and VPD numbers.
+Result askBoard(ConnectionContext* ctx, bool verbose, BoardEntry& board) {
+    uint32_t productId = 0;
+    Result r = readProductId(ctx, &productId, verbose, true);
+    if (r != kOk) return r;
+    board.productId = productId;
+    uint8_t words[8] = {};
+    r = ucRequest(ctx, verbose, kGetVersion, {.payload = words, .payloadLength = sizeof words});
+    if (r != kOk) return r;
+    board.firmware = std::to_string(getLe16(words)) + "." + std::to_string(getLe16(words + 2)) + "." +
+                     std::to_string(getLe16(words + 4)) + "." + std::to_string(getLe16(words + 6));
+    uint8_t vpd[kVpdSize];
+    r = fetchVpdRecord(ctx, verbose, vpd);
+    if (r != kOk) return r;
+    board.drawing = getLe32(vpd + 4);
+    board.serial = getLe32(vpd + 8);
+    return kOk;
+}
+
+/// Opens a board with `open` and, when `ask`, asks it. What a failure
+/// prints is kept as the board's reason rather than printed. Returns the
+/// opener's result.
+template <typename Open>
+Result visitBoard(BoardEntry& board, bool ask, bool verbose, Open open) {
+    OutCapture capture;
+    ConnectionContext* raw = nullptr;
+    const Result opened = open(&raw);
+    ContextPtr ctx(raw, closeConnection);
+    Result r = opened;
+    if (r == kOk && ask) r = askBoard(ctx.get(), verbose, board);
+    if (r != kOk) {
+        board.error = r;
+        board.errorText = capture.take();
+    }
+    return opened;
+}
+
+/// The cards of one driver library, from index 0 until one does not open
+/// (or the library is not installed: then quietly none).
+template <typename Open>
+void addCards(const char* link, bool ask, bool verbose, Open open, std::vector<BoardEntry>& boards) {
+    for (uint32_t index = 0; index < kMaxCardIndex && platform::stopRequested() == 0; ++index) {
+        BoardEntry board;
+        board.link = link;
+        board.port = std::to_string(index);
+        const Result opened =
+            visitBoard(board, ask, verbose, [&](ConnectionContext** ctx) { return open(index, ctx); });
+        if (opened == kLibraryMissing || opened == kLinkOpenFailed) break;
+        boards.push_back(std::move(board));
+    }
+}
+
+}  // namespace
+
+Result listBoards(bool probe, bool verbose) {
+    std::vector<platform::TtyDeviceRecord> records;
+    if (!platform::listTtyDevices(records))
+        hint("zorviutil: warning: the device database could not be read; USB serial ports are not listed\n");
+    std::vector<BoardEntry> boards = boardsFromTtyRecords(records);
+    if (probe) {
+        for (BoardEntry& board : boards) {
+            if (platform::stopRequested() != 0) break;
+            visitBoard(board, true, verbose,
+                       [&](ConnectionContext** ctx) { return openUsbCom(linkValue(board).c_str(), verbose, ctx); });
+        }
+    }
+    // A card is only known by opening it, which asks its product ID; the
+    // rest is asked when probing.
+    addCards("-index", probe, verbose,
+             [&](uint32_t index, ConnectionContext** ctx) { return openTobraCard(index, 0, false, verbose, ctx); },
+             boards);
+    addCards("-quenta", probe, verbose,
+             [&](uint32_t index, ConnectionContext** ctx) { return openQuentaDevice(index, verbose, ctx); }, boards);
+
+    Json document = Json::array();
+    for (const BoardEntry& board : boards) {
+        out("%s", boardLine(board).c_str());
+        document.push_back(boardJson(board));
+    }
+    if (boards.empty()) out("No boards found.\n");
+    jsonDocument(std::move(document));
+    return kOk;
+}
