@@ -181,6 +181,9 @@ def play_runs(program, zorviutil, collections, tmp, sims):
         check(result.get('failed') is True and result.get('rc') == error['code'] and
               error['message'].strip() in result.get('msg', ''), '%s: %s' % (name, result))
         check(stats[name]['failures'] == 1, '%s: stats %s' % (name, stats[name]))
+    found = list(tasks['Boards zorviutil finds'].values())
+    check(len(found) == 1 and isinstance(found[0].get('ansible_facts', {}).get('zorvi_boards'), list),
+          'list-boards: %s' % found)
 
     # Second run: nothing to do.
     tasks, stats = play('fw1', 'spi1')

@@ -137,7 +137,8 @@ def listed_boards(module, tool):
 
 def read_board(module, board):
     """Fills in a board's documents; the first failing read ends it with `error`."""
-    tool = Zorviutil(module, port=board['port'], link=board['link'])
+    # The stable by-id name where list-boards gives one.
+    tool = Zorviutil(module, port=board['by_id'] or board['port'], link=board['link'])
     for key, verb in READS:
         if key not in module.params['gather'] or board['error']:
             continue
