@@ -52,6 +52,14 @@ std::FILE* openFile(const char* path, const char* mode);
 /// failed is told, so each has its own message.
 enum class FileLength { Ok, SeekEndFailed, TellFailed, SeekStartFailed };
 FileLength fileLength(std::FILE* file, uint64_t* length);
+/// Empties the stream's buffer and has the system write the file's data to
+/// the disk (fsync; FlushFileBuffers on Windows). False when either fails.
+bool syncFile(std::FILE* file);
+/// Puts the file `from` in the place of `to` in one step: a reader sees
+/// either the old file or the new one, never a mix (rename; MoveFileExW with
+/// MOVEFILE_REPLACE_EXISTING on Windows). Both names are UTF-8 and in the
+/// same folder. False when the system refuses.
+bool replaceFile(const char* from, const char* to);
 /// A file-system path from a UTF-8 name.
 inline std::filesystem::path pathOf(const char* path) {
     return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(path)));

@@ -223,6 +223,10 @@ long openHolder(const std::string& path) {
 
 }  // namespace
 
+bool syncFile(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+
+bool replaceFile(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
 bool fileExists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;

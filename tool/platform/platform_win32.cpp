@@ -96,6 +96,17 @@ std::FILE* openFile(const char* path, const char* mode) {
     return file;
 }
 
+bool syncFile(std::FILE* file) {
+    if (std::fflush(file) != 0) return false;
+    const intptr_t handle = _get_osfhandle(_fileno(file));
+    return handle != -1 && FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != 0;
+}
+
+bool replaceFile(const char* from, const char* to) {
+    return MoveFileExW(wideFromUtf8(from).c_str(), wideFromUtf8(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 FileLength fileLength(std::FILE* file, uint64_t* length) {
     if (_fseeki64(file, 0, SEEK_END) != 0) return FileLength::SeekEndFailed;
     const __int64 end = _ftelli64(file);
