@@ -15,14 +15,31 @@ namespace {
 
 char flag(uint8_t byte, unsigned bit) { return (byte >> bit) & 1u ? '+' : '-'; }
 
-// Channel status nibbles are packed two to a byte, even channel in the low
-// nibble.
-unsigned statusNibble(const uint8_t* page, uint32_t firstByte, uint32_t channel) {
-    const uint8_t b = page[firstByte + channel / 2];
-    return channel % 2 == 0 ? (b & 0x0Fu) : (b >> 4);
+// Where the readings and the status nibbles of the two channel kinds start.
+constexpr uint32_t kAdcReadings = 0x08;
+constexpr uint32_t kTempReadings = 0x24;
+constexpr uint32_t kAdcStatus = 0x36;
+constexpr uint32_t kTempStatus = 0x3D;
+
+const uint8_t* readingBytes(const uint8_t* page, uint32_t channel) {
+    return channel < kAdcChannels ? page + kAdcReadings + 2 * channel
+                                  : page + kTempReadings + 2 * (channel - kAdcChannels);
 }
 
 }  // namespace
+
+unsigned sensorRaw(const uint8_t* page, uint32_t channel) { return getLe16(readingBytes(page, channel)); }
+
+double sensorValue(unsigned raw, uint32_t channel, const SensorDescriptor& d) {
+    return channel < kAdcChannels ? raw * d.scale : raw * d.scale - 273.15;
+}
+
+unsigned sensorStatus(const uint8_t* page, uint32_t channel) {
+    // Packed two to a byte, even channel of each kind in the low nibble.
+    const uint32_t n = channel < kAdcChannels ? channel : channel - kAdcChannels;
+    const uint8_t b = page[(channel < kAdcChannels ? kAdcStatus : kTempStatus) + n / 2];
+    return n % 2 == 0 ? (b & 0x0Fu) : (b >> 4);
+}
 
 Result requestSensors(ConnectionContext* ctx, uint8_t* page, bool verbose) {
     return ucRequest(ctx, verbose, kRequestSensors, {.payload = page, .payloadLength = kSensorPageSize});
@@ -45,20 +62,13 @@ void printSensorPage(const uint8_t* page, uint32_t drawingNumber, uint32_t pcbMa
         getLe32(page), getLe32(page));
     out("  EC          = { 0x%02X 0x%02X 0x%02X 0x%02X } => %u (0x%08X)\n", page[4], page[5], page[6], page[7],
         getLe32(page + 4), getLe32(page + 4));
-    for (unsigned i = 0; i < kAdcChannels; ++i) {
-        const uint8_t* p = page + 0x08 + 2 * i;
-        const unsigned raw = getLe16(p);
-        const SensorDescriptor d = sensorDescriptor(i, drawingNumber, pcbMajorRevision);
-        out("  ADC%02u (#%02u) = { 0x%02X 0x%02X }           => 0x%04X => %.3f %s [%s]\n", i, i, p[0], p[1], raw,
-            raw * d.scale, d.unit, d.name);
-    }
-    for (unsigned i = 0; i < kTempChannels; ++i) {
-        const uint8_t* p = page + 0x24 + 2 * i;
-        const unsigned raw = getLe16(p);
-        const SensorDescriptor d = sensorDescriptor(kAdcChannels + i, drawingNumber, pcbMajorRevision);
-        // Temperature channels read in kelvin.
-        out("  TMP%02u (#%02u) = { 0x%02X 0x%02X }           => 0x%04X => %.3f %s [%s]\n", i, kAdcChannels + i, p[0],
-            p[1], raw, raw * d.scale - 273.15, d.unit, d.name);
+    for (unsigned c = 0; c < kSensorChannels; ++c) {
+        const uint8_t* p = readingBytes(page, c);
+        const unsigned raw = sensorRaw(page, c);
+        const SensorDescriptor d = sensorDescriptor(c, drawingNumber, pcbMajorRevision);
+        const bool adc = c < kAdcChannels;
+        out("  %s%02u (#%02u) = { 0x%02X 0x%02X }           => 0x%04X => %.3f %s [%s]\n", adc ? "ADC" : "TMP",
+            adc ? c : c - kAdcChannels, c, p[0], p[1], raw, sensorValue(raw, c, d), d.unit, d.name);
     }
     for (unsigned i = 0; i < 4; ++i) {
         const uint8_t b = page[0x2C + i];
@@ -84,15 +94,11 @@ void printSensorPage(const uint8_t* page, uint32_t drawingNumber, uint32_t pcbMa
         b, flag(b, 7), flag(b, 6), flag(b, 5), flag(b, 4), flag(b, 3), flag(b, 2), flag(b, 1), flag(b, 0));
     b = page[0x35];
     out("  SI5338_ERR  = 0x%02X                    => ErrType=%u ErrCode=%u\n", b, b >> 4u, b & 0x0Fu);
-    for (unsigned i = 0; i < kAdcChannels; ++i) {
-        const uint8_t n = static_cast<uint8_t>(statusNibble(page, 0x36, i));
-        out("  ADC_STAT%02u  = 0x%X                     => OK%c Critical%c Over%c Under%c\n", i, n, flag(n, 3),
-            flag(n, 2), flag(n, 1), flag(n, 0));
-    }
-    for (unsigned i = 0; i < kTempChannels; ++i) {
-        const uint8_t n = static_cast<uint8_t>(statusNibble(page, 0x3D, i));
-        out("  TMP_STAT%02u  = 0x%X                     => OK%c Critical%c Over%c Under%c\n", i, n, flag(n, 3),
-            flag(n, 2), flag(n, 1), flag(n, 0));
+    for (unsigned c = 0; c < kSensorChannels; ++c) {
+        const uint8_t n = static_cast<uint8_t>(sensorStatus(page, c));
+        const bool adc = c < kAdcChannels;
+        out("  %s_STAT%02u  = 0x%X                     => OK%c Critical%c Over%c Under%c\n", adc ? "ADC" : "TMP",
+            adc ? c : c - kAdcChannels, n, flag(n, 3), flag(n, 2), flag(n, 1), flag(n, 0));
     }
     out("  RESVD63     = 0x%02X                       (reserved)\n", page[0x3F]);
 }

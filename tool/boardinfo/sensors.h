@@ -52,6 +52,14 @@ struct SensorDescriptor {
 /// Channel 0..17 of the page, 18 the elapsed time counter, 19 the event
 /// counter; anything higher has the unit "?".
 SensorDescriptor sensorDescriptor(uint32_t index, uint32_t drawingNumber, uint32_t pcbMajorRevision);
+
+/// Raw reading of channel 0..17 of a page.
+unsigned sensorRaw(const uint8_t* page, uint32_t channel);
+/// A channel's reading in its unit: volts or amperes for ADC channels,
+/// degrees Celsius for temperature channels (which read in kelvin).
+double sensorValue(unsigned raw, uint32_t channel, const SensorDescriptor& d);
+/// Status nibble of channel 0..17: OK, Critical, Over, Under from bit 3 down.
+unsigned sensorStatus(const uint8_t* page, uint32_t channel);
 /// Whether a model has its own channel table (otherwise defaults apply).
 bool hasSensorTable(uint32_t drawingNumber);
 /// Every drawing number that has a channel table, in table order.

@@ -2,6 +2,7 @@
 // test-timeout (product-id is readProductId itself).
 #include "control/identity_verbs.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -21,12 +22,23 @@ constexpr uint32_t kShownLoopbackErrors = 10;
 
 }  // namespace
 
-Result showVersion(ConnectionContext* ctx, bool verbose) {
+Result readFirmwareVersion(ConnectionContext* ctx, bool verbose, std::string* name, std::string* version) {
     uint8_t words[8] = {};
     Result r = ucRequest(ctx, verbose, kGetVersion, {.payload = words, .payloadLength = sizeof words});
     if (r != kOk) return r;
-    out("ZORVI %s version is %u.%u.%u.%u\n", ctx->inServiceMode ? "Ignis2" : "Keeper2", getLe16(words),
-        getLe16(words + 2), getLe16(words + 4), getLe16(words + 6));
+    *name = ctx->inServiceMode ? "ZORVI Ignis2" : "ZORVI Keeper2";
+    char text[24];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", getLe16(words), getLe16(words + 2), getLe16(words + 4),
+                  getLe16(words + 6));
+    *version = text;
+    return kOk;
+}
+
+Result showVersion(ConnectionContext* ctx, bool verbose) {
+    std::string name, version;
+    Result r = readFirmwareVersion(ctx, verbose, &name, &version);
+    if (r != kOk) return r;
+    out("%s version is %s\n", name.c_str(), version.c_str());
     return kOk;
 }
 

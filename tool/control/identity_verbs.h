@@ -1,8 +1,12 @@
 // Verbs that identify the uC firmware and exercise the link.
 #pragma once
 
+#include <string>
+
 #include "link/connection.h"
 
+/// Reads the firmware's name and version ("ZORVI Keeper2", "4.26.0.7") without printing them.
+[[nodiscard]] Result readFirmwareVersion(ConnectionContext* ctx, bool verbose, std::string* name, std::string* version);
 /// Verb version.
 [[nodiscard]] Result showVersion(ConnectionContext* ctx, bool verbose);
 /// Verb comm-test: a two-second Loopback32 data-rate measurement.
