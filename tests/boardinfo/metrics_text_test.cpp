@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -105,9 +106,9 @@ TEST_P(MetricsText, Lines) {
     EXPECT_EQ(boardLabelIn(text), "4711");
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, MetricsText, testing::ValuesIn(kRows), [](const auto& info) {
+INSTANTIATE_TEST_SUITE_P(Rows, MetricsText, testing::ValuesIn(kRows), [](const auto& row) {
     std::string name;
-    for (const char* c = info.param.name; *c != 0; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+    for (const char* c = row.param.name; *c != 0; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
     return name;
 });
 
