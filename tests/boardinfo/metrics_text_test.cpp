@@ -23,8 +23,10 @@ const Row kRows[] = {
     {[](MetricsScrape&) {},  // a normal page; the reserved ADC05 is left out
      {"# HELP zorvi_up Whether the board answered the last scrape (1) or not (0).\n# TYPE zorvi_up gauge\n"
       "zorvi_up{board=\"4711\"} 1\n",
-      "zorvi_board_info{board=\"4711\",drawing=\"1353\",product=\"Model-X\",serial=\"4711\",firmware=\"4.26.0.7\"} 1\n",
-      "# TYPE zorvi_voltage_volts gauge\nzorvi_voltage_volts{board=\"4711\",sensor=\"ADC03\",label=\"12V in\"} 12.048\n",
+      "zorvi_board_info{board=\"4711\",drawing=\"1353\",product=\"Model-X\",serial=\"4711\","
+      "firmware=\"4.26.0.7\"} 1\n",
+      "# TYPE zorvi_voltage_volts gauge\n"
+      "zorvi_voltage_volts{board=\"4711\",sensor=\"ADC03\",label=\"12V in\"} 12.048\n",
       "zorvi_temperature_celsius{board=\"4711\",sensor=\"TMP00\",label=\"Board\"} 41.25\n",
       "zorvi_sensor_state{board=\"4711\",sensor=\"TMP00\",label=\"Board\",state=\"ok\"} 1\n"
       "zorvi_sensor_state{board=\"4711\",sensor=\"TMP00\",label=\"Board\",state=\"critical\"} 0\n",

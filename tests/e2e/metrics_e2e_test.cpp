@@ -114,8 +114,9 @@ TEST(E2eMetrics, SystemdAnalyzeVerifiesTheUnits) {
             text.replace(at, installed.size() - 1, e2e::toolPath());
         ASSERT_TRUE(e2e::writeFile(folder + "/" + unit, text));
     }
-    const auto r = e2e::runProgram("/usr/bin/systemd-analyze", {"verify", "--man=no", folder + "/" + instance + ".service",
-                                                                folder + "/" + instance + ".timer"});
+    const std::string unitPath = folder + "/" + instance;
+    const auto r = e2e::runProgram("/usr/bin/systemd-analyze",
+                                   {"verify", "--man=no", unitPath + ".service", unitPath + ".timer"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out + r.err, "");
     std::filesystem::remove_all(folder);

@@ -71,7 +71,8 @@ public:
         }
         text_ += name_;
         text_ += "{board=\"" + escapeLabelValue(board_) + "\"";
-        for (const auto& [label, labelValue] : labels) text_ += std::string(",") + label + "=\"" + escapeLabelValue(labelValue) + "\"";
+        for (const auto& [label, labelValue] : labels)
+            text_ += std::string(",") + label + "=\"" + escapeLabelValue(labelValue) + "\"";
         text_ += "} " + valueText(value) + "\n";
         ++series_;
     }
