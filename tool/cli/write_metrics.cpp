@@ -31,8 +31,10 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 constexpr size_t kLabelSearchBytes = 64 * 1024;
 
 /// The board label in the file a scrape is about to replace ("" if none).
-std::string previousBoardLabel(const std::string& path) {
-    FilePtr file(platform::openFile(path.c_str(), "rb"));
+std::string previousBoardLabel(const char* path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(platform::pathOf(path), ec)) return "";
+    FilePtr file(platform::openFile(path, "rb"));
     if (!file) return "";
     std::string text(kLabelSearchBytes, '\0');
     text.resize(std::fread(text.data(), 1, text.size(), file.get()));
@@ -109,7 +111,7 @@ Result writeMetrics(ConnectionContext* ctx, bool verbose, const char* path) {
     scrape.durationSeconds = static_cast<double>(platform::tickMs() - start) / 1000.0;
 
     const bool toStdout = std::strcmp(path, "-") == 0;
-    if (!toStdout) {
+    if (!toStdout && scrape.identity.is_null()) {
         scrape.fallbackBoard = previousBoardLabel(path);
         if (scrape.fallbackBoard.empty()) scrape.fallbackBoard = fileNameOf(path);
     }
