@@ -5,6 +5,7 @@
 #include <string>
 
 #include "boardinfo/board_json.h"
+#include "vpd_test_record.h"
 
 namespace {
 
@@ -58,6 +59,26 @@ TEST(BoardJson, IdentityAndSensorPage) {
               {"/status_registers/crd_stat2/geographic_address", 5}});
     // A model without a channel table: ADC units are not known.
     expectAt(sensorPageJson(page, 1, 0), {{"/sensors/0/unit", nullptr}, {"/sensors/14/unit", "celsius"}});
+}
+
+// A stepping of "A\x01\xFF" stays what the board wrote, escaped in the
+// document.
+TEST(BoardJson, VpdTextIsEscaped) {
+    VpdTestRecord vpd(1308, 7);
+    vpd.fpga(0x40, "A\x01\xFF", "-2", 0x146, 1);
+    const Json doc = vpdJson(vpd.bytes);
+    expectAt(doc, {{"/layout", "A"}, {"/fields/0/name", "pcb_revision"}});
+    const std::string text = dumpJson(doc);
+    EXPECT_NE(text.find(R"("value": "A\u0001\u00ff")"), std::string::npos) << text;
+    EXPECT_NE(text.find(R"("value": "KU115")"), std::string::npos);
+}
+
+TEST(BoardJson, VersionAndCommTest) {
+    expectAt(firmwareVersionJson("ZORVI Keeper2", "4.26.0.7", false),
+             {{"/major", 4}, {"/build", 7}, {"/mode", "normal"}});
+    expectAt(commTestJson({.requestedMs = 2000, .elapsedMs = 4, .roundTrips = 3}),
+             {{"/link/sent_bytes_per_second", nullptr}, {"/rates_reliable", false}});
+    expectAt(commTestJson({.elapsedMs = 2000, .linkSent = 3001}), {{"/link/sent_bytes_per_second", 1500.5}});
 }
 
 }  // namespace

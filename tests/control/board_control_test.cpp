@@ -126,6 +126,31 @@ TEST(BootMode, GetShowsDrivenPinsOrNext) {
     });
 }
 
+// The +json documents of the reading verbs, decoded from the uC's bytes.
+TEST(BoardControl, JsonDocuments) {
+    const uint8_t switchesNow[3] = {0xFF, 0x03, 0x0C}, reservedNext[3] = {0x02, 0x0C, 0x01};
+    const uint8_t supplyOff[3] = {1, 0, 1};
+    const struct {
+        const char* name;
+        Json document;
+        const char* expected;
+    } rows[] = {
+        {"switches decide, pins without a name", bootModeDocument(switchesNow, &kVersalBootModes, false),
+         R"({"non_volatile":false,"source":"switches","mode":null,"name":null,"pins":{"mode":12,"name":"reserved"}})"},
+        {"next power-on, reserved", bootModeDocument(reservedNext, &kZynqMpBootModes, true),
+         R"({"non_volatile":true,"source":"setting","mode":12,"name":"reserved"})"},
+        {"family unknown", bootModeDocument(reservedNext, nullptr, false),
+         R"({"non_volatile":false,"source":"setting","mode":2,"name":null,"pins":{"mode":1,"name":null}})"},
+        {"supply off", boardPowerDocument(supplyOff),
+         R"({"power":"off","on":false,"software_request":"off","hardware_request":"on","psu_off_l":0})"},
+        {"forced", mezzaninePowerDocument(1, true, 1800, 1700, 1900),
+         R"({"mezzanine":1,"non_volatile":true,"forced":true,"requested_mv":1800,"minimum_mv":1700,"maximum_mv":1900})"},
+        {"0xFFFF is not forced", mezzaninePowerDocument(0, false, 0xFFFF, 0, 0),
+         R"({"mezzanine":0,"non_volatile":false,"forced":false,"requested_mv":65535,"minimum_mv":0,"maximum_mv":0})"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.document.dump(), row.expected) << row.name;
+}
+
 // Every name and alias finds its own entry (none is shadowed by an earlier
 // one) and every value names its primary name.
 TEST(BootMode, NameTablesSelfCheck) {

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "spi_chip.h"
 #include "spiflash/sfdp.h"
+#include "spiflash/sfdp_report.h"
 
 using testing::HasSubstr;
 
@@ -88,4 +89,71 @@ TEST(SfdpReport, StopRequestStillEndsTheLengthyOperation) {
     EXPECT_EQ(uc.requests().size(), 4u);  // reset, begin, the header read, end
     EXPECT_EQ(uc.requests().back(), (Bytes{0x05, 0x91, 3, 0, 0, 0, 0}));
     EXPECT_THAT(capture.text(), testing::Not(HasSubstr("lengthy SPI Flash operation has ended")));
+}
+
+// The +json document: what discovery would take from the records spi-info
+// read, and the fields a refusal leaves unknown.
+TEST(SfdpReport, DocumentOfDiscoveredParameters) {
+    struct Row {
+        const char* name;
+        BasicTableSpec spec;
+        std::vector<uint32_t> map;
+        bool haveTable;
+        uint32_t signature;
+        std::vector<std::pair<const char*, Json>> expected;  ///< JSON pointer, value
+    };
+    auto spec = [](uint32_t density, uint32_t dword16) {
+        BasicTableSpec s;
+        s.density = density;
+        s.dword16 = dword16;
+        return s;
+    };
+    const Json null;
+    const Row rows[] = {
+        {"32 MiB, 0xB7, 0x66 0x99", {}, {}, true, kSfdpSignature,
+         {{"/usable", true}, {"/refusal", null}, {"/capacity_bytes", 0x2000000}, {"/page_size_bytes", 256},
+          {"/erase_types/1", {{"type", 2}, {"size_bytes", 0x10000}, {"opcode", 0xD8}}}, {"/address_bytes", 4},
+          {"/four_byte_method", "opcode_b7"}, {"/reset_method", "opcodes_66_99"}, {"/sector_map", null}}},
+        {"64 MiB, extended address register, ones for 8 clocks", spec(0x1FFFFFFF, 0x04180100), {}, true,
+         kSfdpSignature,
+         {{"/address_bytes", 3}, {"/four_byte_method", "extended_address_register"},
+          {"/reset_method", "ones_8_clocks"}}},
+        {"16 MiB without soft reset", spec(0x07FFFFFF, 0), {}, true, kSfdpSignature,
+         {{"/usable", false}, {"/refusal", "no_soft_reset"}, {"/capacity_bytes", 0x1000000},
+          {"/address_bytes", 3}, {"/four_byte_method", "not_needed"}, {"/reset_method", null},
+          {"/page_size_bytes", null}}},
+        {"2^64 bits", spec(0x80000040, 0x01181000), {}, true, kSfdpSignature,
+         {{"/refusal", "capacity_over_2p63_bits"}, {"/capacity_bytes", null}, {"/erase_types", Json::array()},
+          {"/address_bytes", null}}},
+        {"no basic table", {}, {}, false, kSfdpSignature, {{"/refusal", "no_basic_table"}, {"/capacity_bytes", null}}},
+        {"bad signature", {}, {}, true, 0x12345678, {{"/refusal", "bad_signature"}, {"/reset_method", null}}},
+        {"sector map: every configuration", {}, {0x01C86500, 0x00000004, 0x00010302, 0x0000FF01, 0x01FEFF02,
+                                                 0x00000103, 0x01FFFF0F}, true, kSfdpSignature,
+         {{"/sector_map/0/configuration", 1},
+          {"/sector_map/0/regions", Json::array({{{"size_bytes", 0x2000000}, {"erase_types", {1, 2, 3, 4}}}})},
+          {"/sector_map/1/configuration", 3},
+          {"/sector_map/1/regions/0", {{"size_bytes", 0x10000}, {"erase_types", {1}}}},
+          {"/sector_map/1/regions/1", {{"size_bytes", 0x1FF0000}, {"erase_types", {2}}}}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SpiInfoRecords records;
+        records.chip = 3;
+        records.haveJedecId = true;
+        records.jedecId[0] = 0xEF, records.jedecId[1] = 0x40, records.jedecId[2] = 0x18;
+        records.haveHeader = true;
+        records.header = decodeSfdpHeader(sfdpArea({}).data());
+        records.header.signature = row.signature;
+        records.haveBasicTable = row.haveTable;
+        const std::vector<uint8_t> table = basicTable(row.spec);
+        std::copy(table.begin(), table.end(), records.basicTable);
+        records.haveSectorMap = !row.map.empty();
+        records.sectorMap = row.map;
+        const Json doc = spiInfoDocument(records);
+        EXPECT_EQ(doc["chip"], 3);
+        EXPECT_EQ(doc["jedec_id"], Json({0xEF, 0x40, 0x18}));
+        EXPECT_EQ(doc["sfdp_revision"], Json({{"major", 1}, {"minor", 6}}));
+        for (const auto& [pointer, value] : row.expected)
+            EXPECT_EQ(doc.value(Json::json_pointer(pointer), Json("(missing)")), value) << pointer;
+    }
 }

@@ -7,6 +7,7 @@
 #include "base/bytes.h"
 #include "base/out.h"
 #include "link/service_refusal.h"
+#include "boardinfo/board_json.h"
 #include "boardinfo/sensors.h"
 
 namespace {
@@ -119,5 +120,9 @@ Result displayBlackBox(ConnectionContext* ctx, bool verbose, uint32_t recordType
 
     printBlackBox(wantClobber ? clobber : nullptr, clobberRead, noclobberStarted ? noclobber : nullptr,
                   noclobberRead, count, getLe32(vpd + 0x04), pcbMajorRevisionFromVpd(vpd));
+    if (r == kOk && jsonMode()) {
+        jsonDocument(blackBoxJson(vpd, wantClobber ? clobber : nullptr, clobberRead,
+                                  noclobberStarted ? noclobber : nullptr, noclobberRead, count));
+    }
     return r;
 }

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "base/json_out.h"
+#include "boardinfo/sensors.h"
+#include "boardinfo/vpd_layouts.h"
 
 /// {"drawing": n, "model": "<model name>" or null when unknown, "serial": n}
 /// (from the VPD record bytes, kVpdSize long)
@@ -28,3 +31,47 @@ Json boardIdentityJson(const uint8_t* vpd);
 /// Values are rounded to millionths of their unit, which keeps every step of
 /// the converters apart (raw has the exact reading).
 Json sensorPageJson(const uint8_t* page, uint32_t drawingNumber, uint32_t pcbMajorRevision);
+
+/// display-sensors: {"board": boardIdentityJson(vpd), then every field of
+/// sensorPageJson}.
+Json sensorsJson(const uint8_t* vpd, const uint8_t* page);
+
+/// display-black-box: {"board": ..., "records": [...]}. Each record type in
+/// the order the text shows it (clobber, then noclobber; newest first), a
+/// record {"type": "clobber"|"noclobber", "index": n, "erased": false, then
+/// every field of sensorPageJson}. Without a count (0) the type's erased
+/// slots follow its records as {"type", "index", "erased": true}. A type
+/// that was not read is passed as nullptr. The arrays are not changed.
+Json blackBoxJson(const uint8_t* vpd, const BlackBoxRecord* clobber, uint32_t clobberRead,
+                  const BlackBoxRecord* noclobber, uint32_t noclobberRead, uint32_t count);
+
+/// display-vpd: {"board": ..., "version": n, "version_recognised": b,
+/// "length": n, "layout": "A".."Z" or null, "fields": [...], "checksum":
+/// {"offset", "stored", "calculated", "valid"} or null when the length
+/// leaves none to check}. The fields are those of the text, from the same
+/// layout table: {"name", "offset", "raw": number or array of bytes,
+/// "value": decoded (null when the record's value has no meaning), "unit"}.
+Json vpdJson(const uint8_t* vpd);
+/// The entries of one layout field (a bank group or the FPGA identity gives
+/// several), appended to `fields`.
+void appendVpdFieldJson(const VpdField& field, const uint8_t* vpd, Json& fields);
+
+/// version: {"name", "version", "major", "minor", "patch", "build",
+/// "mode": "normal"|"service"}.
+Json firmwareVersionJson(const std::string& name, const std::string& version, bool serviceMode);
+/// product-id: {"product_id": n, "firmware": "normal"|"service"|"unknown"}.
+Json productIdJson(uint32_t productId);
+
+/// What a comm-test run counted.
+struct CommTestCounts {
+    uint32_t requestedMs = 0;
+    uint32_t elapsedMs = 0;
+    uint32_t roundTrips = 0;
+    uint32_t errors = 0;  ///< echoed bytes that differed
+    uint64_t linkSent = 0, linkReceived = 0, payloadSent = 0, payloadReceived = 0;
+};
+/// comm-test: {"requested_ms", "elapsed_ms", "round_trips", "errors",
+/// "link": {"sent_bytes", "received_bytes", "sent_bytes_per_second",
+/// "received_bytes_per_second"}, "payload": {...the same}, "rates_reliable"}.
+/// Rates are null when the run was too short to give them (under 10 ms).
+Json commTestJson(const CommTestCounts& counts);

@@ -9,6 +9,7 @@
 #include "base/hex_dump.h"
 #include "base/out.h"
 #include "link/service_refusal.h"
+#include "boardinfo/board_json.h"
 #include "boardinfo/boardinfo_commands.h"
 
 namespace {
@@ -118,6 +119,7 @@ Result displaySensors(bool verbose, ConnectionContext* ctx) {
     if (r != kOk) return r;
     out("Human-readable Sensor Page:\n");
     printSensorPage(page, getLe32(vpd + 0x04), pcbMajorRevisionFromVpd(vpd));
+    if (jsonMode()) jsonDocument(sensorsJson(vpd, page));
     return kOk;
 }
 

@@ -22,6 +22,12 @@ const char* fpgaTemperatureGradeName(uint8_t code);
 /// 0x1FF00 (bytes 128 to 255 stay zero). Returns the retrieval's result.
 [[nodiscard]] Result fetchVpdRecord(ConnectionContext* ctx, bool verbose, uint8_t vpd[kVpdSize]);
 
+/// Highest data structure version this program knows all fields of.
+constexpr uint32_t kVpdVersionRecognised = 0;
+/// The checksum byte a record holds at length - 1 and the one its bytes
+/// give; false when the length is outside 5..128 and there is none to check.
+bool vpdChecksum(const uint8_t vpd[kVpdSize], uint32_t length, unsigned* stored, unsigned* calculated);
+
 /// The raw dump of the first 128 bytes of a record ("Raw VPD:" on).
 void printVpdRaw(const uint8_t vpd[kVpdSize]);
 /// The human-readable display of a record: header, the model's layout,

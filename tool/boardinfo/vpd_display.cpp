@@ -5,27 +5,24 @@
 #include "base/bytes.h"
 #include "base/hex_dump.h"
 #include "base/out.h"
+#include "boardinfo/board_json.h"
 #include "boardinfo/vpd.h"
 #include "boardinfo/vpd_layouts.h"
 
 namespace {
 
-constexpr uint32_t kVpdVersionRecognised = 0;
 constexpr uint32_t kVpdMinLength = 5;    // header up to the drawing number, plus the checksum
 constexpr uint32_t kVpdMaxLength = 128;  // the part kept in application flash
 constexpr uint32_t kRawDumpBytes = 128;
 
 void printChecksum(const uint8_t* vpd, uint32_t length) {
-    if (length < kVpdMinLength || length > kVpdMaxLength) {
+    unsigned stored = 0, calculated = 0;
+    if (!vpdChecksum(vpd, length, &stored, &calculated)) {
         out("*** ERROR: Unable to verify checksum because data structure length %u (0x%04X) is invalid\n", length,
             length);
         return;
     }
-    const unsigned stored = vpd[length - 1];
     out("  Data structure checksum            %u (0x%02X)\n", stored, stored);
-    uint8_t sum = 0;
-    for (uint32_t i = 0; i + 1 < length; ++i) sum = static_cast<uint8_t>(sum + vpd[i]);
-    const unsigned calculated = static_cast<uint8_t>(-sum);
     if (calculated != stored) {
         out("*** ERROR: Calculated checksum %u 0x%02X does not match actual checksum %u (0x%02X)\n", calculated,
             calculated, stored, stored);
@@ -33,6 +30,15 @@ void printChecksum(const uint8_t* vpd, uint32_t length) {
 }
 
 }  // namespace
+
+bool vpdChecksum(const uint8_t vpd[kVpdSize], uint32_t length, unsigned* stored, unsigned* calculated) {
+    if (length < kVpdMinLength || length > kVpdMaxLength) return false;
+    *stored = vpd[length - 1];
+    uint8_t sum = 0;
+    for (uint32_t i = 0; i + 1 < length; ++i) sum = static_cast<uint8_t>(sum + vpd[i]);
+    *calculated = static_cast<uint8_t>(-sum);
+    return true;
+}
 
 Result fetchVpdRecord(ConnectionContext* ctx, bool verbose, uint8_t vpd[kVpdSize]) {
     std::memset(vpd, 0, kVpdSize);
@@ -89,5 +95,6 @@ Result displayVpd(bool verbose, ConnectionContext* ctx) {
     Result result = fetchVpdRecord(ctx, verbose, vpd);
     if (result != kOk) return result;
     printVpdHumanReadable(vpd);
+    if (jsonMode()) jsonDocument(vpdJson(vpd));
     return kOk;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 /// Texts of an enumerated byte or a bit field, indexed by the value; a value
 /// at or beyond `count` prints "UNRECOGNIZED".
@@ -147,6 +148,23 @@ bool vpdFieldIsBitField(const VpdField& field);
 void printVpdField(const VpdField& field, const uint8_t* vpd);
 /// Prints every field of the layout that applies to the drawing number.
 void printVpdLayout(const VpdLayout& layout, uint32_t drawingNumber, const uint8_t* vpd);
+
+/// The number a field holds: the integer of `width` bytes at its offset, or
+/// for a bit line or chip class the bits taken from its mask.
+uint32_t vpdFieldValue(const VpdField& field, const uint8_t* vpd);
+/// Text of an enumerated value, or null when the table has none for it.
+const char* vpdTableText(const VpdTextTable* texts, uint32_t index);
+/// Name of a DDR4 chip class ("DDR4-2400 CL16"), or null when unknown.
+const char* vpdChipClassName(uint32_t chipClass);
+/// What a ranks byte says: "single-die", "traditional twin-die",
+/// "multi-die, N dies" or "traditional N dies".
+std::string vpdRanksText(uint8_t ranks);
+/// "Standard build" for code 0, otherwise "/C<code>.<revision>".
+std::string vpdCustomBuildText(uint8_t code, uint8_t revision);
+/// A memory frequency word in units of 100 kHz: rounded MHz, and the DDR4
+/// data rate in MT/s.
+inline unsigned vpdFrequencyMhz(unsigned word) { return (word + 5) / 10; }
+inline unsigned vpdDdr4DataRate(unsigned word) { return (word + 2) / 5; }
 
 /// Memory size of a size code with word size W, per rule (0 when 2^S does
 /// not fit the arithmetic).

@@ -1,7 +1,9 @@
 // The shared field printers of the VPD display. Each line kind has its one
 // literal format here; the layout tables only say which line, where and how
 // to decode.
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "base/bytes.h"
 #include "base/out.h"
@@ -13,8 +15,8 @@ namespace {
 using L = VpdLine;
 
 const char* textOf(const VpdTextTable* texts, uint32_t index) {
-    if (texts == nullptr || index >= texts->count) return "UNRECOGNIZED";
-    return texts->texts[index];
+    const char* text = vpdTableText(texts, index);
+    return text != nullptr ? text : "UNRECOGNIZED";
 }
 
 uint32_t readValue(const uint8_t* p, uint8_t width) {
@@ -52,16 +54,11 @@ void printSize(uint64_t size, VpdSizeRule rule) {
 /// The value part of a ranks line.
 void printRanks(uint8_t ranks) {
     const unsigned dies = ranks & 0x7Fu;
+    out("%s\n", vpdRanksText(ranks).c_str());
     if ((ranks & 0x80u) != 0) {
-        out("multi-die, %u dies\n", dies);
         if (dies < 2) out("*** ERROR: Multi-die flag 0x80 is present, but no. of dies < 2\n");
-    } else if (dies == 1) {
-        out("single-die\n");
-    } else if (dies == 2) {
-        out("traditional twin-die\n");
-    } else {
+    } else if (dies != 1 && dies != 2) {
         // A count of 0 lands here too: it is as wrong as a count above 2.
-        out("traditional %u dies\n", dies);
         out("*** ERROR: Multi-die flag 0x80 is absent, but no. of dies > 2\n");
     }
 }
@@ -92,19 +89,13 @@ void printFpgaIdentity(const uint8_t* p) {
 void printCustomBuildCode(const uint8_t* p) {
     const unsigned code = p[0];
     const unsigned revision = p[1];
-    out("  Custom build code, revision        %u, %u => ", code, revision);
-    if (code == 0) {
-        out("Standard build\n");
-    } else {
-        out("/C%u.%u\n", code, revision);
-    }
+    out("  Custom build code, revision        %u, %u => %s\n", code, revision,
+        vpdCustomBuildText(p[0], p[1]).c_str());
 }
 
 void printChipClass(unsigned k) {
-    if (k == 0) {
-        out("                                     => DDR4-2400 CL16 (0000)\n");
-    } else if (k == 1) {
-        out("                                     => DDR4-2400 CL17 (0001)\n");
+    if (const char* name = vpdChipClassName(k)) {
+        out("                                     => %s (000%u)\n", name, k);
     } else {
         out("                                     => UNRECOGNISED DDR4 CHIP CLASS %u(0x%X)\n", k, k);
     }
@@ -184,7 +175,7 @@ void printBankGroup(const VpdField& field, const uint8_t* vpd) {
         switch (field.line) {
             case L::Ddr4Banks:
                 out("  DDR4 SDRAM bank %u max. frequency   %u (0x%04X) => %u MHz / DDR4-%u\n", bank, f, f,
-                    (f + 5) / 10, (f + 2) / 5);
+                    vpdFrequencyMhz(f), vpdDdr4DataRate(f));
                 out("  DDR4 SDRAM bank %u size             %u (0x%02X) => ", bank, s, s);
                 printSize(size, field.sizeRule);
                 if (field.ranks) {
@@ -194,7 +185,7 @@ void printBankGroup(const VpdField& field, const uint8_t* vpd) {
                 break;
             case L::PlDdr4Banks:
                 out("  PL DDR4 SDRAM bank %u max. freq.    %u (0x%04X) => %u MHz / DDR4-%u\n", bank, f, f,
-                    (f + 5) / 10, (f + 2) / 5);
+                    vpdFrequencyMhz(f), vpdDdr4DataRate(f));
                 out("  PL DDR4 SDRAM bank %u size log 2    %u (0x%02X) => ", bank, s, s);
                 printSize(size, field.sizeRule);
                 if (field.ranks) {
@@ -203,7 +194,7 @@ void printBankGroup(const VpdField& field, const uint8_t* vpd) {
                 }
                 break;
             case L::ZbtSsramBanks:
-                out("  ZBT SSRAM bank %u max. frequency    %u (0x%04X) => %u MHz\n", bank, f, f, (f + 5) / 10);
+                out("  ZBT SSRAM bank %u max. frequency    %u (0x%04X) => %u MHz\n", bank, f, f, vpdFrequencyMhz(f));
                 out("  ZBT SSRAM bank %u size              %u (0x%02X) => ", bank, s, s);
                 printSize(size, field.sizeRule);
                 break;
@@ -264,11 +255,48 @@ uint64_t vpdMemorySize(uint8_t sizeCode, uint8_t wordSize, VpdSizeRule rule) {
     return uint64_t{wordSize} << sizeCode;  // wraps modulo 2^64, as 64-bit arithmetic does
 }
 
+uint32_t vpdFieldValue(const VpdField& field, const uint8_t* vpd) {
+    const uint32_t value = readValue(vpd + field.offset, field.width);
+    if (!vpdFieldIsBitField(field)) return value;
+    return (value >> field.bitShift) & ((1u << field.bitCount) - 1u);
+}
+
+const char* vpdTableText(const VpdTextTable* texts, uint32_t index) {
+    if (texts == nullptr || index >= texts->count) return nullptr;
+    return texts->texts[index];
+}
+
+const char* vpdChipClassName(uint32_t chipClass) {
+    constexpr const char* kNames[] = {"DDR4-2400 CL16", "DDR4-2400 CL17"};
+    return chipClass < std::size(kNames) ? kNames[chipClass] : nullptr;
+}
+
+std::string vpdRanksText(uint8_t ranks) {
+    const unsigned dies = ranks & 0x7Fu;
+    char text[40];
+    if ((ranks & 0x80u) != 0) {
+        std::snprintf(text, sizeof text, "multi-die, %u dies", dies);
+    } else if (dies == 1) {
+        return "single-die";
+    } else if (dies == 2) {
+        return "traditional twin-die";
+    } else {
+        std::snprintf(text, sizeof text, "traditional %u dies", dies);
+    }
+    return text;
+}
+
+std::string vpdCustomBuildText(uint8_t code, uint8_t revision) {
+    if (code == 0) return "Standard build";
+    char text[16];
+    std::snprintf(text, sizeof text, "/C%u.%u", code, revision);
+    return text;
+}
+
 void printVpdField(const VpdField& field, const uint8_t* vpd) {
     const uint8_t* p = vpd + field.offset;
     if (vpdFieldIsBitField(field)) {
-        const uint32_t mask = readValue(p, field.width);
-        const uint32_t value = (mask >> field.bitShift) & ((1u << field.bitCount) - 1u);
+        const uint32_t value = vpdFieldValue(field, vpd);
         if (field.line == L::Ddr4ChipClass) {
             printChipClass(value);
         } else {
@@ -276,7 +304,7 @@ void printVpdField(const VpdField& field, const uint8_t* vpd) {
         }
         return;
     }
-    const unsigned v = readValue(p, field.width);
+    const unsigned v = vpdFieldValue(field, vpd);
     switch (field.line) {
         case L::PcbRevision:
             out("  PCB revision                       %u (0x%02X) => %u.%u\n", v, v, v >> 4, v & 0xFu);
@@ -348,8 +376,8 @@ void printVpdField(const VpdField& field, const uint8_t* vpd) {
             printBankGroup(field, vpd);
             break;
         case L::PsDdr4Frequency:
-            out("  PS DDR4 SDRAM max. frequency       %u (0x%04X) => %u MHz / DDR4-%u\n", v, v, (v + 5) / 10,
-                (v + 2) / 5);
+            out("  PS DDR4 SDRAM max. frequency       %u (0x%04X) => %u MHz / DDR4-%u\n", v, v, vpdFrequencyMhz(v),
+                vpdDdr4DataRate(v));
             break;
         case L::PsDdr4Ranks:
             out("  PS DDR4 SDRAM ranks                %u (0x%02X) => ", v, v);

@@ -211,7 +211,7 @@ const VerbRow kVerbs[] = {
      }},
     {"version", 1, NO_ARGS, 0, [](const VerbCall& c, const VerbArgs&) { return showVersion(c.ctx, c.verbose); }},
     {"product-id", 1, NO_ARGS, 0,
-     [](const VerbCall& c, const VerbArgs&) { return readProductId(c.ctx, nullptr, c.verbose, false); }},
+     [](const VerbCall& c, const VerbArgs&) { return showProductId(c.ctx, c.verbose); }},
     {"comm-test", 1, NO_ARGS, 0, [](const VerbCall& c, const VerbArgs&) { return runCommTest(c.ctx, c.verbose); }},
     {"enter-service-mode", 1, NO_ARGS, 0,
      [](const VerbCall& c, const VerbArgs&) { return enterServiceMode(c.ctx, c.verbose); }},

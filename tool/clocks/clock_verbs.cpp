@@ -6,10 +6,12 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/json_out.h"
 #include "base/out.h"
 #include "link/service_refusal.h"
 #include "clocks/clock_commands.h"
 #include "clocks/register_maps.h"
+#include "control/board_control.h"
 
 namespace {
 
@@ -64,12 +66,21 @@ Result clockExchange(ClockVerb verb, const char* name, ConnectionContext* ctx, b
 
 bool programsAtPowerUp(uint32_t frequency) { return frequency != 0 && frequency != 0xFFFFFFFFu; }
 
+/// The +json fields of the four frequency verbs; an override says whether
+/// it programs the generator at power-up.
+Json clockFields(uint32_t index, uint32_t frequency, bool nonVolatile) {
+    Json fields = {{"index", index}, {"non_volatile", nonVolatile}, {"frequency_hz", frequency}};
+    if (nonVolatile) fields["programs_at_power_up"] = programsAtPowerUp(frequency);
+    return fields;
+}
+
 }  // namespace
 
 Result getClockFrequency(ConnectionContext* ctx, uint32_t index, bool verbose) {
     uint32_t frequency = 0;
     Result r = clockExchange(ClockVerb::Get, "getclk", ctx, verbose, index, 0, &frequency);
     if (r != kOk) return r;
+    jsonDocument(clockFields(index, frequency, false));
     out("Frequency of clock generator %u is %lu Hz\n", index, static_cast<unsigned long>(frequency));
     return kOk;
 }
@@ -93,6 +104,7 @@ Result getClockOverride(ConnectionContext* ctx, uint32_t index, bool verbose) {
     uint32_t f = 0;
     Result r = clockExchange(ClockVerb::GetOverride, "getclknv", ctx, verbose, index, 0, &f);
     if (r != kOk) return r;
+    jsonDocument(clockFields(index, f, true));
     printOverride(index, f, "is");
     return kOk;
 }
@@ -102,6 +114,7 @@ Result setClockFrequency(ConnectionContext* ctx, uint32_t frequency, bool verbos
     Result r = clockExchange(ClockVerb::Set, "setclk", ctx, verbose, index, frequency, &unused);
     if (r != kOk) return r;
     out("Frequency for clock generator %u set to %lu Hz\n", index, static_cast<unsigned long>(frequency));
+    jsonSummaryFields(clockFields(index, frequency, false));
     return kOk;
 }
 
@@ -110,6 +123,7 @@ Result setClockOverride(ConnectionContext* ctx, uint32_t frequency, bool verbose
     Result r = clockExchange(ClockVerb::SetOverride, "setclknv", ctx, verbose, index, frequency, &unused);
     if (r != kOk) return r;
     printOverride(index, frequency, "set to");
+    jsonSummaryFields(clockFields(index, frequency, true));
     return kOk;
 }
 
@@ -201,5 +215,11 @@ Result programRegisterMap(bool nonVolatile, const char* typeText, ConnectionCont
         offset += chunk;
     } while (offset < size);
     out("Register map write (%s) completed successfully.\n", nonVolatile ? "nonvolatile" : "volatile");
+    jsonSummary("index", index);
+    jsonSummary("non_volatile", nonVolatile);
+    jsonSummary("file", path != nullptr ? Json(boardText(path, std::strlen(path))) : Json(nullptr));
+    const char* type = map.type == RegisterMapType::Lmk61e2 ? "lmk61e2" : "si5338";
+    jsonSummary("map_type", path != nullptr ? type : "factory_default");
+    jsonSummary("entries", map.count);
     return kOk;
 }

@@ -1,5 +1,8 @@
 // config-si5338: the SI5338's own programming sequence, register by register
 // through the uC's one-register I2C reads and writes.
+#include <cstring>
+
+#include "base/json_out.h"
 #include "base/out.h"
 #include "link/service_refusal.h"
 #include "clocks/clock_verbs.h"
@@ -196,5 +199,9 @@ Result configureSi5338(const char* path, ConnectionContext* ctx, bool verbose, u
     Si5338 chip(ctx, verbose, bus, device);
     if (Result r = runSequence(chip, map, verbose); r != kOk) return r;
     out("SI5338 configuration apparently successful.\n");
+    jsonSummary("bus", bus);
+    jsonSummary("chip", device);
+    jsonSummary("file", boardText(path, std::strlen(path)));
+    jsonSummary("entries", map.count);
     return kOk;
 }

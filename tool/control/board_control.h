@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "base/json_out.h"
 #include "link/connection.h"
 
 /// One boot-mode name of an FPGA family.
@@ -30,6 +31,21 @@ const BootModeTable* bootModeTableForDrawing(uint32_t drawingNumber);
 int bootModeValue(const BootModeTable& table, const char* text);
 /// The primary name of a value, or "RESERVED".
 const char* bootModeName(const BootModeTable& table, int value);
+
+/// Adds every field of the object `fields` to a writing verb's +json summary.
+void jsonSummaryFields(const Json& fields);
+
+/// The +json document of get-boot-mode (nonVolatile false) or
+/// get-boot-mode-nv from the uC's three mode bytes (driven now, at next
+/// power-on, on the pins); `table` null when the board's names are unknown.
+Json bootModeDocument(const uint8_t modes[3], const BootModeTable* table, bool nonVolatile);
+/// The +json document of get-brd-power from the uC's three bytes (software
+/// request off, hardware request off, supply off).
+Json boardPowerDocument(const uint8_t power[3]);
+/// The +json document of get-mez-power[-nv] from the three millivolt values
+/// (requested, minimum, maximum).
+Json mezzaninePowerDocument(uint32_t mezzanineIndex, bool nonVolatile, uint32_t requestedMv, uint32_t minimumMv,
+                            uint32_t maximumMv);
 
 /// Verbs set-boot-mode and set-boot-mode-nv.
 [[nodiscard]] Result setBootMode(const char* modeText, ConnectionContext* ctx, bool verbose, bool nonVolatile);

@@ -46,6 +46,26 @@ BoardFamily readBoardFamily(ConnectionContext* ctx, bool verbose) {
     return family;
 }
 
+const BootModeName* findBootMode(const BootModeTable& table, int value) {
+    for (uint32_t i = 0; i < table.count; ++i)
+        if (table.entries[i].value == value) return &table.entries[i];
+    return nullptr;
+}
+
+/// A mode number's name for +json: null when the board's names are unknown,
+/// "reserved" when its family has none for the number.
+Json modeName(uint8_t mode, const BootModeTable* table) {
+    if (table == nullptr) return nullptr;
+    const BootModeName* entry = findBootMode(*table, mode);
+    return entry != nullptr ? entry->name : "reserved";
+}
+
+/// One mode setting for +json: who decides the mode, its number and name.
+Json describeMode(uint8_t mode, const BootModeTable* table) {
+    if (mode == kSwitches) return {{"source", "switches"}, {"mode", nullptr}, {"name", nullptr}};
+    return {{"source", "setting"}, {"mode", mode}, {"name", modeName(mode, table)}};
+}
+
 const char* displayName(const BoardFamily& family, int value) {
     return family.table != nullptr ? bootModeName(*family.table, value) : "UNKNOWN";
 }
@@ -98,9 +118,18 @@ int bootModeValue(const BootModeTable& table, const char* text) {
 }
 
 const char* bootModeName(const BootModeTable& table, int value) {
-    for (uint32_t i = 0; i < table.count; ++i)
-        if (table.entries[i].value == value) return table.entries[i].name;
-    return "RESERVED";
+    const BootModeName* entry = findBootMode(table, value);
+    return entry != nullptr ? entry->name : "RESERVED";
+}
+
+Json bootModeDocument(const uint8_t modes[3], const BootModeTable* table, bool nonVolatile) {
+    Json doc = {{"non_volatile", nonVolatile}};
+    doc.update(describeMode(nonVolatile ? modes[1] : modes[0], table));
+    if (!nonVolatile) {
+        // The pins always carry a number, whoever drives them.
+        doc["pins"] = {{"mode", modes[2]}, {"name", modeName(modes[2], table)}};
+    }
+    return doc;
 }
 
 Result setBootMode(const char* modeText, ConnectionContext* ctx, bool verbose, bool nonVolatile) {
@@ -138,6 +167,8 @@ Result setBootMode(const char* modeText, ConnectionContext* ctx, bool verbose, b
     } else {
         out("Boot Mode is now '%s' (0x%X).\n", displayName(family, mode), static_cast<unsigned>(mode));
     }
+    jsonSummary("non_volatile", nonVolatile);
+    jsonSummaryFields(describeMode(static_cast<uint8_t>(mode), family.table));
     return kOk;
 }
 
@@ -147,6 +178,7 @@ Result getBootMode(bool verbose, ConnectionContext* ctx, bool nonVolatile) {
     uint8_t modes[3] = {};  // driven now, at next power-on, the pins
     if (Result r = ucRequest(ctx, verbose, kGetBootMode, {.payload = modes, .payloadLength = sizeof modes}); r != kOk)
         return r;
+    jsonDocument(bootModeDocument(modes, family.table, nonVolatile));
     if (nonVolatile) {
         const uint8_t next = modes[1];
         if (next == kSwitches)

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
+#include "base/json_out.h"
 #include "base/out.h"
 #include "base/progress.h"
 #include "link/service_refusal.h"
@@ -51,6 +53,22 @@ Result checkTarget(uint32_t bus, uint32_t device, uint32_t reg) {
 }
 
 uint8_t registerAt(uint32_t start, uint64_t offset) { return static_cast<uint8_t>((start + offset) & 0xFF); }
+
+/// The +json fields naming the target of a transfer.
+void summarizeTarget(uint32_t bus, uint32_t device, uint32_t reg) {
+    jsonSummary("bus", bus);
+    jsonSummary("chip", device);
+    jsonSummary("address", reg);
+}
+
+/// The +json fields of the file verbs.
+void summarizeFile(uint32_t bus, uint32_t device, uint32_t reg, const char* path, size_t bytes) {
+    summarizeTarget(bus, device, reg);
+    jsonSummary("file", boardText(path, std::strlen(path)));
+    jsonSummary("bytes", bytes);
+}
+
+Json byteArray(const uint8_t* bytes, uint32_t count) { return Json(std::vector<uint8_t>(bytes, bytes + count)); }
 
 void printBytes(const uint8_t* bytes, uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) out("%02X ", bytes[i]);
@@ -149,6 +167,8 @@ Result i2cRead(uint32_t count, ConnectionContext* ctx, bool verbose, uint32_t bu
     Result r = i2cReadRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
                               static_cast<uint8_t>(reg), static_cast<uint8_t>(count), data);
     if (r != kOk) return r;
+    jsonDocument(
+        {{"bus", bus}, {"chip", device}, {"address", reg}, {"count", count}, {"bytes", byteArray(data, count)}});
     printBytes(data, count);
     return kOk;
 }
@@ -161,8 +181,12 @@ Result i2cWrite(ConnectionContext* ctx, bool verbose, uint32_t bus, uint32_t dev
         return kBadI2cCount;
     }
     if (refuseInServiceMode(ctx, "i2c-write")) return kRefusedInServiceMode;
-    return i2cWriteRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
-                           static_cast<uint8_t>(reg), data, static_cast<uint8_t>(count));
+    Result r = i2cWriteRequest(ctx, verbose, static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
+                               static_cast<uint8_t>(reg), data, static_cast<uint8_t>(count));
+    if (r != kOk) return r;
+    summarizeTarget(bus, device, reg);
+    jsonSummary("count", count);
+    return kOk;
 }
 
 Result i2cWriteRead(ConnectionContext* ctx, bool verbose, uint32_t bus, uint32_t device, uint32_t writeCount,
@@ -198,6 +222,12 @@ Result i2cWriteRead(ConnectionContext* ctx, bool verbose, uint32_t bus, uint32_t
     if (o.readTruncated) out("+++ Reponse from uC indicates that read phase was truncated.\n");
     if (o.noneRead) out("+++ Reponse from uC indicates that no bytes were successfully read.\n");
     if (readCount > 0 && !o.noneRead) printBytes(reply + 1, o.bytesRead);
+    jsonSummary("bus", bus);
+    jsonSummary("chip", device);
+    jsonSummary("write_count", writeCount);
+    jsonSummary("read_count", readCount);
+    jsonSummary("transferred", o.transferred);
+    jsonSummary("bytes", byteArray(reply + 1, o.noneRead ? 0 : o.bytesRead));
     return kOk;
 }
 
@@ -229,6 +259,7 @@ Result i2cReadToFile(const char* path, uint32_t reg, ConnectionContext* ctx, boo
             out("*** Failed to write expected number of bytes to file '%s'.\n", path);
             return kI2cShortWrite;
     }
+    summarizeFile(bus, device, reg, path, done);
     return r;
 }
 
@@ -251,6 +282,7 @@ Result i2cWriteFromFile(uint32_t reg, const char* path, ConnectionContext* ctx, 
         if (r != kOk) return r;
         progress.advance(1);
     }
+    summarizeFile(bus, device, reg, path, file.length);
     return kOk;
 }
 
@@ -289,5 +321,6 @@ Result i2cVerifyWithFile(const char* path, ConnectionContext* ctx, bool verbose,
         return kVerifyMismatch;
     }
     out("Verified OK.\n");
+    summarizeFile(bus, device, reg, path, file.length);
     return kOk;
 }

@@ -1,5 +1,5 @@
 // Identity and link diagnostics: version, comm-test, raw, test-clobber,
-// test-timeout (product-id is readProductId itself).
+// test-timeout and product-id.
 #include "control/identity_verbs.h"
 
 #include <cstdio>
@@ -8,7 +8,9 @@
 #include <new>
 
 #include "base/bytes.h"
+#include "base/json_out.h"
 #include "base/out.h"
+#include "boardinfo/board_json.h"
 #include "link/service_refusal.h"
 #include "control/control_commands.h"
 #include "platform/platform.h"
@@ -39,7 +41,15 @@ Result showVersion(ConnectionContext* ctx, bool verbose) {
     Result r = readFirmwareVersion(ctx, verbose, &name, &version);
     if (r != kOk) return r;
     out("%s version is %s\n", name.c_str(), version.c_str());
+    if (jsonMode()) jsonDocument(firmwareVersionJson(name, version, ctx->inServiceMode != 0));
     return kOk;
+}
+
+Result showProductId(ConnectionContext* ctx, bool verbose) {
+    uint32_t id = 0;
+    Result r = readProductId(ctx, &id, verbose, false);
+    if (r == kOk && jsonMode()) jsonDocument(productIdJson(id));
+    return r;
 }
 
 Result runCommTest(ConnectionContext* ctx, bool verbose) {
@@ -49,6 +59,7 @@ Result runCommTest(ConnectionContext* ctx, bool verbose) {
 
     uint32_t seed = 1;
     uint32_t errors = 0;
+    uint32_t roundTrips = 0;
     uint64_t linkSent = 0, linkReceived = 0, payloadSent = 0, payloadReceived = 0;
     uint32_t lastTick = start;
     for (;;) {
@@ -59,6 +70,7 @@ Result runCommTest(ConnectionContext* ctx, bool verbose) {
                              {.args = sent, .argLength = kLoopbackPayload, .payload = echoed,
                               .payloadLength = kLoopbackPayload});
         if (r != kOk) return r;
+        ++roundTrips;
         for (uint32_t j = 0; j < kLoopbackPayload; ++j) {
             const uint8_t expected = sent[j];
             if (echoed[j] == expected) continue;
@@ -90,6 +102,16 @@ Result runCommTest(ConnectionContext* ctx, bool verbose) {
                 "loopback32 response payload.\n");
     } else {
         out("*** Data rates not computed because the test did not run for long enough.\n");
+    }
+    if (jsonMode()) {
+        jsonDocument(commTestJson({.requestedMs = kCommTestMs,
+                                   .elapsedMs = lastTick - start,
+                                   .roundTrips = roundTrips,
+                                   .errors = errors,
+                                   .linkSent = linkSent,
+                                   .linkReceived = linkReceived,
+                                   .payloadSent = payloadSent,
+                                   .payloadReceived = payloadReceived}));
     }
     return kOk;
 }

@@ -9,6 +9,8 @@
 [[nodiscard]] Result readFirmwareVersion(ConnectionContext* ctx, bool verbose, std::string* name, std::string* version);
 /// Verb version.
 [[nodiscard]] Result showVersion(ConnectionContext* ctx, bool verbose);
+/// Verb product-id.
+[[nodiscard]] Result showProductId(ConnectionContext* ctx, bool verbose);
 /// Verb comm-test: a two-second Loopback32 data-rate measurement.
 [[nodiscard]] Result runCommTest(ConnectionContext* ctx, bool verbose);
 /// Verb raw: sends the user's bytes and dumps expectedLength reply bytes.

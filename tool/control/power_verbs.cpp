@@ -14,6 +14,9 @@ namespace {
 constexpr uint32_t kMaxMillivolts = 65535;
 constexpr uint32_t kMaxMezzanineIndex = 255;
 
+/// 0 and 0xFFFF both mean "not forced".
+bool forcesVoltage(uint32_t requestedMv) { return requestedMv != 0 && requestedMv != kMaxMillivolts; }
+
 bool mezzanineIndexInRange(uint32_t index) {
     if (index <= kMaxMezzanineIndex) return true;
     out("*** Mezzanine index of %u is not valid; maximum allowed value is %u.\n", index, kMaxMezzanineIndex);
@@ -33,6 +36,27 @@ bool confirmForcing() {
 
 }  // namespace
 
+void jsonSummaryFields(const Json& fields) {
+    for (auto field = fields.begin(); field != fields.end(); ++field) jsonSummary(field.key().c_str(), *field);
+}
+
+Json boardPowerDocument(const uint8_t power[3]) {
+    auto state = [](bool off) { return off ? "off" : "on"; };
+    const bool on = power[2] == 0;
+    return {{"power", state(!on)},
+            {"on", on},
+            {"software_request", state(power[0] != 0)},
+            {"hardware_request", state(power[1] != 0)},
+            {"psu_off_l", on ? 1 : 0}};
+}
+
+Json mezzaninePowerDocument(uint32_t mezzanineIndex, bool nonVolatile, uint32_t requestedMv, uint32_t minimumMv,
+                            uint32_t maximumMv) {
+    return {{"mezzanine", mezzanineIndex}, {"non_volatile", nonVolatile},
+            {"forced", forcesVoltage(requestedMv)},
+            {"requested_mv", requestedMv}, {"minimum_mv", minimumMv}, {"maximum_mv", maximumMv}};
+}
+
 char confirmationAnswer(const char* line) {
     while (*line != '\0' && std::isspace(static_cast<unsigned char>(*line))) ++line;
     return *line;
@@ -43,6 +67,7 @@ Result setBoardPower(ConnectionContext* ctx, bool on, bool verbose) {
     const uint8_t off = on ? 0 : 1;
     if (Result r = ucRequest(ctx, verbose, kSetBoardPower, {.args = &off, .argLength = 1}); r != kOk) return r;
     out("Set SW board power request to %s.\n", on ? "ON" : "OFF");
+    jsonSummary("power", on ? "on" : "off");
     return kOk;
 }
 
@@ -51,6 +76,7 @@ Result getBoardPower(ConnectionContext* ctx, bool verbose) {
     uint8_t power[3] = {};  // software request, hardware request, supply off
     Result r = ucRequest(ctx, verbose, kGetBoardPower, {.payload = power, .payloadLength = sizeof power});
     if (r != kOk) return r;
+    jsonDocument(boardPowerDocument(power));
     // The third byte tells whether the supply-off signal is asserted; the
     // line shows the active-low signal's level.
     out("SW req. power %s, HW req. power %s, Actual PSU_OFF_L = %u\n", power[0] != 0 ? "OFF" : "ON",
@@ -75,8 +101,7 @@ Result forceMezzaninePower(uint32_t requestedMv, ConnectionContext* ctx, bool no
         return kBadMezzanineVoltage;
     }
     if (!mezzanineIndexInRange(mezzanineIndex)) return kBadMezzanineIndex;
-    // 0 and 0xFFFF both mean "not forced".
-    const bool releasing = requestedMv == 0 || requestedMv == kMaxMillivolts;
+    const bool releasing = !forcesVoltage(requestedMv);
     if (releasing) minimumMv = maximumMv = 0;
     if (refuseInServiceMode(ctx, "force-mez-power")) return kRefusedInServiceMode;
     if (!releasing && !confirmed && !confirmForcing()) return kNotConfirmed;
@@ -89,6 +114,7 @@ Result forceMezzaninePower(uint32_t requestedMv, ConnectionContext* ctx, bool no
     Result r = ucRequest(ctx, verbose, nonVolatile ? kForceMezzanineNv : kForceMezzanine,
                          {.args = args, .argLength = sizeof args});
     if (r != kOk) return r;
+    jsonSummaryFields(mezzaninePowerDocument(mezzanineIndex, nonVolatile, requestedMv, minimumMv, maximumMv));
     if (releasing && nonVolatile) {
         out("uC will stop forcing Mezzanine %u I/O voltage at next board power-on.\n", mezzanineIndex);
         out("Use \"display-sensors\" verb after power-cycling board to see actual Mezzanine %u I/O voltage.\n",
@@ -121,7 +147,8 @@ Result getMezzaninePower(ConnectionContext* ctx, bool nonVolatile, uint32_t mezz
                          {.args = &index, .argLength = 1, .payload = mv, .payloadLength = sizeof mv});
     if (r != kOk) return r;
     const unsigned requested = getLe16(mv), minimum = getLe16(mv + 2), maximum = getLe16(mv + 4);
-    const bool forced = requested != 0 && requested != kMaxMillivolts;
+    const bool forced = forcesVoltage(requested);
+    jsonDocument(mezzaninePowerDocument(mezzanineIndex, nonVolatile, requested, minimum, maximum));
     if (nonVolatile && forced)
         out("Mezzanine %u voltage is forced at power up to requested (min., max.): %u (%u, %u) mV\n", mezzanineIndex,
             requested, minimum, maximum);

@@ -10,6 +10,12 @@ constexpr uint32_t kMaxSmbusAddress = 0x7F;
 
 uint8_t flagByte(bool nonVolatile) { return nonVolatile ? 2 : 1; }
 
+/// The +json fields of both verbs: the address, which setting, and whether
+/// it leaves the interface on (now, or from the next reboot).
+Json addressFields(uint32_t address, bool nonVolatile) {
+    return {{"address", address}, {"non_volatile", nonVolatile}, {"enabled", address != 0}};
+}
+
 void printRebootHint() {
     out("The microcontroller can be made to reboot by either (a) removing and then\n");
     out("restoring all power including standby power, or (b) entering and exiting Service\n");
@@ -24,6 +30,7 @@ Result getSmbusAddress(bool nonVolatile, ConnectionContext* ctx, bool verbose) {
     Result r = ucRequest(ctx, verbose, kGetSmbusAddress,
                          {.args = args, .argLength = sizeof args, .payload = &address, .payloadLength = 1});
     if (r != kOk) return r;
+    jsonDocument(addressFields(address, nonVolatile));
     if (nonVolatile) {
         if (address != 0) {
             out("Nonvolatile SMBUS chip address is 0x%02X.\n", address);
@@ -50,6 +57,7 @@ Result setSmbusAddress(uint32_t address, bool nonVolatile, ConnectionContext* ct
     const uint8_t args[2] = {flagByte(nonVolatile), static_cast<uint8_t>(address)};
     if (Result r = ucRequest(ctx, verbose, kSetSmbusAddress, {.args = args, .argLength = sizeof args}); r != kOk)
         return r;
+    jsonSummaryFields(addressFields(address, nonVolatile));
     if (nonVolatile) {
         if (address != 0) {
             out("The microcontroller's nonvolatile SMBUS chip address has been set to 0x%02X.\n", address);

@@ -10,7 +10,9 @@
 #include <new>
 #include <system_error>
 #include <filesystem>
+#include <cstring>
 
+#include "base/json_out.h"
 #include "base/out.h"
 #include "images/app_flash_pages.h"
 #include "images/image_checks.h"
@@ -245,6 +247,12 @@ Result loadImageFile(ImageKind kind, const char* path, ImageData& image) {
 
 /// Puts the uC back into the mode the verb found it in; this goes out even
 /// after a stop request. Its result is not used (its messages are printed).
+/// The +json fields of every image verb: the file and its bytes.
+void summarizeImage(const char* path, uint32_t bytes) {
+    jsonSummary("file", boardText(path, std::strlen(path)));
+    jsonSummary("bytes", bytes);
+}
+
 void restoreMode(ConnectionContext* ctx, bool serviceMode, bool verbose) {
     WindDown windDown;
     (void)ensureServiceMode(ctx, serviceMode, verbose, false);
@@ -286,6 +294,7 @@ Result updateOrVerify(ImageKind kind, const char* path, ConnectionContext* ctx, 
         return r;
     }
     restoreMode(ctx, wasInServiceMode, verbose);
+    if (r == kOk) summarizeImage(path, image.length);
     return r;
 }
 
@@ -327,6 +336,7 @@ Result saveImage(ImageKind kind, const char* path, ConnectionContext* ctx, bool 
 
     switch (writeSaveFile(path, data, region.size)) {
         case SaveOutcome::Written:
+            summarizeImage(path, region.size);
             return kOk;
         case SaveOutcome::OpenFailed:
             reportSaveOpenFailure(kind, path);

@@ -1,5 +1,6 @@
-// The spi-info verb: the chip's SFDP data decoded field by field for people.
-// It reads the SFDP area and changes nothing on the chip.
+// The spi-info verb: the chip's SFDP data decoded field by field for people,
+// and with +json the parameters discovery would take from it. It reads the
+// SFDP area (and with +json the JEDEC ID) and changes nothing on the chip.
 #include <cstring>
 #include <new>
 
@@ -7,9 +8,18 @@
 #include "base/out.h"
 #include "spiflash/sfdp.h"
 #include "spiflash/sfdp_report.h"
+#include "spiflash/spi_commands.h"
 #include "spiflash/spi_verb_session.h"
 
 namespace {
+
+constexpr uint8_t kReadJedecId = 0x9F;
+
+/// Bits of a density DWORD; 0 when its exponent has no 64-bit bit count.
+uint64_t densityBits(uint32_t d2) {
+    if ((d2 & 0x80000000u) == 0) return uint64_t(d2) + 1;
+    return (d2 & 0x7FFFFFFF) > 63 ? 0 : uint64_t(1) << (d2 & 0x7FFFFFFF);
+}
 
 const char* flag(uint32_t value, uint32_t bit) { return (value >> bit) & 1 ? "SUPPORTED" : "NOT SUPPORTED"; }
 uint32_t tableDword(const uint8_t* table, uint32_t number) { return getLe32(table + 4 * (number - 1)); }
@@ -167,8 +177,7 @@ void printBasicParameterTable(uint32_t index, uint32_t pointer, const uint8_t* t
     out("    => 1-1-4 Fast Read %s\n", flag(d1, 22));
     const uint32_t d2 = tableDword(table, 2);
     // An exponent above 63 has no 64-bit bit count: the line shows 0 bits.
-    const uint64_t bits = (d2 & 0x80000000u) ? ((d2 & 0x7FFFFFFF) > 63 ? 0 : uint64_t(1) << (d2 & 0x7FFFFFFF))
-                                             : uint64_t(d2) + 1;
+    const uint64_t bits = densityBits(d2);
     out("  Density ....................... 0x%08X => 0x%llX b / 0x%llX B\n", d2, static_cast<unsigned long long>(bits),
         static_cast<unsigned long long>(bits / 8));
     printFastRead("1-4-4", table, 8);
@@ -260,6 +269,26 @@ void printSectorMapTable(uint32_t index, const uint8_t* table, uint32_t pointer,
     }
 }
 
+namespace {
+
+/// Keeps a table spi-info read if discovery would use it.
+void keepForDocument(SpiInfoRecords& records, const SfdpParameterHeader& p, const uint8_t* table, uint32_t length) {
+    if (p.id == kSectorMapId) {
+        records.haveSectorMap = true;
+        records.sectorMap.resize(length / 4);
+        for (uint32_t i = 0; i < length / 4; ++i) records.sectorMap[i] = getLe32(table + 4 * i);
+        return;
+    }
+    const uint32_t revision = p.major * 256u + p.minor;
+    if (revision <= records.basicRevision) return;
+    records.haveBasicTable = true;
+    records.basicRevision = revision;
+    std::memset(records.basicTable, 0, sizeof records.basicTable);
+    std::memcpy(records.basicTable, table, length < kMaxBasicTableBytes ? length : kMaxBasicTableBytes);
+}
+
+}  // namespace
+
 Result spiInfo(ConnectionContext* ctx, bool verbose, uint32_t chip) {
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
     if (refuseInServiceMode(ctx, "spi-info")) return kRefusedInServiceMode;
@@ -267,13 +296,21 @@ Result spiInfo(ConnectionContext* ctx, bool verbose, uint32_t chip) {
     // request too.
     SpiVerbSession session(ctx, verbose, chip);
     if (Result r = session.announce(); r != kOk) return r;
+    SpiInfoRecords records;
+    records.chip = chip;
+    // The JEDEC ID is not part of the report; only the document asks for it.
+    if (jsonMode()) {
+        if (Result r = spiTransfer(ctx, verbose, chip, &kReadJedecId, 1, records.jedecId, 3); r != kOk) return r;
+        records.haveJedecId = true;
+    }
     Result result = kOk;
     uint8_t raw[8];
     result = spiReadSfdp(ctx, verbose, chip, 0, 8, raw);
     if (result != kOk) {
         out("*** Failed to read SPI Flash SFDP Header.\n");
     } else {
-        SfdpHeader header;
+        SfdpHeader& header = records.header;
+        records.haveHeader = true;
         printSfdpHeader(raw, &header);
         for (uint32_t i = 0; i <= header.headerCount; ++i) {
             result = spiReadSfdp(ctx, verbose, chip, 8 + 8 * i, 8, raw);
@@ -304,7 +341,117 @@ Result spiInfo(ConnectionContext* ctx, bool verbose, uint32_t chip) {
                 printBasicParameterTable(i, p.pointer, table.get(), length);
             else
                 printSectorMapTable(i, table.get(), p.pointer, length);
+            keepForDocument(records, p, table.get(), length);
         }
     }
+    if (jsonMode()) jsonDocument(spiInfoDocument(records));
     return result;
+}
+
+// --- the +json document ------------------------------------------------------
+
+namespace {
+
+/// Why discovery refuses a basic table; null when it takes it.
+const char* refusalName(BasicTableStatus status) {
+    switch (status) {
+        case BasicTableStatus::Ok: break;
+        case BasicTableStatus::CapacityOver2p63: return "capacity_over_2p63_bits";
+        case BasicTableStatus::NoEraseTypes: return "no_erase_types";
+        case BasicTableStatus::BlockTooLarge: return "block_larger_than_capacity";
+        case BasicTableStatus::No4ByteMethod: return "no_four_byte_method";
+        case BasicTableStatus::NoResetExit: return "four_byte_mode_survives_reset";
+        case BasicTableStatus::NoSoftReset: return "no_soft_reset";
+    }
+    return nullptr;
+}
+
+const char* fourByteMethodName(const SpiFlashInfo& info) {
+    switch (info.enter4ByteMethod) {
+        case kEnter4ByteAlways: return "always";
+        case kEnter4ByteOpcode: return info.enter4ByteNeedsWriteEnable ? "write_enable_then_opcode_b7" : "opcode_b7";
+        case kEnter4ByteBankRegister: return "bank_register";
+        case kEnter4ByteExtendedAddr: return "extended_address_register";
+        default: return "not_needed";
+    }
+}
+
+const char* softResetName(uint8_t method) {
+    switch (method) {
+        case 1: return "ones_8_clocks";
+        case 2: return "ones_10_clocks";
+        case 3: return "ones_16_clocks";
+        case 4: return "opcode_f0";
+        default: return "opcodes_66_99";
+    }
+}
+
+/// Every configuration the map describes, by ID, with its regions.
+Json sectorMapConfigurations(const std::vector<uint32_t>& dwords) {
+    Json configurations = Json::array();
+    const uint32_t count = static_cast<uint32_t>(dwords.size());
+    for (uint32_t id = 0; id <= 0xFF; ++id) {
+        const uint32_t n = sectorMapRegions(dwords.data(), count, static_cast<uint8_t>(id), nullptr);
+        if (n == 0) continue;
+        std::vector<SpiFlashRegion> regions(n);
+        sectorMapRegions(dwords.data(), count, static_cast<uint8_t>(id), regions.data());
+        Json list = Json::array();
+        for (const SpiFlashRegion& region : regions) {
+            Json types = Json::array();
+            for (uint32_t type = 1; type <= 4; ++type)
+                if (region.eraseTypeMask & (1u << (type - 1))) types.push_back(type);
+            list.push_back({{"size_bytes", region.size}, {"erase_types", types}});
+        }
+        configurations.push_back({{"configuration", id}, {"regions", list}});
+    }
+    return configurations;
+}
+
+}  // namespace
+
+Json spiInfoDocument(const SpiInfoRecords& records) {
+    Json doc = {{"chip", records.chip}};
+    doc["jedec_id"] = records.haveJedecId ? Json(std::vector<uint8_t>(records.jedecId, records.jedecId + 3)) : Json();
+    doc["sfdp_revision"] =
+        records.haveHeader ? Json{{"major", records.header.major}, {"minor", records.header.minor}} : Json();
+
+    // Discovery's own order of refusals: the header, the basic table, then
+    // the table's fields.
+    const char* refusal = nullptr;
+    SpiFlashInfo info;
+    BasicTableStatus status = BasicTableStatus::Ok;
+    if (!records.haveHeader || records.header.signature != kSfdpSignature) {
+        refusal = "bad_signature";
+    } else if (records.header.major == 0) {
+        refusal = "predates_jesd216";
+    } else if (!records.haveBasicTable) {
+        refusal = "no_basic_table";
+    } else {
+        status = decodeBasicTable(records.basicTable, &info).status;
+        refusal = refusalName(status);
+    }
+    const bool decoded = records.haveBasicTable && refusal == nullptr;
+    // A refusal on the way to 4-byte mode or the reset still leaves the
+    // fields decoded before it.
+    const bool addressing = records.haveBasicTable && (decoded || status == BasicTableStatus::NoResetExit ||
+                                                       status == BasicTableStatus::NoSoftReset);
+    doc["usable"] = refusal == nullptr;
+    doc["refusal"] = refusal != nullptr ? Json(refusal) : Json();
+
+    const uint64_t bits = records.haveBasicTable ? densityBits(getLe32(records.basicTable + 4)) : 0;
+    doc["capacity_bytes"] = bits != 0 ? Json(bits / 8) : Json();
+    doc["page_size_bytes"] = decoded ? Json(info.pageSize) : Json();
+    Json eraseTypes = Json::array();
+    for (uint32_t i = 0; i < 4; ++i) {
+        const SpiEraseType& type = info.eraseTypes[i];
+        if (type.size != 0) eraseTypes.push_back({{"type", i + 1}, {"size_bytes", type.size}, {"opcode", type.opcode}});
+    }
+    doc["erase_types"] = eraseTypes;
+    const bool threeBytes =
+        info.enter4ByteMethod == kEnter4ByteNotNeeded || info.enter4ByteMethod == kEnter4ByteExtendedAddr;
+    doc["address_bytes"] = addressing ? Json(threeBytes ? 3 : 4) : Json();
+    doc["four_byte_method"] = addressing ? Json(fourByteMethodName(info)) : Json();
+    doc["reset_method"] = decoded ? Json(softResetName(info.softResetMethod)) : Json();
+    doc["sector_map"] = records.haveSectorMap ? sectorMapConfigurations(records.sectorMap) : Json();
+    return doc;
 }
