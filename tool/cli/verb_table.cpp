@@ -17,6 +17,7 @@
 #include "boardinfo/vpd.h"
 #include "cli/help_texts.h"
 #include "cli/option_parser.h"
+#include "cli/write_metrics.h"
 #include "clocks/clock_verbs.h"
 #include "control/board_control.h"
 #include "control/i2c_verbs.h"
@@ -441,6 +442,11 @@ const VerbRow kVerbs[] = {
      [](const VerbCall& c, const VerbArgs&) { return displaySensors(c.verbose, c.ctx); }},
     {"display-sensors-raw", 1, NO_ARGS, kRefuses,
      [](const VerbCall& c, const VerbArgs&) { return displaySensorsRaw(c.ctx, c.verbose); }},
+    {"write-metrics", 2,
+     MUST("*** 'write-metrics' command must be followed by the metrics filename (.prom), or - for standard "
+          "output.\n"),
+     {{A::Word}}, kRefuses,
+     [](const VerbCall& c, const VerbArgs& a) { return writeMetrics(c.ctx, c.verbose, a.word[1]); }},
     {"override-sensor", 3,
      MUST("*** 'override-sensor-raw' must be followed by the (1) sensor index and (2) the unscaled override "
           "value.\n"),
