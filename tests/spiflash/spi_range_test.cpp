@@ -34,30 +34,32 @@ struct RangeRun {
     size_t requests;
 };
 
+/// `skipSame`: +skip-same, over a chip that holds `initial` (default the pattern).
 RangeRun runRange(bool program, uint32_t address, uint32_t count, const std::vector<SpiFlashRegion>& regions,
-             uint32_t failAt = 0) {
+             uint32_t failAt = 0, bool skipSame = false, const std::vector<uint8_t>& initial = pattern()) {
     FakeUc uc;
     SpiChip chip(kChipSize);
-    chip.memory = pattern();
+    chip.memory = initial;
     chip.failAtRequest = failAt;
     chip.attach(uc);
     SpiFlashInfo info = testInfo(kChipSize, {{0x1000, 0x20}, {0x10000, 0xD8}}, regions);
     const std::vector<uint8_t> data = dataFor(count < kChipSize ? count : kChipSize);
     OutCapture capture;
     RangeRun run;
-    run.result = program ? spiProgramRange(uc.context(), false, info, 0, address, count, data.data())
+    run.result = program ? spiProgramRange(uc.context(), false, info, 0, address, count, data.data(), skipSame)
                          : spiEraseRange(uc.context(), false, info, 0, address, count);
     run.output = capture.text();
     for (const std::string& line : chip.log)
-        if (line[0] == 'E') run.erases.push_back(line);
+        if (line[0] == 'E' || skipSame) run.erases.push_back(line);
     run.memory = chip.memory;
     run.requests = uc.requests().size();
     return run;
 }
 
 /// The image as it must read after the operation.
-std::vector<uint8_t> expectedImage(bool program, uint32_t address, uint32_t count) {
-    std::vector<uint8_t> m = pattern();
+std::vector<uint8_t> expectedImage(bool program, uint32_t address, uint32_t count,
+                                   const std::vector<uint8_t>& initial = pattern()) {
+    std::vector<uint8_t> m = initial;
     const std::vector<uint8_t> data = dataFor(count);
     for (uint32_t i = 0; i < count; ++i) m[address + i] = program ? data[i] : 0xFF;
     return m;
@@ -147,13 +149,15 @@ TEST(SpiRange, InterruptionAtAnyExchangeLosesNoByteOutsideTheRange) {
     struct Row {
         bool program;
         uint32_t address, count;
-    } rows[] = {{false, 0x10010, 0x10}, {true, 0x10008, 16}, {false, 0x11000, 0x1800}};
+        bool skipSame;
+    } rows[] = {{false, 0x10010, 0x10, false}, {true, 0x10008, 16, false}, {false, 0x11000, 0x1800, false},
+                {true, 0x10008, 16, true}};
     for (const Row& row : rows) {
-        const size_t total = runRange(row.program, row.address, row.count, noMap()).requests;
+        const size_t total = runRange(row.program, row.address, row.count, noMap(), 0, row.skipSame).requests;
         for (uint32_t failAt = 1; failAt <= total; ++failAt) {
             SCOPED_TRACE(testing::Message() << row.program << " " << row.address << " fails at " << failAt);
             for (const auto& entry : std::filesystem::directory_iterator(dir)) std::filesystem::remove(entry.path());
-            RangeRun run = runRange(row.program, row.address, row.count, noMap(), failAt);
+            RangeRun run = runRange(row.program, row.address, row.count, noMap(), failAt, row.skipSame);
             ASSERT_EQ(run.result, kLinkFailure);
             SCOPED_TRACE(run.output);
             for (const auto& entry : std::filesystem::directory_iterator(dir)) {
@@ -196,4 +200,42 @@ TEST(SpiRange, CompareReadsWindowsAndLimitsMismatchLines) {
     }
     expected += "+++ Further mismatches found.\nReading 0xF100 B at 0x20000-0x2F0FF\n+++ Further mismatches found.\n";
     EXPECT_EQ(capture.text(), expected);
+}
+
+// +skip-same on the scripted chip: the erases and page programs ("E", "P"
+// log lines) the planner's steps come to, the lines printed, and the image.
+TEST(SpiRange, SkipSameTable) {
+    auto holding = [](std::vector<uint8_t> m, uint32_t address, const std::vector<uint8_t>& bytes) {
+        std::copy(bytes.begin(), bytes.end(), m.begin() + address);
+        return m;
+    };
+    const std::vector<uint8_t> erased(kChipSize, 0xFF);
+    struct Row {
+        const char* name;
+        std::vector<uint8_t> initial;
+        uint32_t address, count;
+        std::vector<std::string> log;
+        const char* output;
+    } rows[] = {
+        {"holds the data already", holding(pattern(), 0x10008, dataFor(16)), 0x10008, 16, {},
+         "Compared 0x10 B at 0x10008-0x10017\nSkipping 0x1000 B block at 0x10000-0x10FFF: unchanged\n"},
+        {"erased: programs without an erase", erased, 0x10F80, 0x100, {"P 10F80+80", "P 11000+80"},
+         "Compared 0x80 B at 0x10F80-0x10FFF\nWriting 0x80 B at 0x10F80-0x10FFF without erase\n"
+         "Compared 0x80 B at 0x11000-0x1107F\nWriting 0x80 B at 0x11000-0x1107F without erase\n"},
+        {"needs an erase: blank pages left out", holding(erased, 0x10008, {0x00}), 0x10008, 16,
+         {"E 10000+1000", "P 10000+80", "P 10080+80"},
+         "Compared 0x10 B at 0x10008-0x10017\n"
+         "Reading 0x8 B at 0x10000-0x10007 into merge buffer\n"
+         "Reading 0xFE8 B at 0x10018-0x10FFF into merge buffer\n"
+         "Erasing 0x1000 B block at 0x10000-0x10FFF\n"
+         "Writing 0x100 B at 0x10000-0x100FF\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const RangeRun run = runRange(true, row.address, row.count, noMap(), 0, true, row.initial);
+        EXPECT_EQ(run.result, kOk);
+        EXPECT_EQ(run.erases, row.log);
+        EXPECT_EQ(run.output, row.output);
+        EXPECT_TRUE(run.memory == expectedImage(true, row.address, row.count, row.initial));
+    }
 }
