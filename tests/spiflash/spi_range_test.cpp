@@ -34,12 +34,11 @@ struct RangeRun {
     size_t requests;
 };
 
-/// `skipSame`: +skip-same, over a chip that holds `initial` (default the pattern).
 RangeRun runRange(bool program, uint32_t address, uint32_t count, const std::vector<SpiFlashRegion>& regions,
-             uint32_t failAt = 0, bool skipSame = false, const std::vector<uint8_t>& initial = pattern()) {
+             uint32_t failAt = 0, bool skipSame = false) {
     FakeUc uc;
     SpiChip chip(kChipSize);
-    chip.memory = initial;
+    chip.memory = pattern();
     chip.failAtRequest = failAt;
     chip.attach(uc);
     SpiFlashInfo info = testInfo(kChipSize, {{0x1000, 0x20}, {0x10000, 0xD8}}, regions);
@@ -50,16 +49,15 @@ RangeRun runRange(bool program, uint32_t address, uint32_t count, const std::vec
                          : spiEraseRange(uc.context(), false, info, 0, address, count);
     run.output = capture.text();
     for (const std::string& line : chip.log)
-        if (line[0] == 'E' || skipSame) run.erases.push_back(line);
+        if (line[0] == 'E') run.erases.push_back(line);
     run.memory = chip.memory;
     run.requests = uc.requests().size();
     return run;
 }
 
 /// The image as it must read after the operation.
-std::vector<uint8_t> expectedImage(bool program, uint32_t address, uint32_t count,
-                                   const std::vector<uint8_t>& initial = pattern()) {
-    std::vector<uint8_t> m = initial;
+std::vector<uint8_t> expectedImage(bool program, uint32_t address, uint32_t count) {
+    std::vector<uint8_t> m = pattern();
     const std::vector<uint8_t> data = dataFor(count);
     for (uint32_t i = 0; i < count; ++i) m[address + i] = program ? data[i] : 0xFF;
     return m;
@@ -200,42 +198,4 @@ TEST(SpiRange, CompareReadsWindowsAndLimitsMismatchLines) {
     }
     expected += "+++ Further mismatches found.\nReading 0xF100 B at 0x20000-0x2F0FF\n+++ Further mismatches found.\n";
     EXPECT_EQ(capture.text(), expected);
-}
-
-// +skip-same on the scripted chip: the erases and page programs ("E", "P"
-// log lines) the planner's steps come to, the lines printed, and the image.
-TEST(SpiRange, SkipSameTable) {
-    auto holding = [](std::vector<uint8_t> m, uint32_t address, const std::vector<uint8_t>& bytes) {
-        std::copy(bytes.begin(), bytes.end(), m.begin() + address);
-        return m;
-    };
-    const std::vector<uint8_t> erased(kChipSize, 0xFF);
-    struct Row {
-        const char* name;
-        std::vector<uint8_t> initial;
-        uint32_t address, count;
-        std::vector<std::string> log;
-        const char* output;
-    } rows[] = {
-        {"holds the data already", holding(pattern(), 0x10008, dataFor(16)), 0x10008, 16, {},
-         "Compared 0x10 B at 0x10008-0x10017\nSkipping 0x1000 B block at 0x10000-0x10FFF: unchanged\n"},
-        {"erased: programs without an erase", erased, 0x10F80, 0x100, {"P 10F80+80", "P 11000+80"},
-         "Compared 0x80 B at 0x10F80-0x10FFF\nWriting 0x80 B at 0x10F80-0x10FFF without erase\n"
-         "Compared 0x80 B at 0x11000-0x1107F\nWriting 0x80 B at 0x11000-0x1107F without erase\n"},
-        {"needs an erase: blank pages left out", holding(erased, 0x10008, {0x00}), 0x10008, 16,
-         {"E 10000+1000", "P 10000+80", "P 10080+80"},
-         "Compared 0x10 B at 0x10008-0x10017\n"
-         "Reading 0x8 B at 0x10000-0x10007 into merge buffer\n"
-         "Reading 0xFE8 B at 0x10018-0x10FFF into merge buffer\n"
-         "Erasing 0x1000 B block at 0x10000-0x10FFF\n"
-         "Writing 0x100 B at 0x10000-0x100FF\n"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const RangeRun run = runRange(true, row.address, row.count, noMap(), 0, true, row.initial);
-        EXPECT_EQ(run.result, kOk);
-        EXPECT_EQ(run.erases, row.log);
-        EXPECT_EQ(run.output, row.output);
-        EXPECT_TRUE(run.memory == expectedImage(true, row.address, row.count, row.initial));
-    }
 }
