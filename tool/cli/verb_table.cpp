@@ -349,14 +349,14 @@ const VerbRow kVerbs[] = {
           "file, (3) the address within the SPI flash chip.\n"),
      {{A::SpiChip, kBadSpiChipIndex}, {A::Word}, {A::ProgramAddress, kBadSpiProgramArgument}}, kRefuses,
      [](const VerbCall& c, const VerbArgs& a) {
-         return spiProgramBin(c.ctx, c.verbose, a.number[1], a.word[2], a.number[3]);
+         return spiProgramBin(c.ctx, c.verbose, a.number[1], a.word[2], a.number[3], c.skipSame);
      }},
     {"spi-program-mcs", 3,
      MUST("*** 'spi-program-mcs' command must be followed by (1) the SPI chip index, (2) the filename of an Intel "
           "Hex (.mcs) file.\n"),
      {{A::SpiChip, kBadSpiChipIndex}, {A::Word}, {A::Translation, kBadSpiProgramArgument}}, kRefuses,
      [](const VerbCall& c, const VerbArgs& a) {
-         return spiProgramMcs(c.ctx, c.verbose, a.number[1], a.word[2], a.translation, c.confirm);
+         return spiProgramMcs(c.ctx, c.verbose, a.number[1], a.word[2], a.translation, c.confirm, c.skipSame);
      }},
     {"spi-verify-bin", 4,
      MUST("*** 'spi-verify-bin' command must be followed by (1) the SPI chip index, (2) the filename of a binary "
