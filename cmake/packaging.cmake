@@ -4,6 +4,9 @@
 # the man pages, the bash completion and the udev rule for the board's USB
 # serial port.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/60-zorviutil.rules DESTINATION lib/udev/rules.d)
+# The metrics timer and service (write-metrics every 30 s for one port).
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/zorvi-metrics@.service ${PROJECT_SOURCE_DIR}/packaging/zorvi-metrics@.timer
+        DESTINATION lib/systemd/system)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/sim/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME zorvisim.md)
 

@@ -11,6 +11,9 @@ if [ "${1:-all}" != build ]; then
   # Ansible collection's tests (ansible-core, and python3-venv for ansible-test)
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev file man-db pkgconf git srecord binutils
              python3-jsonschema umockdev libumockdev-dev ansible-core python3-venv)
+  # the metrics checks: promtool, node_exporter's textfile collector, curl,
+  # systemd-analyze for the units
+  packages+=(prometheus prometheus-node-exporter curl systemd)
 fi
 # The Windows build: the MinGW-w64 cross compiler, and Wine to run its
 # programs (without the recommended desktop packages).

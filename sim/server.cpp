@@ -40,7 +40,7 @@ Server::Server(const SimOptions& options)
     : options_(options), sim_(options), lineIn_(options.baud), lineOut_(options.baud) {
     // A paced line keeps its byte times only if wake-ups are not rounded
     // up by the default 50 us timer slack.
-    if (options.baud != 0) prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    if (options.baud != 0 || options.exchangeUs != 0) prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 }
 
 Server::~Server() {
@@ -243,6 +243,9 @@ void Server::writePty(const std::vector<uint8_t>& bytes) {
 
 void Server::answerLine(std::vector<Outgoing>& outs, std::vector<std::vector<uint8_t>>& requests,
                         uint64_t arrivedNs) {
+    // --exchange-us: the turnaround counts from the request's arrival.
+    const uint64_t turnaroundNs = uint64_t{options_.exchangeUs} * 1000;
+    const uint64_t arrived = turnaroundNs != 0 ? std::max(arrivedNs, nowNs()) : 0;
     for (size_t i = 0; i < outs.size(); ++i) {
         logRequest(requests[i]);
         if (outs[i].hangUp) {
@@ -250,6 +253,7 @@ void Server::answerLine(std::vector<Outgoing>& outs, std::vector<std::vector<uin
             return;
         }
         if (!outs[i].reply) continue;
+        if (turnaroundNs != 0) sleepUntilNs(arrived + turnaroundNs);
         if (outs[i].delayMs != 0) {
             sleepUntilNs(arrivedNs);
             sleepMs(outs[i].delayMs);

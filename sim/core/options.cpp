@@ -374,6 +374,11 @@ State and logging:
      "the pseudo-terminal carries N bits per second in\neach direction, 10 bits per byte, as a real line\n(default 0: as "
      "fast as it goes)",
      [](A& a, O& o) { return a.number(o.baud, 100000000); }},
+    {"--exchange-us N",
+     "each reply on the pseudo-terminal leaves no sooner\nthan N microseconds after its request arrived, as\non a "
+     "USB virtual COM port, where the USB frames\nand the uC's polling set an exchange's time rather\nthan the bit "
+     "rate (default 0: at once); with\n--baud the line time comes on top",
+     [](A& a, O& o) { return a.number(o.exchangeUs, 10000000); }},
     {nullptr, "\nPCIe stand-ins (libtobra.so, libquenta.so):\n", nullptr},
     {"--pcie-socket PATH",
      "listen there (default /tmp/zorvisim-pcie.sock);\nthe libraries use $ZORVISIM_PCIE_SOCKET or that\ndefault",

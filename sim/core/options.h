@@ -94,6 +94,7 @@ struct SimOptions {
     std::string stateDir;
     std::string logFile;
     uint32_t baud = 0;  ///< the pty carries this many bits per second (10 per byte); 0: unpaced
+    uint32_t exchangeUs = 0;  ///< a pty reply leaves no sooner than this after its request arrived
     std::vector<std::string> runCommand;  ///< --run CMD ARGS...
     bool help = false;
     bool version = false;                 ///< --version

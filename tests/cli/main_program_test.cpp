@@ -103,6 +103,7 @@ TEST(MainProgram, UsageListsVerbsAndOptions) {
         "       ZynqMP boot modes: switch, 0, 1, ..., 15, jtag, qspi24, qspi32, sd0,\n"
         "                          nand, sd1_v2, emmc, usb0, pjtag0, pjtag1, sd1_v3\n";
     EXPECT_NE(o.text.find(middle), std::string::npos);
+    EXPECT_NE(o.text.find("     display-sensors-raw\n     write-metrics <file.prom | ->\n"), std::string::npos);
     const std::string tail =
         "     raw <expected response length> <command bytes ...>\n"
         "\n"

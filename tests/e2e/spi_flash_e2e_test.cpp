@@ -222,3 +222,46 @@ TEST(SpiFlashE2e, InterruptedEraseLeavesARecoveryFile) {
               0);
     EXPECT_EQ(chipImage(board, "spi0-mt25qu01g.bin").substr(0x10000, 0x1000), expected);
 }
+
+// +skip-same against the real chip: a second run of the same file only
+// reads; then one block is page programmed without an erase (a cleared
+// bit), one erased (a set bit, its tail kept) and one skipped. The board
+// answers like a USB virtual COM port (a turnaround per exchange).
+TEST(SpiFlashE2e, SkipSameProgramsOnlyWhatDiffers) {
+    SimBoard board({"--exchange-us", "100"});
+    ASSERT_TRUE(board.ok()) << board.error();
+    std::string image = pattern(0x1234, 7);
+    const std::string in = board.tempDir() + "/in.bin";
+    ASSERT_TRUE(e2e::writeFile(in, image));
+    auto r = board.run({"-usbcom", "{port}", "+json", "spi-program-bin", "0", in, "0x1FFF0"});
+    EXPECT_NE(r.out.find("\"bytes\": 4660,\n  \"blocks\": 3,\n  \"message\""), std::string::npos) << r.out;
+
+    r = board.run({"-usbcom", "{port}", "+skip-same", "spi-program-bin", "0", in, "0x1FFF0"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "Writing 4660(0x1234) byte(s) from file '" + in +
+                         "' at byte address 0x1FFF0 ...\n"
+                         "Compared 0x10 B at 0x1FFF0-0x1FFFF\n"
+                         "Skipping 0x1000 B block at 0x1F000-0x1FFFF: unchanged\n"
+                         "Compared 0x1000 B at 0x20000-0x20FFF\n"
+                         "Skipping 0x1000 B block at 0x20000-0x20FFF: unchanged\n"
+                         "Compared 0x224 B at 0x21000-0x21223\n"
+                         "Skipping 0x1000 B block at 0x21000-0x21FFF: unchanged\n"
+                         "Skip-same: 3 block(s) unchanged, 0 programmed without erase, 0 erased and programmed; 0(0x0) "
+                         "byte(s) sent.\n");
+
+    image[0x1000] = 0;        // 0x20FF0
+    image[0x1100] = '\xFF';   // 0x210F0
+    ASSERT_TRUE(e2e::writeFile(in, image));
+    r = board.run({"-usbcom", "{port}", "+json", "+skip-same", "spi-program-bin", "0", in, "0x1FFF0"});
+    EXPECT_EQ(r.exitCode, 0);
+    // One page, then the three pages of the erased block that are not blank.
+    EXPECT_NE(r.out.find("\"blocks_unchanged\": 1,\n  \"blocks_programmed\": 1,\n  \"blocks_erased\": 1,\n"
+                         "  \"bytes_sent\": 1024,\n"),
+              std::string::npos)
+        << r.out;
+    const std::string problems = e2e::schemaProblems("summary.schema.json", r.out);
+    if (problems.rfind("skip:", 0) != 0) {
+        EXPECT_EQ(problems, "");
+    }
+    EXPECT_EQ(chipImage(board, "spi0-mt25qu01g.bin").substr(0x1FFF0, 0x2010), image + std::string(0xDDC, '\xFF'));
+}

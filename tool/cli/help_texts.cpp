@@ -69,6 +69,7 @@ const char* const kVerbListText =
     VERB "display-black-box [clobber|noclobber|both] [count]\n"
     VERB "display-sensors\n"
     VERB "display-sensors-raw\n"
+    VERB "write-metrics <file.prom | ->\n"
     VERB "override-sensor <index> <unscaled value>\n"
     VERB "release-sensor <index>\n"
     VERB "test-clobber\n"

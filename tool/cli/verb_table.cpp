@@ -17,6 +17,7 @@
 #include "boardinfo/vpd.h"
 #include "cli/help_texts.h"
 #include "cli/option_parser.h"
+#include "cli/write_metrics.h"
 #include "clocks/clock_verbs.h"
 #include "control/board_control.h"
 #include "control/i2c_verbs.h"
@@ -348,14 +349,14 @@ const VerbRow kVerbs[] = {
           "file, (3) the address within the SPI flash chip.\n"),
      {{A::SpiChip, kBadSpiChipIndex}, {A::Word}, {A::ProgramAddress, kBadSpiProgramArgument}}, kRefuses,
      [](const VerbCall& c, const VerbArgs& a) {
-         return spiProgramBin(c.ctx, c.verbose, a.number[1], a.word[2], a.number[3]);
+         return spiProgramBin(c.ctx, c.verbose, a.number[1], a.word[2], a.number[3], c.skipSame);
      }},
     {"spi-program-mcs", 3,
      MUST("*** 'spi-program-mcs' command must be followed by (1) the SPI chip index, (2) the filename of an Intel "
           "Hex (.mcs) file.\n"),
      {{A::SpiChip, kBadSpiChipIndex}, {A::Word}, {A::Translation, kBadSpiProgramArgument}}, kRefuses,
      [](const VerbCall& c, const VerbArgs& a) {
-         return spiProgramMcs(c.ctx, c.verbose, a.number[1], a.word[2], a.translation, c.confirm);
+         return spiProgramMcs(c.ctx, c.verbose, a.number[1], a.word[2], a.translation, c.confirm, c.skipSame);
      }},
     {"spi-verify-bin", 4,
      MUST("*** 'spi-verify-bin' command must be followed by (1) the SPI chip index, (2) the filename of a binary "
@@ -441,6 +442,11 @@ const VerbRow kVerbs[] = {
      [](const VerbCall& c, const VerbArgs&) { return displaySensors(c.verbose, c.ctx); }},
     {"display-sensors-raw", 1, NO_ARGS, kRefuses,
      [](const VerbCall& c, const VerbArgs&) { return displaySensorsRaw(c.ctx, c.verbose); }},
+    {"write-metrics", 2,
+     MUST("*** 'write-metrics' command must be followed by the metrics filename (.prom), or - for standard "
+          "output.\n"),
+     {{A::Word}}, kRefuses,
+     [](const VerbCall& c, const VerbArgs& a) { return writeMetrics(c.ctx, c.verbose, a.word[1]); }},
     {"override-sensor", 3,
      MUST("*** 'override-sensor-raw' must be followed by the (1) sensor index and (2) the unscaled override "
           "value.\n"),

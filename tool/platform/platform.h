@@ -59,6 +59,11 @@ bool syncFile(std::FILE* file);
 /// Puts a folder's entries on the disk (a file just created or renamed in
 /// it). Nothing to do on Windows, where flushing the file covers its entry.
 bool syncFolder(const char* path);
+/// Puts the file `from` in the place of `to` in one step: a reader sees
+/// either the old file or the new one, never a mix (rename; MoveFileExW with
+/// MOVEFILE_REPLACE_EXISTING on Windows). Both names are UTF-8 and in the
+/// same folder. False when the system refuses.
+bool replaceFile(const char* from, const char* to);
 /// A file-system path from a UTF-8 name.
 inline std::filesystem::path pathOf(const char* path) {
     return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(path)));

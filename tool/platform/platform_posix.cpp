@@ -237,6 +237,8 @@ long openHolder(const std::string& path) {
 
 }  // namespace
 
+bool replaceFile(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
 bool fileExists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;

@@ -107,6 +107,11 @@ bool syncFile(std::FILE* file) {
 
 bool syncFolder(const char*) { return true; }
 
+bool replaceFile(const char* from, const char* to) {
+    return MoveFileExW(wideFromUtf8(from).c_str(), wideFromUtf8(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 FileLength fileLength(std::FILE* file, uint64_t* length) {
     if (_fseeki64(file, 0, SEEK_END) != 0) return FileLength::SeekEndFailed;
     const __int64 end = _ftelli64(file);

@@ -49,7 +49,7 @@ Result readHexImage(const char* path, IntelHexImagePtr& image) {
 }  // namespace
 
 Result spiProgramMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, int32_t translation,
-                     bool confirmed) {
+                     bool confirmed, bool skipSame) {
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
     IntelHexImagePtr image;
     if (Result r = readHexImage(path, image); r != kOk) return r;
@@ -75,16 +75,21 @@ Result spiProgramMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const 
             return r;
         }
     }
+    SpiRangeStats stats;
     for (uint32_t i = 0; i < image->sectionCount; ++i) {
         const HexSection& section = image->sections[i];
         const uint32_t address = section.address + static_cast<uint32_t>(translation);
         out("Writing section %llu at byte address 0x%X ...\n", static_cast<unsigned long long>(i), address);
-        if (Result r = spiProgramRange(ctx, verbose, s.info, chip, address, section.length, section.data); r != kOk) {
+        if (Result r = spiProgramRange(ctx, verbose, s.info, chip, address, section.length, section.data, skipSame,
+                                       &stats);
+            r != kOk) {
             out("*** SPI Flash program operation failed.\n");
             (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
             return r;
         }
     }
+    if (skipSame) printSkipSameSummary(stats);
+    spiRangeJsonSummary(stats, skipSame);
     return spiDisableWrites(ctx, verbose, chip, s.info);
 }
 
@@ -96,12 +101,13 @@ Result spiVerifyMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const c
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
     unsigned long long total = 0;
+    SpiRangeStats stats;
     for (uint32_t i = 0; i < image->sectionCount; ++i) {
         const HexSection& section = image->sections[i];
         const uint32_t address = section.address + static_cast<uint32_t>(translation);
         out("Verifying section %llu at byte address 0x%X ...\n", static_cast<unsigned long long>(i), address);
         uint32_t n = 0;
-        if (Result r = spiCompareRange(ctx, verbose, s.info, chip, address, section.length, section.data, &n);
+        if (Result r = spiCompareRange(ctx, verbose, s.info, chip, address, section.length, section.data, &n, &stats);
             r != kOk) {
             out("*** SPI Flash verify operation failed.\n");
             return r;
@@ -120,6 +126,7 @@ Result spiVerifyMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const c
     } else {
         out("Verification OK: The contents of the SPI Flash chip %u matches the data in the specified file.\n", chip);
     }
+    spiRangeJsonSummary(stats, false);
     (void)spiDisableWrites(ctx, verbose, chip, s.info);
     return result;
 }

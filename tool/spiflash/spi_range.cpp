@@ -3,16 +3,23 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
 
+#include "base/json_out.h"
 #include "base/out.h"
 #include "base/progress.h"
 #include "spiflash/recovery_file.h"
+#include "spiflash/block_planner.h"
 #include "spiflash/spi_files.h"
 
 namespace {
 
 constexpr uint32_t kWindow = 0x10000;
 constexpr uint32_t kShownMismatches = 10;
+/// +skip-same compares a block one read exchange at a time.
+constexpr uint32_t kCompareChunk = 252;
 
 }  // namespace
 
@@ -136,14 +143,77 @@ void saveRecovery(SpiFlashInfo& info, uint32_t chip, const BlockPlan& plan, bool
     out("+++     zorviutil <link option> spi-program-bin %u %s 0x%X\n", chip, name.c_str(), b.start);
 }
 
+/// Page programs of `runs` from the block image `block` (starting at
+/// `blockStart`); adds the bytes sent to `stats`.
+Result programRuns(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip,
+                   const std::vector<ProgramRun>& runs, const uint8_t* block, uint32_t blockStart, const char* how,
+                   SpiRangeStats* stats) {
+    for (const ProgramRun& run : runs) {
+        out("Writing 0x%X B at 0x%X-0x%X%s\n", run.length, run.address, run.address + run.length - 1, how);
+        Result r = spiWrite(ctx, verbose, chip, info, run.address, run.length, block + (run.address - blockStart));
+        if (r != kOk) return r;
+        stats->sent += run.length;
+    }
+    return kOk;
+}
+
+/// +skip-same, before a block's steps: reads what the chip holds in the
+/// range part into `held` and decides. An unchanged block or one that page
+/// programs alone can change are done here; an erase is left to the steps.
+/// The read stops at the first bytes that need an erase: the rest of them
+/// cannot change the decision, and an erased block is programmed from the
+/// new bytes alone.
+Result compareBlock(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, const BlockPlan& plan,
+                    uint8_t* held, SpiRangeStats* stats, BlockChange* change) {
+    const EraseBlock& b = plan.block;
+    const uint32_t first = b.start + plan.head;
+    const uint8_t* merge = info.mergeBuffer.get();
+    const uint8_t* wanted = merge + plan.head;
+    uint32_t done = 0;
+    *change = BlockChange::Unchanged;
+    while (done < plan.inBlock && *change != BlockChange::Erase) {
+        const uint32_t n = plan.inBlock - done < kCompareChunk ? plan.inBlock - done : kCompareChunk;
+        if (Result r = spiRead(ctx, verbose, chip, info, first + done, n, held + done); r != kOk) return r;
+        if (classifyBlock(held + done, wanted + done, n) == BlockChange::Erase) *change = BlockChange::Erase;
+        done += n;
+    }
+    out("Compared 0x%X B at 0x%X-0x%X\n", done, first, first + done - 1);
+    if (*change == BlockChange::Erase) {
+        ++stats->erased;
+        return kOk;
+    }
+    const SkipPlan skip = planSkipBlock(held, merge, b.start, b.size, first, plan.inBlock, info.pageSize);
+    *change = skip.change;
+    if (skip.change == BlockChange::Unchanged) {
+        out("Skipping 0x%X B block at 0x%X-0x%X: unchanged\n", b.size, b.start, b.start + b.size - 1);
+        ++stats->unchanged;
+        return kOk;
+    }
+    ++stats->programmed;
+    return programRuns(ctx, verbose, info, chip, skip.programs, merge, b.start, " without erase", stats);
+}
+
 Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, bool program,
-                uint32_t address, uint32_t count, const uint8_t* data) {
+                uint32_t address, uint32_t count, const uint8_t* data, bool skipSame, SpiRangeStats* stats) {
     if (Result r = refuseUnerasableRange(info, address, count); r != kOk) return r;
     warnAboutRecoveryFiles(chip);
+    SpiRangeStats unused;
+    if (stats == nullptr) stats = &unused;
+    stats->bytes += count;
+    // +skip-same: what the chip holds in a block's range part.
+    std::unique_ptr<uint8_t[]> held;
+    if (skipSame) {
+        held.reset(new (std::nothrow) uint8_t[info.mergeBufferSize]);
+        if (!held) {
+            out("*** Failed to allocate SPI Flash compare buffer of 0x%X bytes.\n", info.mergeBufferSize);
+            return kNoMemory;
+        }
+    }
     Progress progress(program ? "Programming" : "Erasing", count);
     while (count != 0) {
         BlockPlan plan;
         if (Result r = planBlock(info, program, address, count, &plan); r != kOk) return r;
+        ++stats->blocks;
         uint8_t* merge = info.mergeBuffer.get();
         if (program) {
             std::memcpy(merge + plan.head, data, plan.inBlock);
@@ -154,6 +224,12 @@ Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32
         }
         const bool partial = plan.inBlock != plan.block.size;
         RecoveryFile recovery;
+        BlockChange change = BlockChange::Erase;
+        if (held) {
+            if (Result r = compareBlock(ctx, verbose, info, chip, plan, held.get(), stats, &change); r != kOk)
+                return r;
+        }
+        if (change != BlockChange::Erase) plan.stepCount = 0;  // done by compareBlock
         bool erased = false;
         for (uint32_t i = 0; i < plan.stepCount; ++i) {
             const RangeStep& s = plan.steps[i];
@@ -171,6 +247,13 @@ Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32
                     r = spiEraseBlock(ctx, verbose, chip, info, s.eraseType, s.address);
                     break;
                 case RangeStep::Write:
+                    if (held) {
+                        // Pages that read erased already are left out.
+                        const std::vector<ProgramRun> runs =
+                            planPrograms(nullptr, merge, s.address, s.length, info.pageSize);
+                        r = programRuns(ctx, verbose, info, chip, runs, merge, s.address, "", stats);
+                        break;
+                    }
                     out("Writing 0x%X B block at 0x%X-0x%X\n", s.length, s.address, last);
                     r = spiWrite(ctx, verbose, chip, info, s.address, s.length, merge);
                     break;
@@ -205,25 +288,29 @@ uint32_t windowLength(uint32_t address, uint32_t count) {
 }  // namespace
 
 Result spiEraseRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, uint32_t address,
-                     uint32_t count) {
-    return runRange(ctx, verbose, info, chip, false, address, count, nullptr);
+                     uint32_t count, SpiRangeStats* stats) {
+    return runRange(ctx, verbose, info, chip, false, address, count, nullptr, false, stats);
 }
 
 Result spiProgramRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, uint32_t address,
-                       uint32_t count, const uint8_t* data) {
-    return runRange(ctx, verbose, info, chip, true, address, count, data);
+                       uint32_t count, const uint8_t* data, bool skipSame, SpiRangeStats* stats) {
+    return runRange(ctx, verbose, info, chip, true, address, count, data, skipSame, stats);
 }
 
 Result spiCompareRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, uint32_t address,
-                       uint32_t count, const uint8_t* expected, uint32_t* mismatches) {
+                       uint32_t count, const uint8_t* expected, uint32_t* mismatches, SpiRangeStats* stats) {
     *mismatches = 0;
     // Past the chip's end the address would wrap to its start: a blank
     // check or a verify would pass on bytes that do not exist.
     if (Result r = refuseRangePastEnd(info, address, count); r != kOk) return r;
+    SpiRangeStats unused;
+    if (stats == nullptr) stats = &unused;
+    stats->bytes += count;
     Progress progress(expected != nullptr ? "Verifying" : "Blank-checking", count);
     while (count != 0) {
         const uint32_t n = windowLength(address, count);
         out("Reading 0x%X B at 0x%X-0x%X\n", n, address, address + n - 1);
+        ++stats->blocks;
         uint8_t* window = info.mergeBuffer.get() + address % kWindow;
         if (Result r = spiRead(ctx, verbose, chip, info, address, n, window); r != kOk) return r;
         bool furtherShown = false;
@@ -247,13 +334,17 @@ Result spiCompareRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info,
 }
 
 Result spiReadRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, uint32_t address,
-                    uint32_t count, uint8_t* destination) {
+                    uint32_t count, uint8_t* destination, SpiRangeStats* stats) {
     // A save past the end would hold the chip's first bytes again.
     if (Result r = refuseRangePastEnd(info, address, count); r != kOk) return r;
+    SpiRangeStats unused;
+    if (stats == nullptr) stats = &unused;
+    stats->bytes += count;
     Progress progress("Reading", count);
     while (count != 0) {
         const uint32_t n = windowLength(address, count);
         out("Reading 0x%X B at 0x%X-0x%X\n", n, address, address + n - 1);
+        ++stats->blocks;
         if (Result r = spiRead(ctx, verbose, chip, info, address, n, destination); r != kOk) return r;
         destination += n;
         address += n;
@@ -261,4 +352,21 @@ Result spiReadRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, ui
         progress.advance(n);
     }
     return kOk;
+}
+
+void spiRangeJsonSummary(const SpiRangeStats& stats, bool skipSame) {
+    jsonSummary("bytes", stats.bytes);
+    jsonSummary("blocks", stats.blocks);
+    if (!skipSame) return;
+    jsonSummary("blocks_unchanged", stats.unchanged);
+    jsonSummary("blocks_programmed", stats.programmed);
+    jsonSummary("blocks_erased", stats.erased);
+    jsonSummary("bytes_sent", stats.sent);
+}
+
+void printSkipSameSummary(const SpiRangeStats& s) {
+    out("Skip-same: %u block(s) unchanged, %u programmed without erase, %u erased and programmed; %llu(0x%llX) "
+        "byte(s) sent.\n",
+        s.unchanged, s.programmed, s.erased, static_cast<unsigned long long>(s.sent),
+        static_cast<unsigned long long>(s.sent));
 }

@@ -58,12 +58,38 @@ struct BlockPlan {
 /// is read around the range, erased and written whole. 29 when no block.
 [[nodiscard]] Result planBlock(const SpiFlashInfo& info, bool program, uint32_t address, uint32_t count, BlockPlan* plan);
 
+/// What range operations did, added up over a verb's ranges.
+struct SpiRangeStats {
+    uint64_t bytes = 0;       ///< bytes of the ranges
+    uint32_t blocks = 0;      ///< erase blocks touched (reads: windows read)
+    // +skip-same only:
+    uint32_t unchanged = 0;   ///< blocks that held the data already
+    uint32_t programmed = 0;  ///< blocks programmed without an erase
+    uint32_t erased = 0;      ///< blocks erased (and programmed where not blank)
+    uint64_t sent = 0;        ///< bytes sent in page programs
+};
+
+/// `stats`, when given, is added to.
 [[nodiscard]] Result spiEraseRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip,
-                                   uint32_t address, uint32_t count);
+                                   uint32_t address, uint32_t count, SpiRangeStats* stats = nullptr);
+/// With `skipSame` each block's bytes in the range are read first and only
+/// what differs is erased and programmed (see block_planner.h); `stats`,
+/// when given, is added to.
 [[nodiscard]] Result spiProgramRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip,
-                                     uint32_t address, uint32_t count, const uint8_t* data);
+                                     uint32_t address, uint32_t count, const uint8_t* data, bool skipSame = false,
+                                     SpiRangeStats* stats = nullptr);
 /// Without `expected` every byte should be 0xFF (blank check).
 [[nodiscard]] Result spiCompareRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip,
-                                     uint32_t address, uint32_t count, const uint8_t* expected, uint32_t* mismatches);
+                                     uint32_t address, uint32_t count, const uint8_t* expected, uint32_t* mismatches,
+                                     SpiRangeStats* stats = nullptr);
 [[nodiscard]] Result spiReadRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip,
-                                  uint32_t address, uint32_t count, uint8_t* destination);
+                                  uint32_t address, uint32_t count, uint8_t* destination,
+                                  SpiRangeStats* stats = nullptr);
+
+/// The +json summary fields of `stats`: "bytes" and "blocks", and with
+/// +skip-same also "blocks_unchanged", "blocks_programmed", "blocks_erased"
+/// and "bytes_sent".
+void spiRangeJsonSummary(const SpiRangeStats& stats, bool skipSame);
+/// With +skip-same: the one summary line of a program verb (on stdout).
+void printSkipSameSummary(const SpiRangeStats& stats);
+

@@ -69,7 +69,8 @@ Result spiCheckBlank(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
     uint32_t n = 0;
-    if (Result r = spiCompareRange(ctx, verbose, s.info, chip, start, count, nullptr, &n); r != kOk) {
+    SpiRangeStats stats;
+    if (Result r = spiCompareRange(ctx, verbose, s.info, chip, start, count, nullptr, &n, &stats); r != kOk) {
         out("*** SPI Flash blank-check operation failed.\n");
         (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
         return r;
@@ -79,6 +80,7 @@ Result spiCheckBlank(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32
             n);
     else
         out("Blank-check OK: The specified region is blank.\n");
+    spiRangeJsonSummary(stats, false);
     const Result disabled = spiDisableWrites(ctx, verbose, chip, s.info);
     return n != 0 ? kVerifyMismatch : disabled;
 }
@@ -88,11 +90,13 @@ Result spiErase(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t st
     if (refuseInServiceMode(ctx, "spi-erase")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
-    if (Result r = spiEraseRange(ctx, verbose, s.info, chip, start, count); r != kOk) {
+    SpiRangeStats stats;
+    if (Result r = spiEraseRange(ctx, verbose, s.info, chip, start, count, &stats); r != kOk) {
         out("*** SPI Flash erase operation failed.\n");
         (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
         return r;
     }
+    spiRangeJsonSummary(stats, false);
     return spiDisableWrites(ctx, verbose, chip, s.info);
 }
 
@@ -127,7 +131,7 @@ namespace {
 /// spi-program-bin and spi-verify-bin: the file is sized first, the chip's
 /// range checked once it is known, and only then is the file read.
 Result spiBinVerb(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address,
-                  bool program) {
+                  bool program, bool skipSame) {
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
     BinaryInput input;
     bool done = false;
@@ -141,16 +145,19 @@ Result spiBinVerb(ConnectionContext* ctx, bool verbose, uint32_t chip, const cha
     const uint32_t count = static_cast<uint32_t>(length);
     std::unique_ptr<uint8_t[]> bytes;
     uint32_t n = 0;
+    SpiRangeStats stats;
     Result r = program ? refuseUnerasableRange(s.info, address, count) : refuseRangePastEnd(s.info, address, count);
     if (r == kOk) r = readBinaryInput(path, input, &bytes);
     if (r == kOk)
-        r = program ? spiProgramRange(ctx, verbose, s.info, chip, address, count, bytes.get())
-                    : spiCompareRange(ctx, verbose, s.info, chip, address, count, bytes.get(), &n);
+        r = program ? spiProgramRange(ctx, verbose, s.info, chip, address, count, bytes.get(), skipSame, &stats)
+                    : spiCompareRange(ctx, verbose, s.info, chip, address, count, bytes.get(), &n, &stats);
     if (r != kOk) {
         out("*** SPI Flash %s operation failed.\n", program ? "program" : "verify");
         (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
         return r;
     }
+    if (skipSame) printSkipSameSummary(stats);
+    spiRangeJsonSummary(stats, skipSame);
     if (program) return spiDisableWrites(ctx, verbose, chip, s.info);
     if (n != 0)
         out("*** Verification FAILED: A total of %u(0x%X) bytes(s) were found that do not match the data in the "
@@ -169,12 +176,13 @@ Result writeBinarySave(const char* path, uint32_t, uint32_t count, const uint8_t
 
 }  // namespace
 
-Result spiProgramBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address) {
-    return spiBinVerb(ctx, verbose, chip, path, address, true);
+Result spiProgramBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address,
+                     bool skipSame) {
+    return spiBinVerb(ctx, verbose, chip, path, address, true, skipSame);
 }
 
 Result spiVerifyBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address) {
-    return spiBinVerb(ctx, verbose, chip, path, address, false);
+    return spiBinVerb(ctx, verbose, chip, path, address, false, false);
 }
 
 Result spiSaveVerb(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t start,
@@ -188,8 +196,9 @@ Result spiSaveVerb(ConnectionContext* ctx, bool verbose, uint32_t chip, const ch
     if (refuseInServiceMode(ctx, verb)) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     Result r = s.begin();
+    SpiRangeStats stats;
     if (r == kOk) {
-        r = spiReadRange(s.ctx, s.verbose, s.info, s.chip, start, count, buffer.get());
+        r = spiReadRange(s.ctx, s.verbose, s.info, s.chip, start, count, buffer.get(), &stats);
         if (r != kOk) out("*** Failed to read data from SPI Flash chip %u.\n", s.chip);
     }
     if (!s.bracketed) return r;
@@ -198,6 +207,7 @@ Result spiSaveVerb(ConnectionContext* ctx, bool verbose, uint32_t chip, const ch
         reportNothingSaved(path);
         return r;
     }
+    spiRangeJsonSummary(stats, false);
     return write(path, start, count, buffer.get());
 }
 

@@ -1,0 +1,124 @@
+// End to end: write-metrics against the simulated board, its file checked
+// by the programs that consume it (promtool; node_exporter's textfile
+// collector, fetched with curl), the systemd units by systemd-analyze. A
+// test whose program is not installed skips.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include "e2e_harness.h"
+
+namespace {
+
+const std::string kBoard = "board=\"100001\"";  // the simulator's serial number
+
+#define SKIP_WITHOUT(program) \
+    if (access(program, X_OK) != 0) GTEST_SKIP() << program << " is not installed"
+
+TEST(E2eMetrics, PromtoolAcceptsTheFileAndNodeExporterServesItWithTheBoardLabel) {
+    SKIP_WITHOUT("/usr/bin/promtool");
+    SKIP_WITHOUT("/usr/bin/prometheus-node-exporter");
+    SKIP_WITHOUT("/usr/bin/curl");
+    e2e::SimBoard board;
+    ASSERT_TRUE(board.ok()) << board.error();
+    const std::string folder = board.tempDir(), file = folder + "/zorvi-board.prom";
+    std::string text;
+    ASSERT_EQ(board.run({"-usbcom", "{port}", "write-metrics", file}).exitCode, 0);
+    ASSERT_TRUE(e2e::readFile(file, text));
+    const auto check = e2e::runProgram("/usr/bin/promtool", {"check", "metrics"}, text);
+    EXPECT_EQ(check.exitCode, 0);
+    EXPECT_EQ(check.out + check.err, "");
+    // A port nothing listens on now (bound to port 0, then let go).
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
+    socklen_t length = sizeof a;
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(getsockname(s, reinterpret_cast<sockaddr*>(&a), &length), 0);
+    close(s);
+    const std::string address = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    // curl retries (once a second, for up to two minutes) until the exporter
+    // answers; then the exporter is stopped.
+    std::string served;
+    bool fetched = false;
+    e2e::RunExtras extras;
+    extras.whileRunning = [&](pid_t pid) {
+        if (fetched) return;
+        fetched = true;
+        served = e2e::runProgram("/usr/bin/curl", {"-sf", "--retry", "120", "--retry-connrefused", "--retry-delay", "1",
+                                                   "http://" + address + "/metrics"}, "", {}, 150000).out;
+        kill(pid, SIGTERM);
+    };
+    const auto exporter = e2e::runProgram("/usr/bin/prometheus-node-exporter",
+                                          {"--web.listen-address=" + address, "--collector.disable-defaults",
+                                           "--collector.textfile", "--collector.textfile.directory=" + folder},
+                                          "", {}, 180000, extras);
+    ASSERT_FALSE(served.empty()) << "node_exporter never served the file: " << exporter.err;
+    EXPECT_NE(served.find("node_textfile_scrape_error 0\n"), std::string::npos) << served;
+    std::set<std::string> families;  // the exporter sorts the labels by name
+    for (const std::string& line : e2e::splitLines(served)) {
+        if (line.rfind("zorvi_", 0) != 0) continue;
+        families.insert(line.substr(0, line.find('{')));
+        EXPECT_NE(line.find(kBoard), std::string::npos) << line;
+    }
+    EXPECT_EQ(families, (std::set<std::string>{"zorvi_up", "zorvi_board_info", "zorvi_voltage_volts",
+                                               "zorvi_temperature_celsius", "zorvi_sensor_state", "zorvi_status_bit",
+                                               "zorvi_mezzanine_bit", "zorvi_black_box_records",
+                                               "zorvi_scrape_duration_seconds"}));
+}
+
+TEST(E2eMetrics, StandardOutputAFileReplacedWholeAndAFailedRead) {
+    e2e::SimBoard board;
+    ASSERT_TRUE(board.ok()) << board.error();
+    auto r = board.run({"-usbcom", "{port}", "write-metrics", "-"});
+    EXPECT_EQ(r.out.rfind("# HELP zorvi_up ", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("zorvi_up{" + kBoard + "} 1\n"), std::string::npos);
+    // An old file is replaced, and nothing else is left in the folder.
+    const std::string folder = board.tempDir() + "/replaced", path = folder + "/zorvi-board.prom";
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(e2e::writeFile(path, "old\n"));
+    r = board.run({"-usbcom", "{port}", "+json", "write-metrics", path});
+    EXPECT_NE(r.out.find("\"file\": \"" + path + "\",\n  \"series\": "), std::string::npos) << r.out;
+    std::string text;
+    ASSERT_TRUE(e2e::readFile(path, text));
+    EXPECT_NE(text.find("zorvi_up{" + kBoard + "} 1\n"), std::string::npos);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    // A board that refuses its sensor page: up 0, and the code of that refusal.
+    e2e::SimBoard refusing({"--status", "05.89=1"});
+    ASSERT_TRUE(refusing.ok()) << refusing.error();
+    r = refusing.run({"-usbcom", "{port}", "write-metrics", path});
+    EXPECT_EQ(r.exitCode, refusing.run({"-usbcom", "{port}", "display-sensors"}).exitCode) << r.out;
+    EXPECT_NE(r.exitCode, 0);
+    ASSERT_TRUE(e2e::readFile(path, text));
+    EXPECT_NE(text.find("zorvi_up{" + kBoard + "} 0\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("zorvi_board_info"), std::string::npos) << text;
+}
+
+TEST(E2eMetrics, SystemdAnalyzeVerifiesTheUnits) {
+    SKIP_WITHOUT("/usr/bin/systemd-analyze");
+    // systemd-analyze wants the program to exist: the copies name the build's.
+    const std::string folder = e2e::makeTempDir("zorvi-units"), instance = "zorvi-metrics@dev-by\\x2did-usb\\x2d1";
+    for (const char* unit : {"zorvi-metrics@.service", "zorvi-metrics@.timer"}) {
+        std::string text;
+        ASSERT_TRUE(e2e::readFile(e2e::schemaDir() + "/../../packaging/" + unit, text)) << unit;
+        const std::string installed = "/usr/bin/zorviutil ";
+        if (size_t at = text.find(installed); at != std::string::npos)
+            text.replace(at, installed.size() - 1, e2e::toolPath());
+        ASSERT_TRUE(e2e::writeFile(folder + "/" + unit, text));
+    }
+    const std::string unitPath = folder + "/" + instance;
+    const auto r = e2e::runProgram("/usr/bin/systemd-analyze",
+                                   {"verify", "--man=no", unitPath + ".service", unitPath + ".timer"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out + r.err, "");
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace

@@ -1,0 +1,42 @@
+// A board's readings in the text format that Prometheus scrapes (and that
+// node_exporter's textfile collector reads from *.prom files). Pure: the
+// readings come in as the JSON documents of the reading verbs, the text
+// goes out; nothing here talks to the board or to files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "base/json_out.h"
+
+/// What one scrape of a board found. Parts that were not read stay null
+/// (or empty); a scrape that failed still gives `up` 0 and its duration.
+struct MetricsScrape {
+    bool up = false;
+    Json identity;              ///< {"drawing", "model", "serial"} from the VPD record
+    std::string firmware;       ///< the firmware's version text
+    Json sensors;               ///< the decoded sensor page
+    Json blackBoxRecords;       ///< records that are not erased (a number)
+    double durationSeconds = 0;
+    /// The board label when the identity holds no serial number (the VPD
+    /// could not be read); see boardLabelIn.
+    std::string fallbackBoard;
+};
+
+struct MetricsText {
+    std::string text;
+    uint32_t series = 0;  ///< sample lines in `text`
+};
+
+/// The exposition text of a scrape: every family with HELP and TYPE lines,
+/// every series labelled board="<serial number>". A failed scrape (`up`
+/// false) gives only zorvi_up 0 and the scrape duration.
+MetricsText formatMetrics(const MetricsScrape& scrape);
+
+/// The board label of the zorvi_up series in an earlier metrics text, or ""
+/// when there is none: a scrape that could not read the VPD keeps the label
+/// of the board last seen, so its series go to 0 instead of starting anew.
+std::string boardLabelIn(const std::string& text);
+
+/// A label value escaped for the exposition format (\\, \" and \n).
+std::string escapeLabelValue(const std::string& value);

@@ -1,0 +1,11 @@
+// The verb write-metrics: the board's readings as a Prometheus text file.
+#pragma once
+
+#include "link/connection.h"
+
+/// Verb write-metrics: reads the VPD, the firmware version, the sensor page
+/// and the black box, and writes the metrics text to `path` ("-": standard
+/// output). The file is replaced in one step (a file beside it, synced,
+/// then renamed over it), so a collector never reads half a file. A failed
+/// read still writes zorvi_up 0 and returns the read's code.
+[[nodiscard]] Result writeMetrics(ConnectionContext* ctx, bool verbose, const char* path);
