@@ -66,7 +66,7 @@ msg:
   description: What was done, or what would be done in check mode.
   returned: always
   type: str
-  sample: 1 block(s) programmed, 3 unchanged
+  sample: 1 block(s) programmed, 1 erased and programmed, 3 unchanged
 rc:
   description: zorviutil's exit code when the task fails.
   returned: failure
@@ -122,7 +122,7 @@ def main():
         msg = 'programmed'
     else:
         changed = programmed + erased > 0
-        msg = '%d block(s) programmed, %d erased, %s unchanged' % (
+        msg = '%d block(s) programmed, %d erased and programmed, %s unchanged' % (
             programmed, erased, block_count(program.document, 'blocks_unchanged'))
 
     verify = tool.run(['spi-verify-bin'] + words)
