@@ -20,14 +20,9 @@ import tempfile
 SKIP = 77
 HERE = os.path.dirname(os.path.abspath(__file__))
 MODULES = ('zorvi_facts', 'zorvi_firmware', 'zorvi_spi_image')
-# The ansible-test sanity tests that run offline; the others (ansible-doc,
-# import, pep8, pylint, runtime-metadata, validate-modules, yamllint) install
-# pinned packages from the Python package index into a virtual environment.
-OFFLINE_SANITY = ('action-plugin-docs', 'changelog', 'compile', 'empty-init', 'future-import-boilerplate', 'ignores',
-                  'line-endings', 'metaclass-boilerplate', 'no-assert', 'no-basestring', 'no-dict-iteritems',
-                  'no-dict-iterkeys', 'no-dict-itervalues', 'no-get-exception', 'no-illegal-filenames',
-                  'no-main-display', 'no-smart-quotes', 'no-unicode-literals', 'replace-urlopen', 'shebang',
-                  'symlinks', 'use-argspec-type-path', 'use-compat-six')
+# The ansible-test sanity tests that install pinned packages from the Python
+# package index into a virtual environment: they cannot run offline.
+NEEDS_DOWNLOAD = ('ansible-doc', 'import', 'pep8', 'pylint', 'runtime-metadata', 'validate-modules', 'yamllint')
 MISSING_PORT = '/nonexistent/zorvi-board'
 failures = []
 
@@ -66,14 +61,15 @@ def doc_test(collections):
 
 def sanity_test(collections):
     program = ansible_program('ansible-test')
-    python = '%d.%d' % sys.version_info[:2]
-    options = [o for test in OFFLINE_SANITY for o in ('--test', test)]
     with tempfile.TemporaryDirectory() as tmp:
-        r = subprocess.run([program, 'sanity', '--python', python] + options,
-                           cwd=collections + '/ansible_collections/zorvi/boards', env=ansible_env(collections, tmp),
-                           capture_output=True, text=True)
+        def sanity(*options):
+            return subprocess.run([program, 'sanity', '--python', '%d.%d' % sys.version_info[:2]] + list(options),
+                                  cwd=collections + '/ansible_collections/zorvi/boards',
+                                  env=ansible_env(collections, tmp), capture_output=True, text=True)
+        tests = [t for t in sanity('--list-tests').stdout.split() if t not in NEEDS_DOWNLOAD]
+        r = sanity(*[o for test in tests for o in ('--test', test)])
     print(r.stdout + r.stderr)
-    check(r.returncode == 0, 'ansible-test sanity exit code %d' % r.returncode)
+    check(len(tests) > 10 and r.returncode == 0, 'ansible-test sanity exit code %d' % r.returncode)
 
 
 class Sim:

@@ -37,12 +37,6 @@ class CallbackModule(CallbackBase):
     def v2_runner_on_failed(self, result, ignore_errors=False):
         self._record(result, failed=True)
 
-    def v2_runner_on_skipped(self, result):
-        self._record(result, skipped=True)
-
-    def v2_runner_on_unreachable(self, result):
-        self._record(result, unreachable=True)
-
     def v2_playbook_on_stats(self, stats):
         hosts = sorted(stats.processed.keys())
         summary = dict((h, stats.summarize(h)) for h in hosts)
