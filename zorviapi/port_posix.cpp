@@ -1,11 +1,22 @@
 // The port on POSIX systems: a tty opened exclusively in raw 8-bit mode,
-// exact writes and one-byte reads bounded by one deadline. The handle is the
-// port's file descriptor. The line speed is set in port_speed_linux.cpp.
+// exact writes and buffered reads bounded by one deadline, and one receive
+// buffer per open port. The handle is the port's file descriptor. The line
+// speed is set in port_speed_linux.cpp.
 //
 // Per-thread I/O resources: plain non-blocking reads and writes with poll()
 // need nothing per calling thread, so no call can fail for want of them.
+//
+// Receive buffers: a read takes everything the port already holds in one
+// call (a system call per byte costs more than the line time of a long
+// reply), and what the frame decoder does not take stays in the port's
+// buffer for the next exchange, as it would have stayed in the port's own
+// queue. Whatever discards the port's input (the drain at open, the close)
+// empties its buffer too. The buffers hang in one list, guarded by a lock,
+// since two threads may open, use and close two ports at once. A port that
+// is never closed keeps its buffer until the process ends.
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -13,6 +24,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 
 #include "port.h"
@@ -123,6 +135,56 @@ void drainPort(int fd) {
     }
 }
 
+// The receive buffer of an open port.
+struct ReceiveBuffer {
+    int fd;
+    ReceiveBuffer* next;
+    size_t begin;  // the next byte to hand out
+    size_t end;    // one past the last byte read
+    uint8_t bytes[4096];
+};
+
+ReceiveBuffer* gBuffers = nullptr;
+pthread_rwlock_t gBuffersLock = PTHREAD_RWLOCK_INITIALIZER;
+
+ReceiveBuffer* findBufferLocked(int fd) {
+    ReceiveBuffer* b = gBuffers;
+    while (b != nullptr && b->fd != fd) b = b->next;
+    return b;
+}
+
+ReceiveBuffer* findBuffer(int fd) {
+    pthread_rwlock_rdlock(&gBuffersLock);
+    ReceiveBuffer* b = findBufferLocked(fd);
+    pthread_rwlock_unlock(&gBuffersLock);
+    return b;
+}
+
+// Gives a freshly opened (and drained) port an empty buffer. Without memory
+// for one the port is read a byte at a time, which needs none.
+void addBuffer(int fd) {
+    pthread_rwlock_wrlock(&gBuffersLock);
+    if (ReceiveBuffer* stale = findBufferLocked(fd)) {
+        // A descriptor closed behind the library's back and given out again.
+        stale->begin = stale->end = 0;
+    } else if (auto* b = static_cast<ReceiveBuffer*>(std::calloc(1, sizeof(ReceiveBuffer)))) {
+        b->fd = fd;
+        b->next = gBuffers;
+        gBuffers = b;
+    }
+    pthread_rwlock_unlock(&gBuffersLock);
+}
+
+void removeBuffer(int fd) {
+    pthread_rwlock_wrlock(&gBuffersLock);
+    ReceiveBuffer** link = &gBuffers;
+    while (*link != nullptr && (*link)->fd != fd) link = &(*link)->next;
+    ReceiveBuffer* b = *link;
+    if (b != nullptr) *link = b->next;
+    pthread_rwlock_unlock(&gBuffersLock);
+    std::free(b);
+}
+
 }  // namespace
 
 uint64_t monotonicUs() {
@@ -157,6 +219,7 @@ ZORVI_STATUS openA(const char* name, ZORVI_HANDLE* handle) {
         return openStatus(error);
     }
     drainPort(d);
+    addBuffer(d);
     *handle = static_cast<ZORVI_HANDLE>(d);
     return ZORVI_SUCCESS;
 }
@@ -178,6 +241,9 @@ ZORVI_STATUS openW(const wchar_t* name, ZORVI_HANDLE* handle) {
 
 ZORVI_STATUS close(ZORVI_HANDLE handle) {
     const int fd = descriptor(handle);
+    // The buffer goes first: once the descriptor is closed its number may
+    // be given to a port another thread opens.
+    removeBuffer(fd);
     // The exclusive flag belongs to the tty, not to this descriptor: clear
     // it so that the port is free again if someone else still holds it
     // open. The lock goes with the descriptor.
@@ -216,16 +282,26 @@ ZORVI_STATUS write(ZORVI_HANDLE handle, const uint8_t* data, size_t length, cons
     return ZORVI_SUCCESS;
 }
 
-// One byte per read, so that nothing after a frame's end byte is taken from
-// the port.
 ZORVI_STATUS readByte(ZORVI_HANDLE handle, uint8_t* byte, const Deadline& deadline) {
     const int fd = descriptor(handle);
+    ReceiveBuffer* buffer = findBuffer(fd);
     bool hungUp = false;
     for (;;) {
+        if (buffer != nullptr && buffer->begin < buffer->end) {
+            *byte = buffer->bytes[buffer->begin++];
+            return ZORVI_SUCCESS;
+        }
         // Read first and wait only when nothing is there: while a reply is
-        // streaming in, each byte costs one system call and no poll.
-        ssize_t n = ::read(fd, byte, 1);
-        if (n == 1) return ZORVI_SUCCESS;
+        // streaming in, a read takes all that has come and needs no poll. A
+        // port without a buffer (none could be had) is read a byte at a
+        // time, so that it, too, keeps what follows a frame.
+        ssize_t n = buffer != nullptr ? ::read(fd, buffer->bytes, sizeof buffer->bytes) : ::read(fd, byte, 1);
+        if (n > 0) {
+            if (buffer == nullptr) return ZORVI_SUCCESS;
+            buffer->begin = 0;
+            buffer->end = static_cast<size_t>(n);
+            continue;
+        }
         if (n < 0) {
             if (errno == EINTR) continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK) return transferStatus(errno);

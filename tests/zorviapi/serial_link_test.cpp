@@ -295,6 +295,26 @@ TEST(SerialLink, OpenDrainsStaleBytes) {
     EXPECT_EQ(e.reply, (Bytes{0x03, 0x06, 0x00, 0x02}));
 }
 
+TEST(SerialLink, CloseDropsWhatFollowedTheLastReply) {
+    // The first reply comes with a stale answer to the second request right
+    // behind it; after a close and a new open only a fresh answer counts.
+    PtyDevice device([](const Bytes& frame) {
+        if (unframe(frame).at(1) != 0x83) return answer(frame, {0x00, 0x02}, 20);
+        return DeviceReply{join(frameOf({0x03, 0x03, 0x00}), frameOf({0x03, 0x06, 0x00, 0x01})), 0};
+    });
+    ASSERT_TRUE(device.ready());
+    {
+        OpenPort port(device);
+        ASSERT_EQ(port.status, ZORVI_SUCCESS);
+        EXPECT_EQ(command(port.handle, {0x03, 0x83}).reply, (Bytes{0x03, 0x03, 0x00}));
+    }
+    OpenPort port(device);
+    ASSERT_EQ(port.status, ZORVI_SUCCESS);
+    Exchange e = command(port.handle, {0x03, 0x86});
+    ASSERT_EQ(e.status, ZORVI_SUCCESS);
+    EXPECT_EQ(e.reply, (Bytes{0x03, 0x06, 0x00, 0x02}));
+}
+
 TEST(SerialLink, OpenOfAChatteringPortStillReturns) {
     // A line that never goes quiet cannot hold the open forever.
     PtyDevice device;
