@@ -22,7 +22,9 @@ lib=usr/lib/$multiarch
 for f in usr/bin/zorviutil usr/bin/zorvisim "$lib/libzorviapi.so" "$lib/libzorviapi.so.1" "$lib/libzorviapi.so.1.0.1" \
          usr/include/zorvi.h "$lib/pkgconfig/zorviapi.pc" "$lib/zorvisim/libtobra.so" "$lib/zorvisim/libquenta.so" \
          usr/share/man/man1/zorviutil.1 usr/share/man/man1/zorvisim.1 \
-         usr/share/bash-completion/completions/zorviutil usr/lib/udev/rules.d/60-zorviutil.rules; do
+         usr/share/bash-completion/completions/zorviutil usr/lib/udev/rules.d/60-zorviutil.rules \
+         usr/share/zorviutil/schema/error.schema.json usr/share/zorviutil/schema/display-sensors.schema.json \
+         usr/lib/systemd/system/zorvi-metrics@.service usr/lib/systemd/system/zorvi-metrics@.timer; do
   [ -e "$root/$f" ] || fail "missing /$f"
 done
 # The stand-ins must never sit where a real driver library would be found.

@@ -48,6 +48,11 @@ void jsonSummary(const char* key, Json value) {
     if (gRun != nullptr) gRun->summary_[key] = std::move(value);
 }
 
+void jsonSummaryFields(const Json& fields) {
+    if (gRun == nullptr) return;
+    for (const auto& item : fields.items()) gRun->summary_[item.key()] = item.value();
+}
+
 std::string JsonRun::finish(const char* verb, Result result, const std::string& text) const {
     Json doc;
     if (result != kOk) {

@@ -35,6 +35,7 @@ public:
 private:
     friend void jsonDocument(Json document);
     friend void jsonSummary(const char* key, Json value);
+    friend void jsonSummaryFields(const Json& fields);
     Json document_;
     Json summary_;
     JsonRun* previous_;
@@ -44,6 +45,8 @@ private:
 void jsonDocument(Json document);
 /// Adds one field to a writing verb's summary (no-op without +json).
 void jsonSummary(const char* key, Json value);
+/// Adds every field of the object `fields` to the summary.
+void jsonSummaryFields(const Json& fields);
 
 /// A string from the board (VPD text, a label): bytes of valid UTF-8 stay as
 /// they are, every other byte is taken as the character of the same number,

@@ -32,9 +32,6 @@ int bootModeValue(const BootModeTable& table, const char* text);
 /// The primary name of a value, or "RESERVED".
 const char* bootModeName(const BootModeTable& table, int value);
 
-/// Adds every field of the object `fields` to a writing verb's +json summary.
-void jsonSummaryFields(const Json& fields);
-
 /// The +json document of get-boot-mode (nonVolatile false) or
 /// get-boot-mode-nv from the uC's three mode bytes (driven now, at next
 /// power-on, on the pins); `table` null when the board's names are unknown.

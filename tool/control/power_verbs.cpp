@@ -36,10 +36,6 @@ bool confirmForcing() {
 
 }  // namespace
 
-void jsonSummaryFields(const Json& fields) {
-    for (auto field = fields.begin(); field != fields.end(); ++field) jsonSummary(field.key().c_str(), *field);
-}
-
 Json boardPowerDocument(const uint8_t power[3]) {
     auto state = [](bool off) { return off ? "off" : "on"; };
     const bool on = power[2] == 0;
