@@ -335,6 +335,12 @@ RunResult runTool(const std::string& tool, const std::vector<std::string>& args,
     const char* wine = std::getenv("ZORVI_E2E_WINE");
     RunResult r = runProgram(wine != nullptr && *wine != '\0' ? wine : "/usr/bin/wine", wineArgs, stdinText, env,
                              timeLimitMs, extras);
+    // On a loaded machine Wine now and then ends a start with a failure
+    // before the program printed a line; zorviutil itself never fails
+    // without saying why on standard output. Such a start is made once more.
+    if (r.exitCode != 0 && !r.timedOut && r.out.empty())
+        r = runProgram(wine != nullptr && *wine != '\0' ? wine : "/usr/bin/wine", wineArgs, stdinText, env,
+                       timeLimitMs, extras);
     r.out = replaceAll(r.out, "\r\n", "\n");
     r.err = replaceAll(r.err, "\r\n", "\n");
     // Wine's own service processes inherit the standard error of the

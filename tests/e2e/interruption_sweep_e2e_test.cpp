@@ -170,12 +170,7 @@ std::string checkRecovery(const WriteRow& row, const e2e::SimBoard& board, const
     restore.insert(restore.end(), command.begin(), command.end());
     e2e::RunExtras extras;
     extras.cwd = dir;
-    e2e::RunResult fixed = board.run(restore, "", {}, 60000 + e2e::sweepTiming().startSlackMs, extras);
-    // A Windows tool that failed without printing a line never started:
-    // Wine on a loaded machine has been seen to give up so. It gets one more
-    // start; the tool's own failures always print.
-    if (fixed.exitCode != 0 && fixed.out.empty() && !e2e::windowsBinDir().empty())
-        fixed = board.run(restore, "", {}, 60000 + e2e::sweepTiming().startSlackMs, extras);
+    const e2e::RunResult fixed = board.run(restore, "", {}, 60000 + e2e::sweepTiming().startSlackMs, extras);
     if (fixed.exitCode != 0)
         why += "recovery command failed (exit " + std::to_string(fixed.exitCode) + (fixed.timedOut ? ", timed out" : "") +
                "): " + fixed.out + fixed.err;
