@@ -356,9 +356,21 @@ RunResult runTool(const std::string& tool, const std::vector<std::string>& args,
     return r;
 }
 
+namespace {
+bool hasVariable(const EnvList& env, const std::string& name) {
+    for (const auto& e : env)
+        if (e.first == name) return true;
+    return false;
+}
+}  // namespace
+
 RunResult runZorviutil(const std::vector<std::string>& args, const std::string& stdinText, const EnvList& env,
                        int timeLimitMs, const RunExtras& extras) {
     EnvList all = loaderEnv();
+    // The tool keeps state (recovery files) in the user's folder unless told
+    // otherwise: never the developer's own during a test.
+    static const std::string state = makeTempDir("zorvi-e2e-state");
+    if (!hasVariable(env, "ZORVIUTIL_STATE_DIR")) all.emplace_back("ZORVIUTIL_STATE_DIR", toolPortName(state));
     all.insert(all.end(), env.begin(), env.end());
     return runTool(toolPath(), args, stdinText, all, timeLimitMs, extras);
 }
@@ -499,9 +511,8 @@ RunResult SimBoard::run(std::vector<std::string> args, const std::string& stdinT
         a = replaceAll(a, "{port}", port());
         a = replaceAll(a, "{socket}", socketPath_);
     }
-    bool hasSocket = false;
-    for (const auto& e : env)
-        if (e.first == "ZORVISIM_PCIE_SOCKET") hasSocket = true;
+    const bool hasSocket = hasVariable(env, "ZORVISIM_PCIE_SOCKET");
+    if (!hasVariable(env, "ZORVIUTIL_STATE_DIR")) env.emplace_back("ZORVIUTIL_STATE_DIR", toolPortName(toolStateDir()));
     if (!hasSocket) env.emplace_back("ZORVISIM_PCIE_SOCKET", socketPath_);
     if (tcpPort_ != 0 && !hasSocket) env.emplace_back("ZORVISIM_PCIE_PORT", std::to_string(tcpPort_));
     return runZorviutil(args, stdinText, env, timeLimitMs, extras);

@@ -107,6 +107,9 @@ public:
     std::string stateDir() const { return stateDir_; }
     /// This board's private temporary directory (free for test files).
     std::string tempDir() const { return tempDir_; }
+    /// The tool's state folder for runs on this board (its recovery files):
+    /// run() points ZORVIUTIL_STATE_DIR there unless `env` names one.
+    std::string toolStateDir() const { return tempDir_ + "/tool-state"; }
     pid_t pid() const { return pid_; }
 
     /// Every request the simulator received so far, one line of upper-case

@@ -117,9 +117,29 @@ bool fillPattern(const e2e::SimBoard& board) {
     return ok;
 }
 
-// What is wrong with `after`: a byte outside the range changed, or one
-// inside is neither old, erased (SPI) nor new.
-std::string compare(const WriteRow& row, const std::string& before, const std::string& after) {
+std::string wanted(const WriteRow& row, const std::string& before);
+
+// What is wrong with `after`, once the recovery file `recovery` (if any, as
+// the tool names it) is laid over it: a byte outside the range changed, or
+// one inside is neither old, erased (SPI) nor new; or the file does not
+// hold its block as the operation must leave it.
+std::string compare(const WriteRow& row, const std::string& before, std::string after,
+                    const std::string& recovery = "") {
+    if (!recovery.empty()) {
+        std::string path = recovery;
+        if (path.rfind("Z:", 0) == 0) {  // the Windows tool's name for it
+            path.erase(0, 2);
+            std::replace(path.begin(), path.end(), '\\', '/');
+        }
+        std::string saved;
+        unsigned block = 0;
+        const std::string name = path.substr(path.rfind('/') + 1);
+        if (!e2e::readFile(path, saved) || std::sscanf(name.c_str(), "board%*u-spi-chip0-block-0x%X.bin", &block) != 1 ||
+            block + saved.size() > after.size())
+            return "no recovery file " + recovery + "; ";
+        if (saved != wanted(row, before).substr(block, saved.size())) return "recovery file differs from the block; ";
+        after.replace(block, saved.size(), saved);
+    }
     if (before.size() != after.size() || before.empty()) return "image size changed; ";
     for (size_t i = 0; i < after.size(); ++i) {
         const bool inside = i >= row.start && i < row.start + row.newData.size();
@@ -136,46 +156,52 @@ std::string compare(const WriteRow& row, const std::string& before, const std::s
     return "";
 }
 
-// The recovery command the tool printed, as arguments after the link option.
-Lines recoveryCommand(const std::string& out) {
-    const std::string marker = "zorviutil <link option> ";
+// The recovery file the tool's printed command names ("" when none).
+std::string recoveryPath(const std::string& out) {
+    const std::string marker = "+++     zorviutil ";
     const size_t at = out.find(marker);
-    if (at == std::string::npos) return {};
-    Lines words;
-    std::string word;
-    for (size_t i = at + marker.size(); i < out.size() && out[i] != '\n'; ++i) {
-        if (out[i] == ' ') {
-            if (!word.empty()) words.push_back(word);
-            word.clear();
-        } else {
-            word.push_back(out[i]);
-        }
-    }
-    if (!word.empty()) words.push_back(word);
-    return words;
+    if (at == std::string::npos) return "";
+    const std::string line = out.substr(at, out.find('\n', at) - at);
+    // ... spi-program-bin <chip> <path> <address>
+    const size_t end = line.rfind(' '), start = line.rfind(' ', end - 1);
+    return line.substr(start + 1, end - start - 1);
 }
 
-// The recovery file `command` names (in `dir`) must hold the block as it
-// should read, and the command, run on `board`, must put it back; what is
-// wrong. `err` receives that run's standard error.
-std::string checkRecovery(const WriteRow& row, const e2e::SimBoard& board, const std::string& dir,
-                          const Lines& command, const std::string& before, std::string* err = nullptr) {
-    std::string saved;
-    if (command.size() != 4 || !e2e::readFile(dir + "/" + command[2], saved)) return "no recovery file; ";
-    const uint32_t blockStart = static_cast<uint32_t>(std::stoul(command[3], nullptr, 16));
-    std::string expected = before.substr(blockStart, saved.size());
-    expected.replace(row.start - blockStart, row.newData.size(), row.newData);
-    std::string why = saved != expected ? "recovery file differs from the block; " : "";
-    Lines restore = {"-usbcom", "{port}"};
-    restore.insert(restore.end(), command.begin(), command.end());
+// The chip as the row's operation must leave it.
+std::string wanted(const WriteRow& row, const std::string& before) {
+    std::string want = before;
+    want.replace(row.start, row.newData.size(), row.newData);
+    return want;
+}
+
+// The tool's state folder (recovery files) for `board`, named for runs on
+// another board started on the same state.
+e2e::EnvList stateOf(const e2e::SimBoard& board) {
+    return {{"ZORVIUTIL_STATE_DIR", e2e::toolPortName(board.toolStateDir())}};
+}
+
+Lines toolArgs(const WriteRow& row, const std::string& dir);
+
+// Whether a state folder holds no file (or is not there at all).
+bool noFiles(const std::string& folder) {
+    std::error_code ec;
+    return std::filesystem::is_empty(folder, ec) || ec;
+}
+
+// A plain second run of the row's command on `board`, with the tool state
+// of the first run's board `first`, must leave the whole chip exact and no
+// recovery file; what is wrong.
+std::string runAgain(const WriteRow& row, const e2e::SimBoard& board, const e2e::SimBoard& first,
+                     const std::string& dir, const std::string& before) {
     e2e::RunExtras extras;
     extras.cwd = dir;
-    const e2e::RunResult fixed = board.run(restore, "", {}, 60000 + e2e::sweepTiming().startSlackMs, extras);
-    if (fixed.exitCode != 0)
-        why += "recovery command failed (exit " + std::to_string(fixed.exitCode) + (fixed.timedOut ? ", timed out" : "") +
-               "): " + fixed.out + fixed.err;
-    if (err != nullptr) *err = fixed.err;
-    return why + compare(row, before, image(board, row.spi));
+    const e2e::RunResult again =
+        board.run(toolArgs(row, dir), "", stateOf(first), 60000 + e2e::sweepTiming().startSlackMs, extras);
+    std::string why;
+    if (again.exitCode != 0) why += "the second run failed (exit " + std::to_string(again.exitCode) + "): " + again.out;
+    if (image(board, row.spi) != wanted(row, before)) why += "the second run left the chip wrong; ";
+    if (!noFiles(first.toolStateDir())) why += "a recovery file is left after the second run; ";
+    return why;
 }
 
 struct Cut {
@@ -216,17 +242,15 @@ std::string interrupt(const Cut& cut) {
     std::string why;
     if (r.timedOut) why += "hung; ";
     if (r.exitCode == 0 && after.substr(row.start, row.newData.size()) != row.newData) why += "success without the data; ";
-    const Lines command = recoveryCommand(r.out);
-    if (command.empty()) {
-        why += compare(row, before, after);
-    } else {
-        // The printed command, run against the board once it is back, puts
-        // the block there.
+    why += compare(row, before, after, recoveryPath(r.out));
+    if (row.spi) {
+        // The line was hung up for good: the board comes back with its
+        // state, and the same command run again puts everything right.
         Lines again = simArgsFor(row);
         again.insert(again.end(), {"--state-dir", board.stateDir()});
         e2e::SimBoard back(again);
         if (!back.ok()) return why + "simulator did not restart";
-        why += checkRecovery(row, back, dir, command, before);
+        why += runAgain(row, back, board, dir, before);
     }
     return why.empty() ? "" : why + "\n" + r.out;
 }
@@ -262,7 +286,7 @@ TEST(InterruptionSweep, LinkCutAtEveryExchange) {
 
 // Killed (kill -9) at exchange `k`: no failure path runs. Every byte
 // outside the range is on the chip, or in the recovery file written before
-// the erase, which the next run names and whose command puts it back.
+// the erase; a plain second run of the same command puts the chip right.
 std::string killAt(const WriteRow& row, size_t k) {
     e2e::SimBoard board({"--spi-chip", "0=w25q128", "--fault", "no-reply@" + std::to_string(k)});
     if (!board.ok()) return "simulator did not start: " + board.error();
@@ -279,20 +303,12 @@ std::string killAt(const WriteRow& row, size_t k) {
     };
     board.run(toolArgs(row, dir), "", {}, 60000, extras);
     Lines files;
-    for (const auto& e : std::filesystem::directory_iterator(dir))
-        if (e.path().filename().string().rfind("spi-chip", 0) == 0) files.push_back(e.path().filename().string());
-    if (files.empty()) return compare(row, before, image(board, true));
-    unsigned blockStart = 0;
-    if (files.size() != 1 || std::sscanf(files[0].c_str(), "spi-chip0-block-0x%X.bin", &blockStart) != 1)
-        return "unexpected files, the first " + files[0];
-    char address[16];
-    std::snprintf(address, sizeof address, "0x%X", blockStart);
-    const Lines command = {"spi-program-bin", "0", files[0], address};
-    std::string err;
-    std::string why = checkRecovery(row, board, dir, command, before, &err);
-    if (err.find("zorviutil <link option> spi-program-bin 0 " + files[0] + " " + address) == std::string::npos)
-        why += "the next run does not name the file: " + err;
-    return why;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(board.toolStateDir(), ec))
+        files.push_back(e.path().string());
+    if (files.size() > 1) return "unexpected files, the first " + files[0];
+    std::string why = compare(row, before, image(board, true), files.empty() ? "" : files[0]);
+    return why + runAgain(row, board, board, dir, before);
 }
 
 TEST(InterruptionSweep, KilledAtAnyExchangeOfAPartialBlock) {
@@ -312,7 +328,7 @@ TEST(InterruptionSweep, KilledAtAnyExchangeOfAPartialBlock) {
         extras.cwd = board.tempDir();
         ASSERT_EQ(board.run(toolArgs(row, board.tempDir()), "", {}, 60000, extras).exitCode, 0) << row.verb;
         // Once restored, the block's file is gone.
-        EXPECT_FALSE(std::filesystem::exists(board.tempDir() + "/spi-chip0-block-0x00010000.bin")) << row.verb;
+        EXPECT_TRUE(noFiles(board.toolStateDir())) << row.verb;
         const Lines log = board.requests();
 #ifdef ZORVI_SWEEP_LONG
         const size_t step = 1;

@@ -185,42 +185,64 @@ TEST(SpiFlashE2e, RawAndInfo) {
 }
 
 // An erase whose exchange fails after the block was erased: the kept bytes
-// are in the recovery file the message names, and its command restores them.
-TEST(SpiFlashE2e, InterruptedEraseLeavesARecoveryFile) {
+// are in the board's own recovery file, which the message names with the
+// command that restores it. A second board programmed with the same state
+// folder and working folder never reads nor removes it; a plain second run
+// on the first board puts its block back by itself.
+TEST(SpiFlashE2e, InterruptedEraseIsPutBackByTheNextRunOfItsBoardOnly) {
     const std::string block = pattern(0x1000, 5);
-    auto steps = [&](SimBoard& board, const std::string& cwd) {
+    const std::string erase[] = {"spi-erase", "0", "0x10010", "0x10"};
+    auto steps = [&](SimBoard& board, const e2e::EnvList& env) {
         const std::string bin = board.tempDir() + "/block.bin";
         EXPECT_TRUE(e2e::writeFile(bin, block));
-        EXPECT_EQ(board.run({"-usbcom", "{port}", "spi-program-bin", "0", bin, "0x10000"}).exitCode, 0);
-        // From `cwd`, where the recovery file is written.
-        return e2e::runZorviutilIn(cwd, {"-usbcom", board.port(), "spi-erase", "0", "0x10010", "0x10"});
+        EXPECT_EQ(board.run({"-usbcom", "{port}", "spi-program-bin", "0", bin, "0x10000"}, "", env).exitCode, 0);
+        return board.run({"-usbcom", "{port}", erase[0], erase[1], erase[2], erase[3]}, "", env);
     };
     size_t failAt = 0;
     {
         SimBoard probe;
         ASSERT_TRUE(probe.ok()) << probe.error();
-        ASSERT_EQ(steps(probe, probe.tempDir()).exitCode, 0);
+        ASSERT_EQ(steps(probe, {}).exitCode, 0);
         const Lines log = probe.requests();
         // The busy poll after the erase of the erase run (the last erase).
         for (size_t i = 0; i < log.size(); ++i)
             if (log[i].rfind("05 90 00 05 00 20 ", 0) == 0) failAt = i + 2;
         ASSERT_NE(failAt, 0u);
     }
-    SimBoard board({"--fault", "no-reply@" + std::to_string(failAt)});
+    SimBoard board({"--fault", "hangup@" + std::to_string(failAt)});
     ASSERT_TRUE(board.ok()) << board.error();
-    auto r = steps(board, board.tempDir());
+    const e2e::EnvList shared = {{"ZORVIUTIL_STATE_DIR", e2e::toolPortName(board.toolStateDir())}};
+    auto r = steps(board, shared);
     EXPECT_EQ(r.exitCode, 102);
-    const std::string name = "spi-chip0-block-0x00010000.bin";
-    EXPECT_NE(r.out.find("+++     zorviutil <link option> spi-program-bin 0 " + name + " 0x10000\n"), std::string::npos)
+    const std::string path = board.toolStateDir() + "/board100001-spi-chip0-block-0x00010000.bin";
+    EXPECT_NE(r.out.find("+++     zorviutil -usbcom " + board.port() + " spi-program-bin 0 " +
+                         e2e::toolPortName(path) + " 0x10000\n"),
+              std::string::npos)
         << r.out;
     std::string expected = block;
     expected.replace(0x10, 0x10, std::string(0x10, '\xFF'));
     std::string saved;
-    ASSERT_TRUE(e2e::readFile(board.tempDir() + "/" + name, saved));
+    ASSERT_TRUE(e2e::readFile(path, saved));
     EXPECT_EQ(saved, expected);
-    EXPECT_EQ(board.run({"-usbcom", "{port}", "spi-program-bin", "0", board.tempDir() + "/" + name, "0x10000"}).exitCode,
-              0);
-    EXPECT_EQ(chipImage(board, "spi0-mt25qu01g.bin").substr(0x10000, 0x1000), expected);
+
+    SimBoard other({"--serial", "100002"});
+    ASSERT_TRUE(other.ok()) << other.error();
+    EXPECT_EQ(steps(other, shared).exitCode, 0);
+    EXPECT_EQ(chipImage(other, "spi0-mt25qu01g.bin").substr(0x10000, 0x1000), expected);
+    std::string still;
+    EXPECT_TRUE(e2e::readFile(path, still));
+    EXPECT_EQ(still, expected);
+
+    // The board's line was hung up: it comes back with its state.
+    SimBoard back({"--state-dir", board.stateDir()});
+    ASSERT_TRUE(back.ok()) << back.error();
+    r = back.run({"-usbcom", "{port}", erase[0], erase[1], erase[2], erase[3]}, "", shared);
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("Putting back block 0x10000-0x10FFF of SPI chip 0 from '" + e2e::toolPortName(path) + "'"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(chipImage(back, "spi0-mt25qu01g.bin").substr(0x10000, 0x1000), expected);
+    EXPECT_FALSE(e2e::readFile(path, still));
 }
 
 // +skip-same against the real chip: a second run of the same file only

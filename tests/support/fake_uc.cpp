@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+
+#include "support/temp_dir.h"
+#include "support/test_env.h"
 
 namespace {
 FakeUc* gFake = nullptr;
@@ -18,6 +22,16 @@ FakeUc::FakeUc() {
     ctx_.api[1] = reinterpret_cast<ApiEntry>(&FakeUc::command);
     ctx_.api[2] = reinterpret_cast<ApiEntry>(&FakeUc::statusText);
     handler_ = [](const Bytes&, Bytes&) -> uint32_t { return 532; };
+    // A board of known serial number, whose verbs keep their recovery files
+    // in the test's own folder (never the user's).
+    ctx_.boardSerial = 7;
+    ctx_.boardSerialKnown = true;
+    ctx_.linkOption = "-usbcom COM7";
+    static const std::string state = [] {
+        const std::string dir = testdir::make("fake-uc-state");
+        testenv::set("ZORVIUTIL_STATE_DIR", dir.c_str());
+        return dir;
+    }();
     gFake = this;
 }
 

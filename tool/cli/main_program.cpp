@@ -48,6 +48,21 @@ struct Run {
     }
 };
 
+/// The link option of the run as a command the program prints gives it.
+std::string linkOptionText(const CommandLineOption* o) {
+    char text[64];
+    if (o[kPsUart].specified) return "-psuart " + platform::shellWord(o[kPsUart].value.text);
+    if (o[kUsbCom].specified) return "-usbcom " + platform::shellWord(o[kUsbCom].value.text);
+    if (o[kQuenta].specified) {
+        std::snprintf(text, sizeof text, "-quenta %u", o[kQuenta].value.u);
+    } else if (o[kSn].specified) {
+        std::snprintf(text, sizeof text, "-index %u -sn %u", o[kIndex].value.u, o[kSn].value.u);
+    } else {
+        std::snprintf(text, sizeof text, "-index %u", o[kIndex].value.u);
+    }
+    return text;
+}
+
 void printLinkHint() { out("    Use \"%s -h comm\" for communication options help.\n", kProgramName); }
 
 }  // namespace
@@ -137,6 +152,7 @@ Result openAndDispatch(Run& run, const std::vector<const char*>& words) {
         r = openTobraCard(o[kIndex].value.u, o[kSn].value.u, o[kSn].specified != 0, verbose, &run.ctx);
     }
     if (r != kOk) return r;
+    run.ctx->linkOption = linkOptionText(o);
 
     std::string flags;
     applyZorviutilFlags(run.ctx, platform::getEnv("ZORVIUTIL_FLAGS", flags) ? flags.c_str() : nullptr);

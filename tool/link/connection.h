@@ -47,6 +47,12 @@ struct ConnectionContext {
     uint32_t lineGone = 0;
     uint32_t handle = 0;
     ApiEntry api[kApiSlots] = {};
+    /// The link option(s) that reach this board, as a command the program
+    /// prints would give them (e.g. "-usbcom /dev/ttyACM0").
+    std::string linkOption;
+    /// The board's VPD serial number, once readBoardSerial read it.
+    uint32_t boardSerial = 0;
+    bool boardSerialKnown = false;
 };
 
 constexpr uint32_t kAppFlashPageSize = 512;
@@ -91,6 +97,8 @@ void reportStopRequest();
 [[nodiscard]] Result readProductId(ConnectionContext* ctx, uint32_t* productId, bool verbose, bool silent);
 /// Reads the 256-byte VPD record.
 [[nodiscard]] Result requestVpd(ConnectionContext* ctx, uint8_t* vpd, bool verbose);
+/// The board's serial number from its VPD, read once per run.
+[[nodiscard]] Result readBoardSerial(ConnectionContext* ctx, bool verbose, uint32_t* serial);
 /// Reads one 512-byte page of application flash (pageAddress is a byte address).
 [[nodiscard]] Result readAppFlashPage(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, bool verbose);
 /// Reads any byte range of application flash, page by page.

@@ -155,6 +155,19 @@ Result requestVpd(ConnectionContext* ctx, uint8_t* vpd, bool verbose) {
     return requestWithStatus(ctx, verbose, request, sizeof request, "Request VPD", vpd, kVpdSize);
 }
 
+Result readBoardSerial(ConnectionContext* ctx, bool verbose, uint32_t* serial) {
+    if (!ctx->boardSerialKnown) {
+        uint8_t vpd[kVpdSize] = {};
+        if (Result r = requestVpd(ctx, vpd, verbose); r != kOk) return r;
+        // The serial number as stored, whatever the record's checksum says:
+        // the same board reads the same bytes on every run.
+        ctx->boardSerial = getLe32(vpd + 8);
+        ctx->boardSerialKnown = true;
+    }
+    *serial = ctx->boardSerial;
+    return kOk;
+}
+
 namespace {
 
 Result readPage(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, bool verbose, bool requireComplete) {

@@ -114,6 +114,27 @@ DeviceFacts describeDevice(const std::string& path);
 /// Whether a file of that name exists.
 bool fileExists(const std::string& path);
 
+/// What stands under a name, the last part of it not followed when it is a
+/// link.
+enum class EntryKind { Missing, Regular, Other };
+EntryKind entryKind(const char* path);
+/// Opens a regular file for reading in binary mode, never through a link
+/// (null with errno ELOOP for a link, EINVAL for anything else that is not
+/// a regular file).
+std::FILE* openRegularFile(const char* path);
+/// Gives the file `from` the name `to` in the same folder unless something
+/// has that name already (then false with errno EEXIST): an existing file
+/// is never replaced.
+bool renameNoReplace(const char* from, const char* to);
+/// The user's own folder for state that must outlive a run, with the
+/// program's name: $XDG_STATE_HOME/zorviutil or ~/.local/state/zorviutil,
+/// %LOCALAPPDATA%\zorviutil on Windows. Empty when the system names none.
+std::string userStateFolder();
+/// A word as the system's shell reads it back unchanged (quoted where it
+/// holds a blank or a character the shell treats specially), for commands
+/// the program prints.
+std::string shellWord(const std::string& word);
+
 /// Stop requests (Ctrl-C, a termination request). After installStopHandlers
 /// the first request only sets a flag that the program polls between uC
 /// exchanges, so the exchange under way finishes and the verb takes its

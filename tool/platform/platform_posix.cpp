@@ -239,6 +239,58 @@ long openHolder(const std::string& path) {
 
 bool replaceFile(const char* from, const char* to) { return std::rename(from, to) == 0; }
 
+EntryKind entryKind(const char* path) {
+    struct stat st {};
+    if (lstat(path, &st) != 0) return EntryKind::Missing;
+    return S_ISREG(st.st_mode) ? EntryKind::Regular : EntryKind::Other;
+}
+
+std::FILE* openRegularFile(const char* path) {
+    const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "rb");
+    if (file == nullptr) close(fd);
+    return file;
+}
+
+bool renameNoReplace(const char* from, const char* to) {
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without that rename: a second name fails just the same
+    // when the target exists, then the first goes.
+    if (link(from, to) != 0) return false;
+    unlink(from);
+    return true;
+}
+
+std::string userStateFolder() {
+    const char* xdg = std::getenv("XDG_STATE_HOME");
+    // Only an absolute XDG path counts; a relative one is to be ignored.
+    if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/zorviutil";
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') {
+        const passwd* entry = getpwuid(getuid());
+        home = entry != nullptr ? entry->pw_dir : nullptr;
+    }
+    if (home == nullptr || home[0] == '\0') return "";
+    return std::string(home) + "/.local/state/zorviutil";
+}
+
+std::string shellWord(const std::string& word) {
+    const bool plain = !word.empty() && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                               "0123456789_./:,=@%+-") == std::string::npos;
+    if (plain) return word;
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 bool fileExists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;

@@ -188,6 +188,46 @@ bool systemReadStdinLine(std::string& line) {
     return any;
 }
 
+EntryKind entryKind(const char* path) {
+    const DWORD attributes = GetFileAttributesW(wideFromUtf8(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::Missing;
+    const DWORD notPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    return (attributes & notPlain) == 0 ? EntryKind::Regular : EntryKind::Other;
+}
+
+std::FILE* openRegularFile(const char* path) {
+    const DWORD attributes = GetFileAttributesW(wideFromUtf8(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        errno = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? ELOOP : EINVAL;
+        return nullptr;
+    }
+    return openFile(path, "rb");
+}
+
+bool renameNoReplace(const char* from, const char* to) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when `to` exists.
+    if (MoveFileExW(wideFromUtf8(from).c_str(), wideFromUtf8(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0) return true;
+    errno = GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS ? EEXIST : EACCES;
+    return false;
+}
+
+std::string userStateFolder() {
+    std::string local;
+    if (!getEnv("LOCALAPPDATA", local) || local.empty()) return "";
+    return local + "\\zorviutil";
+}
+
+std::string shellWord(const std::string& word) {
+    // cmd.exe and PowerShell both read a double-quoted word back as it is;
+    // Windows names hold no double quote.
+    if (!word.empty() && word.find_first_of(" \t&|<>^()%!;,'\"") == std::string::npos) return word;
+    return "\"" + word + "\"";
+}
+
 bool fileExists(const std::string& path) {
     return GetFileAttributesW(wideFromUtf8(path.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

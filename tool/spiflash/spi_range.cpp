@@ -125,23 +125,55 @@ Result planBlock(const SpiFlashInfo& info, bool program, uint32_t address, uint3
 
 namespace {
 
-/// After a failure between an erase and its restore, the merge buffer holds
-/// the only copy of the kept bytes: put the whole block as it should now
-/// read into a file the user can program back (unless it was kept there
-/// before the erase).
-void saveRecovery(SpiFlashInfo& info, uint32_t chip, const BlockPlan& plan, bool kept) {
+/// The lines that say where a block's kept bytes are and how to put them back.
+void printRestoreHint(const RecoveryScope& scope, const std::string& path, uint32_t blockStart) {
+    out("+++ The whole block as it should read is saved in '%s'. To put it back, run:\n", path.c_str());
+    out("+++     %s\n", scope.restoreCommand(path, blockStart).c_str());
+    hint("zorviutil: hint: the next spi-erase or spi-program-* run on this board's chip %u puts it back by itself\n",
+         scope.chip);
+}
+
+/// After a failure between an erase and its restore: the block's kept bytes
+/// are in its recovery file, written before the erase.
+void saveRecovery(const RecoveryScope& scope, const BlockPlan& plan, const std::string& path) {
     const EraseBlock& b = plan.block;
-    const std::string name = recoveryFileName(chip, b.start);
     const uint32_t first = b.start + plan.head;
     out("*** Block 0x%X-0x%X was erased, but its bytes outside the requested range 0x%X-0x%X were not restored.\n",
         b.start, b.start + b.size - 1, first, first + plan.inBlock - 1);
-    if (!kept && writeBinaryFile(name.c_str(), b.size, info.mergeBuffer.get()) != kOk) {
-        out("*** They could not be saved; they are lost.\n");
-        return;
-    }
-    out("+++ The whole block as it should read is saved in '%s'. To put it back, run:\n", name.c_str());
-    out("+++     zorviutil <link option> spi-program-bin %u %s 0x%X\n", chip, name.c_str(), b.start);
+    printRestoreHint(scope, path, b.start);
 }
+
+/// Where a run keeps the blocks it erases. Which board the run talks to
+/// costs a VPD request, so it is asked only once a block must be kept or
+/// an earlier run's file may be this board's.
+class RecoveryPlace {
+public:
+    RecoveryPlace(ConnectionContext* ctx, bool verbose, uint32_t chip) : ctx_(ctx), verbose_(verbose) {
+        scope_.folder = recoveryFolder();
+        scope_.chip = chip;
+        scope_.link = ctx->linkOption;
+    }
+    /// The scope, the board read first if need be.
+    [[nodiscard]] Result get(const RecoveryScope** scope) {
+        if (!known_) {
+            if (Result r = readBoardSerial(ctx_, verbose_, &scope_.board); r != kOk) {
+                out("*** Failed to identify the board whose SPI Flash blocks are to be kept.\n");
+                return r;
+            }
+            known_ = true;
+        }
+        *scope = &scope_;
+        return kOk;
+    }
+    const std::string& folder() const { return scope_.folder; }
+    uint32_t chip() const { return scope_.chip; }
+
+private:
+    ConnectionContext* ctx_;
+    bool verbose_;
+    RecoveryScope scope_;
+    bool known_ = false;
+};
 
 /// Page programs of `runs` from the block image `block` (starting at
 /// `blockStart`); adds the bytes sent to `stats`.
@@ -194,9 +226,9 @@ Result compareBlock(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, ui
 }
 
 Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, bool program,
-                uint32_t address, uint32_t count, const uint8_t* data, bool skipSame, SpiRangeStats* stats) {
+                uint32_t address, uint32_t count, const uint8_t* data, bool skipSame, SpiRangeStats* stats,
+                RecoveryPlace& place) {
     if (Result r = refuseUnerasableRange(info, address, count); r != kOk) return r;
-    warnAboutRecoveryFiles(chip);
     SpiRangeStats unused;
     if (stats == nullptr) stats = &unused;
     stats->bytes += count;
@@ -235,8 +267,13 @@ Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32
             const RangeStep& s = plan.steps[i];
             const uint32_t last = s.address + s.length - 1;
             Result r = kOk;
-            // Before the erase: the kept bytes go to the disk.
-            if (s.kind == RangeStep::Erase && partial) recovery.keep(chip, plan.block.start, merge, plan.block.size);
+            // Before the erase: the kept bytes go to the disk, or the block
+            // is not erased at all.
+            if (s.kind == RangeStep::Erase && partial) {
+                const RecoveryScope* scope = nullptr;
+                if (Result got = place.get(&scope); got != kOk) return got;
+                if (!recovery.keep(*scope, plan.block.start, merge, plan.block.size)) return kBinaryOutputError;
+            }
             switch (s.kind) {
                 case RangeStep::Read:
                     out("Reading 0x%X B at 0x%X-0x%X into merge buffer\n", s.length, s.address, last);
@@ -266,7 +303,8 @@ Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32
             // exchange (or the busy wait after it) failed.
             if (s.kind == RangeStep::Erase) erased = true;
             if (r != kOk) {
-                if (erased && partial) saveRecovery(info, chip, plan, recovery.kept());
+                const RecoveryScope* scope = nullptr;
+                if (erased && partial && place.get(&scope) == kOk) saveRecovery(*scope, plan, recovery.path());
                 return r;
             }
         }
@@ -280,6 +318,49 @@ Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32
     return kOk;
 }
 
+/// Before an erase or program: every block an earlier run on this board's
+/// chip kept is put back from its file, verified, and only then its file
+/// goes. A file is the truth for its block, whatever the chip reads now
+/// (erased, half restored, or untouched when the run died before its
+/// erase); the operation then starts from the board as it should be.
+Result putBackKeptBlocks(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, RecoveryPlace& place) {
+    // No file of this chip at all: no board has anything to put back, and
+    // the board need not be asked who it is.
+    if (!anyRecoveryFiles(place.folder(), place.chip())) return kOk;
+    const RecoveryScope* scope = nullptr;
+    if (Result r = place.get(&scope); r != kOk) return r;
+    for (uint32_t start : keptBlocks(*scope)) {
+        const std::string path = scope->pathOf(start);
+        const uint64_t size = keptBlockSize(path);
+        EraseBlock block;
+        if (size == 0 || size > info.mergeBufferSize || !findEraseBlock(info, start, static_cast<uint32_t>(size), &block) ||
+            block.start != start || block.size != size) {
+            out("*** Recovery file '%s' does not hold an erase block of SPI chip %u; it is left as it is and the chip "
+                "was not changed.\n",
+                path.c_str(), scope->chip);
+            return kBinaryInputError;
+        }
+        std::vector<uint8_t> bytes;
+        if (Result r = readKeptBlock(path, block.size, &bytes); r != kOk) return r;
+        out("Putting back block 0x%X-0x%X of SPI chip %u from '%s', kept by an earlier run\n", start,
+            start + block.size - 1, scope->chip, path.c_str());
+        SpiRangeStats stats;
+        Result r = runRange(ctx, verbose, info, scope->chip, true, start, block.size, bytes.data(), false, &stats, place);
+        uint32_t mismatches = 0;
+        if (r == kOk) r = spiCompareRange(ctx, verbose, info, scope->chip, start, block.size, bytes.data(), &mismatches);
+        if (r == kOk && mismatches != 0) {
+            out("*** Block 0x%X-0x%X does not read back as '%s'.\n", start, start + block.size - 1, path.c_str());
+            r = kVerifyMismatch;
+        }
+        if (r != kOk) {
+            printRestoreHint(*scope, path, start);
+            return r;
+        }
+        removeKeptBlock(path);
+    }
+    return kOk;
+}
+
 uint32_t windowLength(uint32_t address, uint32_t count) {
     const uint32_t n = kWindow - address % kWindow;
     return n < count ? n : count;
@@ -287,14 +368,27 @@ uint32_t windowLength(uint32_t address, uint32_t count) {
 
 }  // namespace
 
+namespace {
+
+Result changeRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, bool program,
+                   uint32_t address, uint32_t count, const uint8_t* data, bool skipSame, SpiRangeStats* stats) {
+    if (Result r = refuseUnerasableRange(info, address, count); r != kOk) return r;
+    warnAboutLegacyRecoveryFiles(chip, ctx->linkOption);
+    RecoveryPlace place(ctx, verbose, chip);
+    if (Result r = putBackKeptBlocks(ctx, verbose, info, place); r != kOk) return r;
+    return runRange(ctx, verbose, info, chip, program, address, count, data, skipSame, stats, place);
+}
+
+}  // namespace
+
 Result spiEraseRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, uint32_t address,
                      uint32_t count, SpiRangeStats* stats) {
-    return runRange(ctx, verbose, info, chip, false, address, count, nullptr, false, stats);
+    return changeRange(ctx, verbose, info, chip, false, address, count, nullptr, false, stats);
 }
 
 Result spiProgramRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, uint32_t address,
                        uint32_t count, const uint8_t* data, bool skipSame, SpiRangeStats* stats) {
-    return runRange(ctx, verbose, info, chip, true, address, count, data, skipSame, stats);
+    return changeRange(ctx, verbose, info, chip, true, address, count, data, skipSame, stats);
 }
 
 Result spiCompareRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32_t chip, uint32_t address,
