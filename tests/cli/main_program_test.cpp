@@ -6,6 +6,7 @@
 #include <windows.h>
 #endif
 #include <csignal>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,9 @@ TEST(MainProgram, PathsAnsweredWithoutALink) {
          "*** Baud rate value 'fast' from '-psuart' connection string not recognized as a number.\n"},
         {{"-psuart", ",9600", "version"}, 100,
          "*** Bad connection string ',9600'; must be of form 'COM<n>[,baud]'\n"},
+        // A card index beyond 32 bits once opened card 0 and erased it.
+        {{"-index", "4294967296", "spi-erase", "0", "0", "0x1000"}, 10,
+         "Value of uint option index is invalid: 4294967296\n"},
     };
     for (const Case& c : cases) {
         RunOutput o = run(c.words);
@@ -172,19 +176,98 @@ TEST(MainProgram, RunMainInstallsTheStopHandlers) {
     platform::setStopRequested(0);
 }
 
+// Every number of the program's options and environment reads the whole
+// text with the verb arguments' rule; nullopt is a refusal: the option's
+// "invalid" message, or one warning for a variable (an empty variable is
+// taken as unset and says nothing).
+TEST(MainProgram, OptionAndEnvironmentNumbersAreExact) {
+    struct Case {
+        const char* name;  ///< an option word, or a variable
+        const char* text;
+        std::optional<uint32_t> value;
+    };
+    const Case cases[] = {
+        {"-index", "0x1F", 31},
+        {"-index", "4294967296", {}},
+        {"-index", "0x100000000", {}},
+        {"-index", "0junk", {}},
+        {"-index", "0 7", {}},
+        {"-index", "-1", {}},
+        {"-quenta", "4294967296", {}},
+        {"-quenta", "0junk", {}},
+        {"-sn", "100001", 100001},
+        {"-sn", "4295067297", {}},
+        {"-sn", "100001junk", {}},
+        {"-sn", "100001.9", {}},
+        {"-timeout", "3600000", 3600000},
+        {"-timeout", "4294967297", {}},
+        {"-timeout", "1e3", {}},
+        {"-chipaddr", "7F", 0x7F},
+        {"-chipaddr", "0X48", 0x48},
+        {"-chipaddr", "100000048", {}},
+        {"ZORVIUTIL_FLAGS", "7", 7},
+        {"ZORVIUTIL_FLAGS", "4294967299", {}},
+        {"ZORVIUTIL_FLAGS", "3junk", {}},
+        {"ZORVIUTIL_FLAGS", "-4294967293", {}},
+        {"ZORVIUTIL_FLAGS", "0x1", {}},
+        {"ZORVIUTIL_FLAGS", "", {}},
+        {"ZORVIUTIL_PROGRESS", "0", 0},
+        {"ZORVIUTIL_PROGRESS", "off", {}},
+        {"ZORVIUTIL_PROGRESS", " 0", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " '" + c.text + "'");
+        if (c.name[0] != '-') {
+            uint32_t value = 0;
+            testing::internal::CaptureStderr();
+            const bool taken = readEnvironmentNumber(c.name, c.text, &value);
+            const std::string warning = testing::internal::GetCapturedStderr();
+            EXPECT_EQ(taken ? std::optional<uint32_t>(value) : std::nullopt, c.value);
+            const std::string said = std::string("zorviutil: warning: ") + c.name + "='" + c.text +
+                                     "' is ignored; it takes a decimal number from 0 to 4294967295\n";
+            EXPECT_EQ(warning, c.value || *c.text == '\0' ? "" : said);
+            continue;
+        }
+        CommandLineOption options[kProgramOptionCount];
+        fillProgramOptions(options);
+        CommandLineArgs args;
+        args.optionCount = kProgramOptionCount;
+        args.options = options;
+        args.noBitstreamOptions = 1;
+        const char* const words[] = {"zorviutil", c.name, c.text, "version"};
+        OutCapture cap;
+        const int32_t parsed = sampleParseCommandLine(&args, 4, words);
+        const CommandLineOption* option = nullptr;
+        for (const CommandLineOption& o : options)
+            if (std::string("-") + o.name == c.name) option = &o;
+        ASSERT_NE(option, nullptr);
+        if (c.value) {
+            EXPECT_EQ(parsed, kParseOk);
+            EXPECT_EQ(option->value.u, *c.value);
+        } else {
+            EXPECT_EQ(parsed, kParseError);
+            EXPECT_EQ(cap.text(), std::string("Value of ") + optionTypeName(option->type) + " option " + option->name +
+                                      " is invalid: " + c.text + "\n");
+        }
+        freeCommandLineArgs(&args);
+    }
+}
+
 TEST(ZorviutilFlags, SettingBitsFirstClearingBitsWin) {
     struct Case {
         const char* flags;
         uint32_t enter, exit, automatic;
     };
     const Case cases[] = {
-        {"7", 1, 1, 1}, {"17", 0, 0, 0}, {"0x1", 0, 0, 0}, {"abc", 0, 0, 0}, {nullptr, 0, 0, 0},
+        {"7", 1, 1, 1}, {"17", 0, 0, 0}, {"0x1", 0, 0, 0}, {"3junk", 0, 0, 0}, {nullptr, 0, 0, 0},
         {"4", 0, 0, 1}, {"12345678901234567", 0, 0, 0}, {"119", 0, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.flags ? c.flags : "(unset)");
         ConnectionContext ctx;
+        testing::internal::CaptureStderr();  // the warning of a value not taken
         applyZorviutilFlags(&ctx, c.flags);
+        testing::internal::GetCapturedStderr();
         EXPECT_EQ(ctx.canEnterServiceMode, c.enter);
         EXPECT_EQ(ctx.canExitServiceMode, c.exit);
         EXPECT_EQ(ctx.autoServiceMode, c.automatic);

@@ -93,8 +93,8 @@ TEST(OptionParser, BooleansTakeNoValueAndNeverSetSpecified) {
 
 TEST(OptionParser, ValuesAndPositionals) {
     Parser p;
-    ASSERT_EQ(p.parse({"-index", "-1", "/usbcom", "COM3", "version", "-x"}), kParseOk);
-    EXPECT_EQ(p.options[0].value.u, 0xFFFFFFFFu);  // -1 is the value, not an option word
+    ASSERT_EQ(p.parse({"-index", "7", "/usbcom", "COM3", "version", "-x"}), kParseOk);
+    EXPECT_EQ(p.options[0].value.u, 7u);
     EXPECT_EQ(p.options[0].specified, 1);
     EXPECT_STREQ(p.options[1].value.text, "COM3");
     ASSERT_EQ(p.args.foundParamCount, 2u);
@@ -112,9 +112,6 @@ TEST(OptionParser, ValuesAndPositionals) {
     Parser upper;
     ASSERT_EQ(upper.parse({"-index", "0X1F", "v"}), kParseOk);
     EXPECT_EQ(upper.options[0].value.u, 31u);
-    Parser trailing;
-    ASSERT_EQ(trailing.parse({"-index", "12abc", "v"}), kParseOk);
-    EXPECT_EQ(trailing.options[0].value.u, 12u);
     Parser hex;
     ASSERT_EQ(hex.parse({"-chipaddr", "7F", "v"}), kParseOk);
     EXPECT_EQ(hex.options[4].value.u, 0x7Fu);
@@ -128,6 +125,9 @@ TEST(OptionParser, CommandLineErrors) {
     const Case cases[] = {
         {{"-index", "abc", "v"}, "Value of uint option index is invalid: abc\n"},
         {{"-index", "", "v"}, "Value of uint option index is invalid: \n"},
+        // -1 is the index's value (not an option word), and no index.
+        {{"-index", "-1", "v"}, "Value of uint option index is invalid: -1\n"},
+        {{"-index", "12abc", "v"}, "Value of uint option index is invalid: 12abc\n"},
         {{"version", "-index"}, ""},
         {{"-index"}, "-index option requires parameter: index of card\n"},
         {{"/sdk", "x", "v"}, "Unknown option: /sdk\n"},
@@ -143,6 +143,66 @@ TEST(OptionParser, CommandLineErrors) {
         SCOPED_TRACE(c.message);
         EXPECT_EQ(r, kParseError);
         EXPECT_EQ(p.cap.text(), c.message);
+    }
+}
+
+// Every number kind reads its whole text, within its own range; what a kind
+// takes is shown as formatOptionValue prints it, nullptr is a refusal (the
+// cell keeps what it held).
+TEST(OptionParser, EveryNumberKindTakesExactlyItsNumbers) {
+    struct Case {
+        OptionType type;
+        const char* text;
+        const char* value;
+    };
+    const Case cases[] = {
+        {OPT_UINT, "4294967295", "4294967295"},
+        {OPT_UINT, "0X1f", "31"},
+        {OPT_UINT, "4294967296", nullptr},
+        {OPT_UINT, "0x100000000", nullptr},
+        {OPT_UINT, "0junk", nullptr},
+        {OPT_UINT, "0 7", nullptr},
+        {OPT_UINT, "+7", nullptr},
+        {OPT_UINT, "100001.9", nullptr},
+        {OPT_UINT, "1e3", nullptr},
+        {OPT_HEX, "7F", "0x7F"},
+        {OPT_HEX, "0x7f", "0x7F"},
+        {OPT_HEX, "100000048", nullptr},
+        {OPT_HEX, "48h", nullptr},
+        {OPT_INT, "-2147483648", "-2147483648"},
+        {OPT_INT, "+5", "5"},
+        {OPT_INT, "2147483648", nullptr},
+        {OPT_INT, "0x10", nullptr},
+        {OPT_INT64, "-9223372036854775808", "-9223372036854775808"},
+        {OPT_INT64, "9223372036854775808", nullptr},
+        {OPT_UINT64, "0xFFFFFFFFFFFFFFFF", "18446744073709551615"},
+        {OPT_UINT64, "18446744073709551616", nullptr},
+        {OPT_HEX64, "123456789", "0x123456789"},
+        {OPT_HEX64, "0x10000000000000000", nullptr},
+        {OPT_DOUBLE, "-1.5e3", "-1500.000000"},
+        {OPT_DOUBLE, ".5", "0.500000"},
+        {OPT_DOUBLE, "1.5x", nullptr},
+        {OPT_DOUBLE, "1e", nullptr},
+        {OPT_DOUBLE, "inf", nullptr},
+        {OPT_DOUBLE, "0x1p3", nullptr},
+        {OPT_DOUBLE, "1e999", nullptr},
+        {OPT_DOUBLE, "1.2.3", nullptr},
+        {OPT_FLOAT, "0.25", "0.250000"},
+        {OPT_FLOAT, "1e39", nullptr},
+        {OPT_BOOLEAN, "TRUE", "TRUE"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(optionTypeName(c.type)) + " '" + c.text + "'");
+        OptionValue cell;
+        cell.u64 = 0;
+        const int r = parseOptionValue(c.text, &cell, c.type);
+        if (c.value == nullptr) {
+            EXPECT_EQ(r, -1);
+            EXPECT_EQ(cell.u64, 0u);
+        } else {
+            EXPECT_EQ(r, 0);
+            EXPECT_STREQ(formatOptionValue(&cell, c.type), c.value);
+        }
     }
 }
 

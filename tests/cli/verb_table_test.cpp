@@ -127,6 +127,11 @@ TEST(VerbTable, ArgumentChecksSendNothing) {
          "write\n"},
         {{"raw", "x", "3", "0x86"}, 37, "*** Expected response length value 'x' not recognized as a number.\n"},
         {{"raw", "3", "3", "y"}, 38, "*** Command byte value 'y' not recognized as a number.\n"},
+        // No reply is longer than a flash page read's 515 bytes.
+        {{"raw", "516", "3", "0x86"}, 37,
+         "*** Expected response length must be in the range 0 to 515; no uC reply is longer.\n"},
+        {{"raw", "4294967295", "3", "0x86"}, 37,
+         "*** Expected response length must be in the range 0 to 515; no uC reply is longer.\n"},
         {{"config-si5338", "0", "c", "f"}, 16, "*** I2C chip address value 'c' not recognized as a number.\n"},
         // Words that once read as another number: a sign, a wrap past 32
         // bits, trailing characters, a byte above 0xFF.

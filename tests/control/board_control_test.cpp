@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/json_out.h"
 #include "base/out.h"
 #include "control/i2c_verbs.h"
 #include "platform/platform.h"
@@ -175,8 +176,12 @@ TEST(BootMode, NameTablesSelfCheck) {
 
 std::optional<std::string> gAnswer;  // nullopt: end of input
 int gReads = 0;
+bool gCapturingStderr = false;
+std::string gStderrAtRead;  // what standard error held when the wait began
 bool fakeStdin(std::string& line) {
     ++gReads;
+    if (gCapturingStderr) gStderrAtRead = testing::internal::GetCapturedStderr();
+    gCapturingStderr = false;
     if (!gAnswer) return false;
     line = *gAnswer;
     return true;
@@ -213,9 +218,12 @@ TEST(MezzaninePower, ForcingAsksFirstUnlessConfirmedOrReleasing) {
         std::string out;
         std::vector<Bytes> requests;
         int reads;
+        bool json = false;  ///< +json: the question is also on standard error before the wait
     };
     const Case cases[] = {
         {"y", "y", force(1800, 1700, 1900, 0), 0, kPrompt + kForcedNow, {kForce1800}, 1},
+        {"+json, y", "y", force(1800, 1700, 1900, 0), 0, kPrompt + kForcedNow, {kForce1800}, 1, true},
+        {"+json, n", "n", force(1800, 1700, 1900, 0), 42, kPrompt, {}, 1, true},
         {"blanks then Y", " \tYes", force(1800, 1700, 1900, 0), 0, kPrompt + kForcedNow, {kForce1800}, 1},
         {"n", "n", force(1800, 1700, 1900, 0), 42, kPrompt, {}, 1},
         {"empty line", "", force(1800, 1700, 1900, 0), 42, kPrompt, {}, 1},
@@ -244,11 +252,19 @@ TEST(MezzaninePower, ForcingAsksFirstUnlessConfirmedOrReleasing) {
         Stdin in(c.answer);
         FakeUc uc;
         if (!c.requests.empty()) uc.queueReply({0x05, static_cast<uint8_t>(c.requests[0][1] & 0x7F), 0x00});
+        std::optional<JsonRun> json;
+        if (c.json) json.emplace();
         OutCapture cap;
+        gStderrAtRead.clear();
+        testing::internal::CaptureStderr();
+        gCapturingStderr = true;
         EXPECT_EQ(c.verb(uc.context()), c.code);
+        if (gCapturingStderr) testing::internal::GetCapturedStderr();
+        gCapturingStderr = false;
         EXPECT_EQ(cap.text(), c.out);
         EXPECT_EQ(uc.requests(), c.requests);
         EXPECT_EQ(gReads, c.reads);
+        EXPECT_EQ(gStderrAtRead, c.json ? kPrompt : "");
     }
 }
 

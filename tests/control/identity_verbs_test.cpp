@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
 
 #include "base/out.h"
@@ -128,6 +129,22 @@ TEST(Raw, PrintsTheWholeExpectedWindow) {
                                            : "+++ Unexpected ZORVI response length 3 bytes; expected 1 bytes.\n"
                                              "Expected/actual response length = 1 / 3\n03 \n");
     }
+}
+
+// A stop request that comes while the reply is on its way ends the run
+// before the dump: nothing of it is printed, and the verb fails.
+TEST(Raw, StopRequestCutsTheDump) {
+    FakeUc uc;
+    uc.onRequest([](const Bytes&, Bytes& reply) -> uint32_t {
+        platform::setStopRequested(SIGTERM);
+        reply = {0x03, 0x06, 0x39};
+        return 0;
+    });
+    OutCapture cap;
+    const uint8_t request[] = {0x03, 0x86};
+    EXPECT_EQ(sendRaw(request, 3, uc.context(), false, 2), 102u);
+    platform::setStopRequested(0);
+    EXPECT_EQ(cap.text().rfind("Expected/actual response length = 3 / 3\n\n", 0), 0u) << cap.text();
 }
 
 TEST(TestClobber, StatusAndServiceMode) {

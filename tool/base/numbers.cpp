@@ -1,8 +1,12 @@
 #include "base/numbers.h"
 
-NumberWord readUnsignedWord(const char* text, uint64_t maximum, uint64_t* value) {
-    uint32_t base = 10;
-    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+#include <cmath>
+#include <cstdlib>
+
+NumberWord readUnsignedWord(const char* text, uint64_t maximum, uint64_t* value, NumberForm form) {
+    const bool prefixed = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    uint32_t base = form == NumberForm::Hex ? 16 : 10;
+    if (prefixed && form != NumberForm::Decimal) {
         base = 16;
         text += 2;
     }
@@ -22,10 +26,47 @@ NumberWord readUnsignedWord(const char* text, uint64_t maximum, uint64_t* value)
             return NumberWord::NotANumber;
         // Keep reading past an overflow: a stray character later on still
         // makes the word no number at all.
-        if (v > (maximum - digit) / base) tooLarge = true;
+        if (digit > maximum || v > (maximum - digit) / base) tooLarge = true;
         if (!tooLarge) v = v * base + digit;
     }
     if (tooLarge) return NumberWord::TooLarge;
+    *value = v;
+    return NumberWord::Ok;
+}
+
+NumberWord readSignedWord(const char* text, int64_t minimum, int64_t maximum, int64_t* value, NumberForm form) {
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    // The magnitude of the minimum, computed without overflowing INT64_MIN.
+    const uint64_t limit = negative ? static_cast<uint64_t>(-(minimum + 1)) + 1 : static_cast<uint64_t>(maximum);
+    uint64_t magnitude = 0;
+    const NumberWord read = readUnsignedWord(text, limit, &magnitude, form);
+    if (read != NumberWord::Ok) return read;
+    *value = negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
+    return NumberWord::Ok;
+}
+
+NumberWord readRealWord(const char* text, double maximum, double* value) {
+    const char* p = text;
+    if (*p == '-' || *p == '+') ++p;
+    bool digits = false, point = false;
+    for (; (*p >= '0' && *p <= '9') || (*p == '.' && !point); ++p) {
+        if (*p == '.')
+            point = true;
+        else
+            digits = true;
+    }
+    if (!digits) return NumberWord::NotANumber;
+    if (*p == 'e' || *p == 'E') {
+        ++p;
+        if (*p == '-' || *p == '+') ++p;
+        if (*p < '0' || *p > '9') return NumberWord::NotANumber;
+        while (*p >= '0' && *p <= '9') ++p;
+    }
+    if (*p != '\0') return NumberWord::NotANumber;
+    // The text is now known to be a decimal number, all of which strtod reads.
+    const double v = std::strtod(text, nullptr);
+    if (std::isinf(v) || std::fabs(v) > maximum) return NumberWord::TooLarge;
     *value = v;
     return NumberWord::Ok;
 }
@@ -38,12 +79,9 @@ int parseUnsigned(const char* text, uint32_t* value) {
 }
 
 int parseSigned(const char* text, int32_t* value) {
-    const bool negative = *text == '-';
-    if (*text == '-' || *text == '+') ++text;
-    uint64_t magnitude = 0;
-    const uint64_t limit = negative ? uint64_t{1} << 31 : (uint64_t{1} << 31) - 1;
-    if (readUnsignedWord(text, limit, &magnitude) != NumberWord::Ok) return 0;
-    *value = negative ? static_cast<int32_t>(-static_cast<int64_t>(magnitude)) : static_cast<int32_t>(magnitude);
+    int64_t v = 0;
+    if (readSignedWord(text, INT32_MIN, INT32_MAX, &v) != NumberWord::Ok) return 0;
+    *value = static_cast<int32_t>(v);
     return 1;
 }
 

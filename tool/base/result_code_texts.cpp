@@ -39,7 +39,7 @@ const ResultCodeText kTexts[] = {
     {kSmbusNotSupported, "smbus_not_supported", "SMBus link requested (not supported)"},
     {kIpmiNotSupported, "ipmi_not_supported", "IPMI link requested (not supported)"},
     {kNoSpiFlash, "no_spi_flash", "board has no SPI flash reachable through the uC"},
-    {kBadRawLength, "bad_raw_length", "raw: expected response length not a number"},
+    {kBadRawLength, "bad_raw_length", "raw: expected response length not a number or above 515"},
     {kBadRawByte, "bad_raw_byte", "raw: command byte not a number"},
     {kBadBlackBoxType, "bad_black_box_type", "display-black-box: unknown record type"},
     {kBadBlackBoxCount, "bad_black_box_count", "display-black-box: record count not a number"},

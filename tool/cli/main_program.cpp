@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/json_out.h"
+#include "base/numbers.h"
 #include "base/out.h"
 #include "base/progress.h"
 #include "cli/help_texts.h"
@@ -36,6 +37,7 @@ OptionValue uintValue(uint32_t u) {
 constexpr uint32_t kMinChipAddr = 0x1;
 constexpr uint32_t kMaxChipAddr = 0x7F;
 constexpr uint32_t kMaxTimeoutMs = 3600000;
+constexpr size_t kEnvironmentBuffer = 16;
 
 /// Everything a run owns, released on every path.
 struct Run {
@@ -67,11 +69,25 @@ void printLinkHint() { out("    Use \"%s -h comm\" for communication options hel
 
 }  // namespace
 
+bool readEnvironmentNumber(const char* name, const char* text, uint32_t* value) {
+    // An empty value is how a shell clears a variable for one run
+    // ("ZORVIUTIL_FLAGS= zorviutil ..."): it is taken as unset, silently.
+    if (text == nullptr || *text == '\0') return false;
+    uint64_t v = 0;
+    // The variables are read into a 16-character buffer: longer values do
+    // not fit and are ignored like any other value that is not a number.
+    if (std::strlen(text) < kEnvironmentBuffer &&
+        readUnsignedWord(text, UINT32_MAX, &v, NumberForm::Decimal) == NumberWord::Ok) {
+        *value = static_cast<uint32_t>(v);
+        return true;
+    }
+    hint("zorviutil: warning: %s='%s' is ignored; it takes a decimal number from 0 to 4294967295\n", name, text);
+    return false;
+}
+
 void applyZorviutilFlags(ConnectionContext* ctx, const char* flags) {
-    // The variable is read into a 16-character buffer: longer values are ignored.
-    if (flags == nullptr || std::strlen(flags) >= 16) return;
-    unsigned int bits = 0;
-    if (std::sscanf(flags, "%u", &bits) != 1) return;
+    uint32_t bits = 0;
+    if (!readEnvironmentNumber("ZORVIUTIL_FLAGS", flags, &bits)) return;
     if (bits & 1u) ctx->canEnterServiceMode = 1;
     if (bits & 2u) ctx->canExitServiceMode = 1;
     if (bits & 4u) ctx->autoServiceMode = 1;
@@ -238,8 +254,10 @@ int runMain(int argc, const char* const* argv) {
     // Long work shows its progress on a terminal only, never in a log or a
     // pipe; ZORVIUTIL_PROGRESS=0 turns it off there too.
     std::string progress;
-    setProgressDrawing(platform::stderrIsTerminal() &&
-                       !(platform::getEnv("ZORVIUTIL_PROGRESS", progress) && progress == "0"));
+    uint32_t drawing = 1;
+    if (platform::getEnv("ZORVIUTIL_PROGRESS", progress))
+        (void)readEnvironmentNumber("ZORVIUTIL_PROGRESS", progress.c_str(), &drawing);
+    setProgressDrawing(platform::stderrIsTerminal() && drawing != 0);
     const Result r = runZorviutil(argc, argv);
     reportStopRequest();
     std::fflush(stdout);

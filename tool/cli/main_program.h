@@ -19,6 +19,13 @@ void fillProgramOptions(CommandLineOption* options);
 /// Runs zorviutil with a process argument vector; returns the exit code.
 [[nodiscard]] Result runZorviutil(int argc, const char* const* argv);
 
+/// Reads the text of a numeric environment variable (null when unset):
+/// true with the value when it is exactly a decimal number that fits 32
+/// bits; false when it is unset or empty, or, after one warning line on
+/// standard error, when it is anything else (a value that is not taken
+/// changes nothing).
+[[nodiscard]] bool readEnvironmentNumber(const char* name, const char* text, uint32_t* value);
+
 /// Applies ZORVIUTIL_FLAGS (its text, or null when unset) to a context's
 /// service-mode permissions.
 void applyZorviutilFlags(ConnectionContext* ctx, const char* flags);

@@ -3,12 +3,14 @@
 #include <strings.h>
 
 #include <cctype>
+#include <cfloat>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 
+#include "base/numbers.h"
 #include "base/out.h"
 #include "platform/platform.h"
 
@@ -40,10 +42,6 @@ void release(char*& text) {
 
 bool isTextType(OptionType type) { return type == OPT_STRING || type == OPT_PATH; }
 
-bool startsWithHexPrefix(const char* text) {
-    return std::strlen(text) >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-}
-
 }  // namespace
 
 const char* optionTypeName(OptionType type) {
@@ -71,69 +69,59 @@ int parseOptionValue(const char* text, OptionValue* cell, OptionType type) {
         return 0;
     }
     if (text == nullptr) return -1;
-    int n = 0;
+    // Every number kind reads its whole text with the verb arguments' rule
+    // (base/numbers.h): no white space, nothing after the number, and a value
+    // beyond the kind's range is invalid rather than wrapped or cut.
+    NumberWord read = NumberWord::NotANumber;
+    uint64_t u = 0;
+    int64_t i = 0;
+    double d = 0;
     switch (type) {
         case OPT_FLOAT:
-        case OPT_DOUBLE: {
-            double d = 0;
-            n = std::sscanf(text, "%lf", &d);
-            if (n == 1) {
-                if (type == OPT_FLOAT)
-                    cell->f = static_cast<float>(d);
-                else
-                    cell->d = d;
-            }
+            read = readRealWord(text, FLT_MAX, &d);
+            if (read == NumberWord::Ok) cell->f = static_cast<float>(d);
             break;
-        }
-        case OPT_INT: {
-            long v = 0;
-            n = std::sscanf(text, "%ld", &v);
-            if (n == 1) cell->i = static_cast<int32_t>(v);
+        case OPT_DOUBLE:
+            read = readRealWord(text, DBL_MAX, &d);
+            if (read == NumberWord::Ok) cell->d = d;
             break;
-        }
-        case OPT_UINT: {
-            unsigned long v = 0;
-            n = startsWithHexPrefix(text) ? std::sscanf(text + 2, "%lX", &v) : std::sscanf(text, "%lu", &v);
-            if (n == 1) cell->u = static_cast<uint32_t>(v);
+        case OPT_INT:
+            read = readSignedWord(text, INT32_MIN, INT32_MAX, &i, NumberForm::Decimal);
+            if (read == NumberWord::Ok) cell->i = static_cast<int32_t>(i);
             break;
-        }
-        case OPT_HEX: {
-            unsigned long v = 0;
-            n = std::sscanf(text, "%lX", &v);
-            if (n == 1) cell->u = static_cast<uint32_t>(v);
+        case OPT_UINT:
+            read = readUnsignedWord(text, UINT32_MAX, &u, NumberForm::DecimalOrHex);
+            if (read == NumberWord::Ok) cell->u = static_cast<uint32_t>(u);
             break;
-        }
-        case OPT_INT64: {
-            long long v = 0;
-            n = std::sscanf(text, "%lld", &v);
-            if (n == 1) cell->i64 = v;
+        case OPT_HEX:
+            read = readUnsignedWord(text, UINT32_MAX, &u, NumberForm::Hex);
+            if (read == NumberWord::Ok) cell->u = static_cast<uint32_t>(u);
             break;
-        }
-        case OPT_UINT64: {
-            unsigned long long v = 0;
-            n = startsWithHexPrefix(text) ? std::sscanf(text + 2, "%llx", &v) : std::sscanf(text, "%llu", &v);
-            if (n == 1) cell->u64 = v;
+        case OPT_INT64:
+            read = readSignedWord(text, INT64_MIN, INT64_MAX, &i, NumberForm::Decimal);
+            if (read == NumberWord::Ok) cell->i64 = i;
             break;
-        }
-        case OPT_HEX64: {
-            unsigned long long v = 0;
-            n = std::sscanf(text, "%llx", &v);
-            if (n == 1) cell->u64 = v;
+        case OPT_UINT64:
+            read = readUnsignedWord(text, UINT64_MAX, &u, NumberForm::DecimalOrHex);
+            if (read == NumberWord::Ok) cell->u64 = u;
             break;
-        }
+        case OPT_HEX64:
+            read = readUnsignedWord(text, UINT64_MAX, &u, NumberForm::Hex);
+            if (read == NumberWord::Ok) cell->u64 = u;
+            break;
         case OPT_BOOLEAN:
             if (strcasecmp(text, "true") == 0) {
                 cell->i = 1;
-                n = 1;
+                read = NumberWord::Ok;
             } else if (strcasecmp(text, "false") == 0) {
                 cell->i = 0;
-                n = 1;
+                read = NumberWord::Ok;
             }
             break;
         default:
             break;
     }
-    return n == 1 ? 0 : -1;
+    return read == NumberWord::Ok ? 0 : -1;
 }
 
 const char* formatOptionValue(const OptionValue* cell, OptionType type) {

@@ -36,6 +36,9 @@ namespace {
 // chip's contents are read with spi-save-to-bin.
 constexpr uint32_t kMaxSpiRawRead = 65536;
 
+// The raw verb's range message names the longest reply the uC sends.
+static_assert(kMaxReplyLength == 515);
+
 /// How a kind of argument is read and what its refusal says.
 struct ArgKindInfo {
     Arg kind;
@@ -81,8 +84,8 @@ const ArgKindInfo kArgKinds[] = {
     {Arg::MezzanineIndex, "*** Mezzanine index value '%s' not recognized as an unsigned integer.\n", UINT32_MAX,
      nullptr},
     {Arg::PowerState, "*** '%s' is not a recognized board power state; 'on' or 'off'\n", 0, nullptr},
-    {Arg::ResponseLength, "*** Expected response length value '%s' not recognized as a number.\n", UINT32_MAX,
-     nullptr},
+    {Arg::ResponseLength, "*** Expected response length value '%s' not recognized as a number.\n", kMaxReplyLength,
+     "*** Expected response length must be in the range 0 to 515; no uC reply is longer.\n"},
     // A byte above 0xFF is refused like a word that is no number: its low
     // byte would go out as a byte the user never typed.
     {Arg::DataBytes, "*** Byte value '%s' not recognized as a number.\n", 0xFF, nullptr,

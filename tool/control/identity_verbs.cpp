@@ -128,7 +128,15 @@ Result sendRaw(const uint8_t* request, uint32_t expectedLength, ConnectionContex
     Result r = ucRawRequest(ctx, verbose, request, requestLength, reply.get(), expectedLength, &actual);
     if (r != kOk) return r;
     out("Expected/actual response length = %u / %u\n", expectedLength, actual);
-    for (uint32_t i = 0; i < expectedLength; ++i) out("%02X ", reply[i]);
+    // The dump is cut short by a stop request (Ctrl-C), as the exchanges are.
+    for (uint32_t i = 0; i < expectedLength; ++i) {
+        if (platform::stopRequested() != 0) {
+            out("\n");
+            reportStopRequest();
+            return kLinkFailure;
+        }
+        out("%02X ", reply[i]);
+    }
     out("\n");
     return kOk;
 }

@@ -4,10 +4,10 @@
 
 #include "base/bytes.h"
 #include "base/out.h"
+#include "base/prompt.h"
 #include "link/service_refusal.h"
 #include "control/board_control.h"
 #include "control/control_commands.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -25,11 +25,11 @@ bool mezzanineIndexInRange(uint32_t index) {
 
 /// Asks before a voltage is forced; true only for a "Y" or "y" answer.
 bool confirmForcing() {
-    out("WARNING: Forcing Mezzanine I/O voltage may damage hardware if performed incorrectly.\n");
-    out("To proceed AT OWN RISK, enter \"Y\" at the prompt: ");
-    flushOut();
     std::string line;
-    if (!platform::readStdinLine(line)) return false;
+    if (!askUser("WARNING: Forcing Mezzanine I/O voltage may damage hardware if performed incorrectly.\n"
+                 "To proceed AT OWN RISK, enter \"Y\" at the prompt: ",
+                 line))
+        return false;
     const char answer = confirmationAnswer(line.c_str());
     return answer == 'Y' || answer == 'y';
 }

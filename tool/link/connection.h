@@ -115,6 +115,13 @@ void reportStopRequest();
 
 /// Largest payload of a reply { group, command, status, payload }.
 constexpr uint32_t kMaxStatusPayload = kAppFlashPageSize;
+/// Longest reply the uC sends: a page of application flash read back,
+/// { 0x06, 0x00, status, 512 page bytes }. Neither link sets a bound of its
+/// own (the serial frame has no length field, and every link library takes
+/// any reply capacity), so the bound is the protocol's: its messages are
+/// built around one flash page, and no request is answered with more than
+/// a page and its three header bytes. The raw verb refuses to wait for more.
+constexpr uint32_t kMaxReplyLength = 3 + kMaxStatusPayload;
 /// One exchange whose reply is { group, command, status, payload }, the
 /// reply code being the request's first two bytes with bit 7 of the second
 /// cleared. The reply is cleared first. A non-zero status prints "*** ZORVI
