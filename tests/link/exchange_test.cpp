@@ -3,7 +3,9 @@
 #include <string>
 
 #include "base/out.h"
+#include "link/board_reads.h"
 #include "link/connection.h"
+#include "link/openers.h"
 #include "platform/platform.h"
 #include "support/fake_uc.h"
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/out.h"
+#include "link/board_reads.h"
 #include "link/request.h"
 #include "support/fake_uc.h"
 

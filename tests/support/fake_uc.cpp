@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "link/back_end.h"
 #include "support/temp_dir.h"
 #include "support/test_env.h"
 
@@ -18,9 +19,11 @@ FakeUc::FakeUc() {
     ctx_.timeoutMicroseconds = 1000000;
     ctx_.modeSwitchDelayMs = 5000;
     ctx_.handle = 7;
-    ctx_.api[0] = reinterpret_cast<ApiEntry>(&FakeUc::close);
-    ctx_.api[1] = reinterpret_cast<ApiEntry>(&FakeUc::command);
-    ctx_.api[2] = reinterpret_cast<ApiEntry>(&FakeUc::statusText);
+    static const LinkBackEnd backEnd{.close = &FakeUc::close,
+                                     .command = &FakeUc::command,
+                                     .statusText = &FakeUc::statusText,
+                                     .exchangeFailure = "*** Failed to send command to ZORVI uC via USB"};
+    ctx_.backEnd = &backEnd;
     handler_ = [](const Bytes&, Bytes&) -> uint32_t { return 532; };
     // A board of known serial number, whose verbs keep their recovery files
     // in the test's own folder (never the user's).

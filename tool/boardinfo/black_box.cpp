@@ -6,6 +6,7 @@
 
 #include "base/bytes.h"
 #include "base/out.h"
+#include "link/board_reads.h"
 #include "link/service_refusal.h"
 #include "boardinfo/board_json.h"
 #include "boardinfo/sensors.h"

@@ -7,6 +7,7 @@
 #include "base/bytes.h"
 #include "boardinfo/sensors.h"
 #include "boardinfo/vpd.h"
+#include "link/board_reads.h"
 
 namespace {
 

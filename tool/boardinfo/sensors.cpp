@@ -8,6 +8,7 @@
 #include "base/bytes.h"
 #include "base/hex_dump.h"
 #include "base/out.h"
+#include "link/board_reads.h"
 #include "link/service_refusal.h"
 #include "boardinfo/board_json.h"
 #include "boardinfo/boardinfo_commands.h"

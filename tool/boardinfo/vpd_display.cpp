@@ -8,6 +8,7 @@
 #include "boardinfo/board_json.h"
 #include "boardinfo/vpd.h"
 #include "boardinfo/vpd_layouts.h"
+#include "link/board_reads.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "cli/help_texts.h"
 #include "cli/option_parser.h"
 #include "cli/verb_table.h"
+#include "link/openers.h"
 #include "platform/platform.h"
 
 namespace {

@@ -18,6 +18,7 @@
 #include "boardinfo/metrics_text.h"
 #include "boardinfo/sensors.h"
 #include "control/identity_verbs.h"
+#include "link/board_reads.h"
 #include "link/service_refusal.h"
 #include "platform/platform.h"
 

@@ -5,6 +5,7 @@
 #include "base/bytes.h"
 #include "base/numbers.h"
 #include "base/out.h"
+#include "link/board_reads.h"
 #include "link/service_refusal.h"
 #include "boardinfo/vpd.h"
 #include "control/board_control.h"

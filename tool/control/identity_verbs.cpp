@@ -11,6 +11,7 @@
 #include "base/json_out.h"
 #include "base/out.h"
 #include "boardinfo/board_json.h"
+#include "link/board_reads.h"
 #include "link/service_refusal.h"
 #include "control/control_commands.h"
 #include "platform/platform.h"

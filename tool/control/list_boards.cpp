@@ -10,7 +10,9 @@
 #include "boardinfo/vpd.h"
 #include "control/control_commands.h"
 #include "link/board_discovery.h"
+#include "link/board_reads.h"
 #include "link/connection.h"
+#include "link/openers.h"
 #include "platform/platform.h"
 #include "platform/tty_devices.h"
 

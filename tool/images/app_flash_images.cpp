@@ -17,6 +17,7 @@
 #include "images/app_flash_pages.h"
 #include "images/image_checks.h"
 #include "base/save_file.h"
+#include "link/board_reads.h"
 #include "link/service_mode.h"
 #include "platform/platform.h"
 

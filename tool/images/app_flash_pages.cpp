@@ -9,6 +9,7 @@
 #include "images/app_flash_images.h"
 #include "images/app_flash_pages.h"
 #include "images/image_commands.h"
+#include "link/board_reads.h"
 
 namespace {
 

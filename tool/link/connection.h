@@ -15,20 +15,7 @@ enum LinkKind : uint32_t {
     LINK_QUENTA = 5,
 };
 
-/// A bound entry point of a link library; cast to its real type by slot.
-using ApiEntry = void (*)();
-
-/// Slot 1 of every binding: one exchange (ZORVI_Command, TOBRA_CommandZORVI,
-/// QUENTA_CommandUC all share this shape).
-using CommandEntry = uint32_t (*)(uint32_t handle, uint32_t flags, uint32_t timeoutUs, uint32_t requestLength,
-                                  const uint8_t* request, uint32_t replyCapacity, uint8_t* reply,
-                                  uint32_t* replyLength);
-/// Slot 0 of every binding: close.
-using CloseEntry = uint32_t (*)(uint32_t handle);
-/// The status-text entry (slot 2; slot 3 for the PCIe bridge library).
-using StatusTextEntry = const wchar_t* (*)(uint32_t status, uint32_t selector);
-
-constexpr int kApiSlots = 6;
+struct LinkBackEnd;
 
 /// The one open link of a run: created by an opener, owned by the main
 /// program, released by closeConnection.
@@ -46,7 +33,8 @@ struct ConnectionContext {
     /// skipped hand-back step said so (see skipHandBack).
     uint32_t lineGone = 0;
     uint32_t handle = 0;
-    ApiEntry api[kApiSlots] = {};
+    /// The entry points of the link's library (link/back_end.h).
+    const LinkBackEnd* backEnd = nullptr;
     /// The link option(s) that reach this board, as a command the program
     /// prints would give them (e.g. "-usbcom /dev/ttyACM0").
     std::string linkOption;
@@ -93,26 +81,6 @@ void reportStopRequest();
 /// in one warning line; exchanges skipped this way return 102 at once.
 [[nodiscard]] bool skipHandBack(ConnectionContext* ctx);
 
-/// Reads the firmware product ID; prints it unless silent.
-[[nodiscard]] Result readProductId(ConnectionContext* ctx, uint32_t* productId, bool verbose, bool silent);
-/// Reads the 256-byte VPD record.
-[[nodiscard]] Result requestVpd(ConnectionContext* ctx, uint8_t* vpd, bool verbose);
-/// The board's serial number from its VPD, read once per run.
-[[nodiscard]] Result readBoardSerial(ConnectionContext* ctx, bool verbose, uint32_t* serial);
-/// Reads one 512-byte page of application flash (pageAddress is a byte address).
-[[nodiscard]] Result readAppFlashPage(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, bool verbose);
-/// Reads any byte range of application flash, page by page.
-[[nodiscard]] Result readAppFlash(uint8_t* destination, ConnectionContext* ctx, bool verbose, uint32_t start,
-                                  uint32_t count);
-/// Reads one page like readAppFlashPage, but only accepts a complete reply
-/// (515 bytes with the right reply code): the page bytes are written back to
-/// flash or saved to a file, so bytes the uC never sent must not stand in
-/// for flash contents. 102 for an incomplete reply.
-[[nodiscard]] Result readAppFlashPageExact(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, bool verbose);
-/// readAppFlash on top of readAppFlashPageExact.
-[[nodiscard]] Result readAppFlashExact(uint8_t* destination, ConnectionContext* ctx, bool verbose, uint32_t start,
-                                       uint32_t count);
-
 /// Largest payload of a reply { group, command, status, payload }.
 constexpr uint32_t kMaxStatusPayload = kAppFlashPageSize;
 /// Longest reply the uC sends: a page of application flash read back,
@@ -122,55 +90,6 @@ constexpr uint32_t kMaxStatusPayload = kAppFlashPageSize;
 /// built around one flash page, and no request is answered with more than
 /// a page and its three header bytes. The raw verb refuses to wait for more.
 constexpr uint32_t kMaxReplyLength = 3 + kMaxStatusPayload;
-/// One exchange whose reply is { group, command, status, payload }, the
-/// reply code being the request's first two bytes with bit 7 of the second
-/// cleared. The reply is cleared first. A non-zero status prints "*** ZORVI
-/// returned status 0x%02X for <commandName> command" and gives 102, copying
-/// nothing; otherwise payloadLength bytes (at most kMaxStatusPayload) are
-/// copied. `reply`, when given, tells how complete the reply was.
-struct ReplyInfo {
-    uint32_t length = 0;       ///< the reply's reported length
-    bool codeMatched = false;  ///< its first two bytes were the expected code
-    uint8_t status = 0;        ///< its status byte (set by ucRequest; 0 without one or after a link failure)
-};
-[[nodiscard]] Result requestWithStatus(ConnectionContext* ctx, bool verbose, const uint8_t* request,
-                                       uint32_t requestLength, const char* commandName, uint8_t* payload,
-                                       uint32_t payloadLength, ReplyInfo* reply = nullptr);
-
-/// Firmware product IDs.
-bool isServiceProductId(uint32_t id);
-bool isNormalProductId(uint32_t id);
-
-/// Reads the product ID and sets inServiceMode; 14 for an unknown ID.
-[[nodiscard]] Result checkProductId(ConnectionContext* ctx, bool verbose);
-
-/// Openers: on success *out owns a new context.
-[[nodiscard]] Result openTobraCard(uint32_t index, uint32_t serialNumber, bool serialGiven, bool verbose,
-                                   ConnectionContext** out);
-[[nodiscard]] Result openQuentaDevice(uint32_t index, bool verbose, ConnectionContext** out);
-[[nodiscard]] Result openPsUart(const char* connection, bool verbose, ConnectionContext** out);
-[[nodiscard]] Result openUsbCom(const char* port, bool verbose, ConnectionContext** out);
 
 /// Closes the link (if open) and frees the context; null is accepted.
 void closeConnection(ConnectionContext* ctx);
-
-/// Library binding (file names as loaded).
-extern const char* const kZorviApiLibrary;   // "libzorviapi.so", "zorviapi.dll"
-extern const char* const kTobraLibrary;      // "libtobra.so", "tobra.dll"
-extern const char* const kQuentaLibrary;     // "libquenta.so", "quenta.dll"
-[[nodiscard]] Result bindZorviApi(ApiEntry api[kApiSlots]);
-[[nodiscard]] Result bindQuentaApi(ApiEntry api[kApiSlots]);
-[[nodiscard]] Result bindTobraApi(ApiEntry api[kApiSlots]);
-
-/// A PS UART connection string split into port and baud-rate text.
-struct PsUartSpec {
-    std::string port;
-    std::string baudText;
-    bool hasBaud = false;
-    bool bad = false;     ///< no element, or an empty one
-    std::string extra;    ///< the rest of the string from a third element on
-};
-PsUartSpec splitPsUartString(const char* connection);
-
-/// A UTF-8 port name as the wide text ZORVI_OpenPortW takes.
-std::wstring widenPortName(const char* name);

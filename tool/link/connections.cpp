@@ -9,12 +9,11 @@
 #include "base/bytes.h"
 #include "base/out.h"
 #include "base/numbers.h"
-#include "link/connection.h"
+#include "link/back_end.h"
+#include "link/board_reads.h"
+#include "link/openers.h"
 #include "link/port_hints.h"
-#include "link/quenta.h"
-#include "link/tobra.h"
 #include "platform/platform.h"
-#include "zorvi.h"
 
 const char* const kZorviApiLibrary = platform::kZorviApiFile;
 const char* const kTobraLibrary = platform::kTobraFile;
@@ -37,13 +36,6 @@ const AllowedCard kTobraAllowedModels[] = {
 // PS UART boards that keep their service-mode permissions.
 const uint32_t kPsUartServiceDrawings[] = {1323, 1353, 1437, 1510, 1528};
 
-const char* const kZorviEntries[] = {"ZORVI_Close", "ZORVI_Command", "ZORVI_GetStatusStringW", "ZORVI_OpenPortW",
-                                     "ZORVI_SetPortBaud"};
-const char* const kQuentaEntries[] = {"QUENTA_CloseBC", "QUENTA_CommandUC", "QUENTA_GetStatusStringW",
-                                      "QUENTA_GetUCStatus", "QUENTA_OpenBC"};
-const char* const kTobraEntries[] = {"TOBRA_Close",       "TOBRA_CommandZORVI", "TOBRA_GetZORVIStatus",
-                                     "TOBRA_GetStatusStringW", "TOBRA_GetUniqueId", "TOBRA_Open"};
-
 template <size_t N>
 bool contains(const uint32_t (&set)[N], uint32_t value) {
     for (uint32_t v : set)
@@ -51,26 +43,50 @@ bool contains(const uint32_t (&set)[N], uint32_t value) {
     return false;
 }
 
-template <size_t N>
-Result bindLibrary(const char* fileName, const char* const (&entries)[N], ApiEntry api[kApiSlots],
-                   void (*reportMissing)(const char*)) {
-    void* library = platform::loadLibrary(fileName);
-    if (library == nullptr) {
-        reportMissing(fileName);
-        return kLibraryMissing;
-    }
-    for (size_t i = 0; i < N; ++i) {
-        void* entry = platform::findSymbol(library, entries[i]);
-        if (entry == nullptr) {
+/// Looks entries up by name, in order, into a back end's typed fields;
+/// the first one missing is told.
+class EntryBinder {
+public:
+    EntryBinder(void* library, const char* fileName) : library_(library), fileName_(fileName) {}
+    template <typename Entry>
+    bool operator()(const char* name, Entry* entry) {
+        void* found = platform::findSymbol(library_, name);
+        if (found == nullptr) {
             out("*** Cannot find entry point '%s' in DLL '%s'. This may indicate that the DLL version is too old to run "
                 "this program.\n",
-                entries[i], fileName);
+                name, fileName_);
+            return false;
+        }
+        *entry = reinterpret_cast<Entry>(found);
+        return true;
+    }
+
+private:
+    void* library_;
+    const char* fileName_;
+};
+
+/// Binds a library once: `bindEntries` fills the record from the loaded
+/// library. The record and the library live until the process ends.
+template <typename BindEntries>
+Result bindLibrary(const char* fileName, LinkBackEnd* record, bool* bound, const LinkBackEnd** backEnd,
+                   void (*reportMissing)(const char*), BindEntries bindEntries) {
+    if (!*bound) {
+        void* library = platform::loadLibrary(fileName);
+        if (library == nullptr) {
+            reportMissing(fileName);
+            return kLibraryMissing;
+        }
+        LinkBackEnd entries = *record;
+        EntryBinder bind(library, fileName);
+        if (!bindEntries(bind, entries)) {
             platform::unloadLibrary(library);
             return kLibraryMissing;
         }
-        api[i] = reinterpret_cast<ApiEntry>(entry);
+        *record = entries;
+        *bound = true;
     }
-    // The library stays loaded until the process ends.
+    *backEnd = record;
     return kOk;
 }
 
@@ -85,27 +101,6 @@ void fillContext(ConnectionContext* ctx, uint32_t handle, LinkKind kind, const c
     ctx->isOpen = 1;
     ctx->timeoutMicroseconds = 1000000;
     ctx->modeSwitchDelayMs = delayMs;
-}
-
-/// Reads the product ID the quiet way of the serial openers and classifies it.
-Result classifySerialProductId(ConnectionContext* ctx, bool verbose, bool* serviceMode) {
-    uint32_t id = 0;
-    Result r = readProductId(ctx, &id, verbose, true);
-    if (r != kOk) {
-        out("*** Failed to get ZORVI firmware Product ID.\n");
-        return r;
-    }
-    if (isServiceProductId(id)) {
-        *serviceMode = true;
-    } else if (isNormalProductId(id)) {
-        *serviceMode = false;
-    } else {
-        out("*** ZORVI firmware Product ID %lu(0x%lX) not recognized. Aborting as a precaution against firmware "
-            "corruption.\n",
-            static_cast<unsigned long>(id), static_cast<unsigned long>(id));
-        return kUnknownProductId;
-    }
-    return kOk;
 }
 
 using ContextPtr = std::unique_ptr<ConnectionContext, void (*)(ConnectionContext*)>;
@@ -152,40 +147,62 @@ std::wstring widenPortName(const char* name) {
 bool isServiceProductId(uint32_t id) { return contains(kServiceProductIds, id); }
 bool isNormalProductId(uint32_t id) { return contains(kNormalProductIds, id); }
 
-Result bindZorviApi(ApiEntry api[kApiSlots]) {
-    return bindLibrary(kZorviApiLibrary, kZorviEntries, api, [](const char* name) {
-        out("*** Cannot find DLL '%s'. This can be corrected by installing the ZORVI System Monitor Driver, or copying "
-            "'%s' to the same folder as this program.\n",
-            name, name);
-    });
+Result bindZorviApi(const LinkBackEnd** backEnd) {
+    static LinkBackEnd record{.exchangeFailure = "*** Failed to send command to ZORVI uC via USB"};
+    static bool bound = false;
+    return bindLibrary(
+        kZorviApiLibrary, &record, &bound, backEnd,
+        [](const char* name) {
+            out("*** Cannot find DLL '%s'. This can be corrected by installing the ZORVI System Monitor Driver, or "
+                "copying '%s' to the same folder as this program.\n",
+                name, name);
+        },
+        [](EntryBinder& bind, LinkBackEnd& e) {
+            return bind("ZORVI_Close", &e.close) && bind("ZORVI_Command", &e.command) &&
+                   bind("ZORVI_GetStatusStringW", &e.statusText) && bind("ZORVI_OpenPortW", &e.openPort) &&
+                   bind("ZORVI_SetPortBaud", &e.setPortBaud);
+        });
 }
 
-Result bindQuentaApi(ApiEntry api[kApiSlots]) {
-    return bindLibrary(kQuentaLibrary, kQuentaEntries, api, [](const char* name) {
-        out("*** Cannot find DLL '%s'. This can be corrected by installing the QUENTA Driver, or copying '%s' to the "
-            "same folder as this program.\n",
-            name, name);
-    });
+Result bindQuentaApi(const LinkBackEnd** backEnd) {
+    static LinkBackEnd record{.exchangeFailure = "*** Failed to send command to uC"};
+    static bool bound = false;
+    return bindLibrary(
+        kQuentaLibrary, &record, &bound, backEnd,
+        [](const char* name) {
+            out("*** Cannot find DLL '%s'. This can be corrected by installing the QUENTA Driver, or copying '%s' to "
+                "the same folder as this program.\n",
+                name, name);
+        },
+        [](EntryBinder& bind, LinkBackEnd& e) {
+            return bind("QUENTA_CloseBC", &e.close) && bind("QUENTA_CommandUC", &e.command) &&
+                   bind("QUENTA_GetStatusStringW", &e.statusText) && bind("QUENTA_GetUCStatus", &e.deviceUcStatus) &&
+                   bind("QUENTA_OpenBC", &e.openDevice);
+        });
 }
 
-Result bindTobraApi(ApiEntry api[kApiSlots]) {
-    return bindLibrary(kTobraLibrary, kTobraEntries, api, [](const char* name) {
-        out("*** Cannot find DLL '%s'. This can be corrected by installing the TOBRA Driver.\n", name);
-    });
+Result bindTobraApi(const LinkBackEnd** backEnd) {
+    static LinkBackEnd record{.exchangeFailure = "*** Failed to send command to ZORVI uC"};
+    static bool bound = false;
+    return bindLibrary(
+        kTobraLibrary, &record, &bound, backEnd,
+        [](const char* name) {
+            out("*** Cannot find DLL '%s'. This can be corrected by installing the TOBRA Driver.\n", name);
+        },
+        [](EntryBinder& bind, LinkBackEnd& e) {
+            return bind("TOBRA_Close", &e.close) && bind("TOBRA_CommandZORVI", &e.command) &&
+                   bind("TOBRA_GetZORVIStatus", &e.cardUcStatus) && bind("TOBRA_GetStatusStringW", &e.statusText) &&
+                   bind("TOBRA_GetUniqueId", &e.cardUniqueId) && bind("TOBRA_Open", &e.openCard);
+        });
 }
 
 Result checkProductId(ConnectionContext* ctx, bool verbose) {
-    const uint8_t request[2] = {0x03, 0x86};
-    const uint8_t code[2] = {0x03, 0x06};
-    uint8_t reply[6] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, ctx->timeoutMicroseconds, request, code, reply, sizeof reply,
-                             &actual);
+    uint32_t id = 0;
+    Result r = readProductId(ctx, &id, verbose, true);
     if (r != kOk) {
         out("*** Failed to get ZORVI firmware Product ID.\n");
         return r;
     }
-    const uint32_t id = getLe32(reply + 2);
     if (isServiceProductId(id)) {
         ctx->inServiceMode = 1;
     } else if (isNormalProductId(id)) {
@@ -202,12 +219,10 @@ Result checkProductId(ConnectionContext* ctx, bool verbose) {
 namespace {
 
 Result checkTobraCardType(ConnectionContext* ctx) {
-    auto getUniqueId = reinterpret_cast<TOBRA_GetUniqueId_Fn>(ctx->api[4]);
-    auto statusText = reinterpret_cast<TOBRA_GetStatusStringW_Fn>(ctx->api[3]);
     uint32_t words[2] = {};
-    uint32_t status = getUniqueId(ctx->handle, words);
+    uint32_t status = ctx->backEnd->cardUniqueId(ctx->handle, words);
     if (status != 0) {
-        out("*** Failed to get type of card: %s\n", narrowText(statusText(status, 1)));
+        out("*** Failed to get type of card: %s\n", narrowText(ctx->backEnd->statusText(status, 1)));
         return kBadCardType;
     }
     for (const AllowedCard& card : kTobraAllowedModels)
@@ -223,22 +238,19 @@ Result checkTobraCardType(ConnectionContext* ctx) {
 Result openTobraCard(uint32_t index, uint32_t serialNumber, bool serialGiven, bool verbose, ConnectionContext** result) {
     ContextPtr ctx = newContext();
     if (!ctx) return kNoMemory;
-    Result r = bindTobraApi(ctx->api);
+    Result r = bindTobraApi(&ctx->backEnd);
     if (r != kOk) return r;
-    auto open = reinterpret_cast<TOBRA_Open_Fn>(ctx->api[5]);
-    auto getUniqueId = reinterpret_cast<TOBRA_GetUniqueId_Fn>(ctx->api[4]);
-    auto close = reinterpret_cast<TOBRA_Close_Fn>(ctx->api[0]);
-    auto statusText = reinterpret_cast<TOBRA_GetStatusStringW_Fn>(ctx->api[3]);
+    const LinkBackEnd& b = *ctx->backEnd;
     uint32_t handle = 0;
-    uint32_t status = open(index, 0, 0, &handle);
+    uint32_t status = b.openCard(index, 0, 0, &handle);
     if (status == 0 && serialGiven) {
         uint32_t words[2] = {};
-        status = getUniqueId(handle, words);
+        status = b.cardUniqueId(handle, words);
         if (status == 0 && words[0] != serialNumber) status = ZORVI_DEVICE_NOT_FOUND;
-        if (status != 0) close(handle);
+        if (status != 0) b.close(handle);
     }
     if (status != 0) {
-        out("*** Failed to open card: %s\n", narrowText(statusText(status, 1)));
+        out("*** Failed to open card: %s\n", narrowText(b.statusText(status, 1)));
         return kLinkOpenFailed;
     }
     fillContext(ctx.get(), handle, LINK_TOBRA, "TOBRA Driver (PCIe)", 1, 1000);
@@ -252,14 +264,12 @@ Result openTobraCard(uint32_t index, uint32_t serialNumber, bool serialGiven, bo
 Result openQuentaDevice(uint32_t index, bool verbose, ConnectionContext** result) {
     ContextPtr ctx = newContext();
     if (!ctx) return kNoMemory;
-    Result r = bindQuentaApi(ctx->api);
+    Result r = bindQuentaApi(&ctx->backEnd);
     if (r != kOk) return r;
-    auto open = reinterpret_cast<QUENTA_OpenBC_Fn>(ctx->api[4]);
-    auto statusText = reinterpret_cast<QUENTA_GetStatusStringW_Fn>(ctx->api[2]);
     uint32_t handle = 0;
-    uint32_t status = open(0, index, 0, &handle);
+    uint32_t status = ctx->backEnd->openDevice(0, index, 0, &handle);
     if (status != 0) {
-        out("*** Failed to open device: %s\n", narrowText(statusText(status, 1)));
+        out("*** Failed to open device: %s\n", narrowText(ctx->backEnd->statusText(status, 1)));
         return kLinkOpenFailed;
     }
     fillContext(ctx.get(), handle, LINK_QUENTA, "QUENTA Driver (PCIe)", 1, 1000);
@@ -273,12 +283,10 @@ namespace {
 
 /// Opens a serial port through zorviapi; prints the failure itself.
 Result openSerialPort(ConnectionContext* ctx, const std::string& port, uint32_t* handle) {
-    auto open = reinterpret_cast<ZORVI_OpenPortW_Fn>(ctx->api[3]);
-    auto statusText = reinterpret_cast<ZORVI_GetStatusStringW_Fn>(ctx->api[2]);
     std::wstring wide = widenPortName(port.c_str());
-    uint32_t status = open(wide.c_str(), handle);
+    uint32_t status = ctx->backEnd->openPort(wide.c_str(), handle);
     if (status != 0) {
-        out("*** Failed to open port '%s': %s\n", port.c_str(), narrowText(statusText(status, 1)));
+        out("*** Failed to open port '%s': %s\n", port.c_str(), narrowText(ctx->backEnd->statusText(status, 1)));
         reportPortHint(port, status);
         return kLinkOpenFailed;
     }
@@ -339,27 +347,25 @@ Result openPsUart(const char* connection, bool verbose, ConnectionContext** resu
     }
     ContextPtr ctx = newContext();
     if (!ctx) return kNoMemory;
-    Result r = bindZorviApi(ctx->api);
+    Result r = bindZorviApi(&ctx->backEnd);
     if (r != kOk) return r;
     uint32_t handle = 0;
     r = openSerialPort(ctx.get(), spec.port, &handle);
     if (r != kOk) return r;
     if (spec.hasBaud) {
-        auto setBaud = reinterpret_cast<ZORVI_SetPortBaud_Fn>(ctx->api[4]);
-        auto statusText = reinterpret_cast<ZORVI_GetStatusStringW_Fn>(ctx->api[2]);
-        uint32_t status = setBaud(handle, baud);
+        const LinkBackEnd& b = *ctx->backEnd;
+        uint32_t status = b.setPortBaud(handle, baud);
         if (status != 0) {
             out("*** Failed to set port '%s' baud rate to %u: %s\n", spec.port.c_str(), baud,
-                narrowText(statusText(status, 1)));
-            reinterpret_cast<ZORVI_Close_Fn>(ctx->api[0])(handle);
+                narrowText(b.statusText(status, 1)));
+            b.close(handle);
             return kBaudRateRefused;
         }
     }
     fillContext(ctx.get(), handle, LINK_SERIAL, "PS UART", 1, 1000);
-    bool serviceMode = false;
-    r = classifySerialProductId(ctx.get(), verbose, &serviceMode);
+    r = checkProductId(ctx.get(), verbose);
     if (r != kOk) return r;
-    ctx->inServiceMode = serviceMode ? 1 : 0;
+    const bool serviceMode = ctx->inServiceMode != 0;
 
     uint8_t vpd[kVpdSize] = {};
     r = serviceMode ? readAppFlash(vpd, ctx.get(), verbose, kVpdCopyAddress, kVpdCopySize)
@@ -377,17 +383,15 @@ Result openPsUart(const char* connection, bool verbose, ConnectionContext** resu
 Result openUsbCom(const char* port, bool verbose, ConnectionContext** result) {
     ContextPtr ctx = newContext();
     if (!ctx) return kNoMemory;
-    Result r = bindZorviApi(ctx->api);
+    Result r = bindZorviApi(&ctx->backEnd);
     if (r != kOk) return r;
     uint32_t handle = 0;
     r = openSerialPort(ctx.get(), port, &handle);
     if (r != kOk) return r;
     fillContext(ctx.get(), handle, LINK_SERIAL, "USB", 0, 5000);
-    bool serviceMode = false;
-    r = classifySerialProductId(ctx.get(), verbose, &serviceMode);
+    r = checkProductId(ctx.get(), verbose);
     if (r != kOk) return r;
-    ctx->inServiceMode = serviceMode ? 1 : 0;
-    if (serviceMode) {
+    if (ctx->inServiceMode != 0) {
         ctx->canEnterServiceMode = 1;
         ctx->canExitServiceMode = 1;
     }
@@ -398,7 +402,7 @@ Result openUsbCom(const char* port, bool verbose, ConnectionContext** result) {
 void closeConnection(ConnectionContext* ctx) {
     if (ctx == nullptr) return;
     if (ctx->isOpen != 0) {
-        reinterpret_cast<CloseEntry>(ctx->api[0])(ctx->handle);
+        ctx->backEnd->close(ctx->handle);
         ctx->isOpen = 0;
     }
     delete ctx;

@@ -6,7 +6,9 @@
 #include "base/bytes.h"
 #include "base/out.h"
 #include "base/progress.h"
-#include "link/connection.h"
+#include "link/back_end.h"
+#include "link/board_reads.h"
+#include "link/link_commands.h"
 #include "platform/platform.h"
 
 const char* narrowText(const wchar_t* text) {
@@ -69,21 +71,12 @@ Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbos
         out("}\n");
     }
 
-    if (ctx->kind == LINK_TOBRA || ctx->kind == LINK_SERIAL || ctx->kind == LINK_QUENTA) {
-        auto command = reinterpret_cast<CommandEntry>(ctx->api[1]);
+    if (const LinkBackEnd* b = ctx->backEnd; b != nullptr) {
         const uint32_t status =
-            command(ctx->handle, 0, timeoutUs, requestLength, request, expectedLength, reply, actualLength);
+            b->command(ctx->handle, 0, timeoutUs, requestLength, request, expectedLength, reply, actualLength);
         if (status != 0) {
             if ((status == kLineFailedStatus || status == kClosedHandleStatus) && ctx->lineGone == 0) ctx->lineGone = 1;
-            // The status-text entry is slot 3 for the PCIe bridge library, slot 2 otherwise.
-            auto text = reinterpret_cast<StatusTextEntry>(ctx->api[ctx->kind == LINK_TOBRA ? 3 : 2]);
-            const char* statusText = narrowText(text(status, 1));
-            if (ctx->kind == LINK_TOBRA)
-                out("*** Failed to send command to ZORVI uC: %s\n", statusText);
-            else if (ctx->kind == LINK_SERIAL)
-                out("*** Failed to send command to ZORVI uC via USB: %s\n", statusText);
-            else
-                out("*** Failed to send command to uC: %s\n", statusText);
+            out("%s: %s\n", b->exchangeFailure, narrowText(b->statusText(status, 1)));
             return kLinkFailure;
         }
     }
@@ -118,41 +111,17 @@ Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbos
 }
 
 Result readProductId(ConnectionContext* ctx, uint32_t* productId, bool verbose, bool silent) {
-    const uint8_t request[2] = {0x03, 0x86};
-    const uint8_t code[2] = {0x03, 0x06};
-    uint8_t reply[6] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, 0, request, code, reply, sizeof reply, &actual);
-    if (r != kOk) return r;
-    uint32_t id = getLe32(reply + 2);
-    if (!silent) out("ZORVI firmware Product ID is %lu(0x%lX)\n", static_cast<unsigned long>(id), static_cast<unsigned long>(id));
-    if (productId != nullptr) *productId = id;
-    return kOk;
-}
-
-Result requestWithStatus(ConnectionContext* ctx, bool verbose, const uint8_t* request, uint32_t requestLength,
-                         const char* commandName, uint8_t* payload, uint32_t payloadLength, ReplyInfo* info) {
-    const uint8_t code[2] = {request[0], static_cast<uint8_t>(request[1] & 0x7F)};
-    uint8_t reply[3 + kMaxStatusPayload] = {};
-    if (payloadLength > kMaxStatusPayload) payloadLength = kMaxStatusPayload;
-    uint32_t actual = 0;
-    Result r = sendUcCommand(requestLength, ctx, verbose, 0, request, code, reply, 3 + payloadLength, &actual);
-    if (info != nullptr) {
-        info->length = actual;
-        info->codeMatched = actual >= 2 && reply[0] == code[0] && reply[1] == code[1];
-    }
-    if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned status 0x%02X for %s command\n", reply[2], commandName);
-        return kLinkFailure;
-    }
-    std::memcpy(payload, reply + 3, payloadLength);
+    uint8_t id[4] = {};
+    if (Result r = ucRequest(ctx, verbose, kProductIdRequest, {.payload = id, .payloadLength = sizeof id}); r != kOk)
+        return r;
+    const uint32_t value = getLe32(id);
+    if (!silent) out("ZORVI firmware Product ID is %lu(0x%lX)\n", static_cast<unsigned long>(value), static_cast<unsigned long>(value));
+    if (productId != nullptr) *productId = value;
     return kOk;
 }
 
 Result requestVpd(ConnectionContext* ctx, uint8_t* vpd, bool verbose) {
-    const uint8_t request[2] = {0x05, 0x8C};
-    return requestWithStatus(ctx, verbose, request, sizeof request, "Request VPD", vpd, kVpdSize);
+    return ucRequest(ctx, verbose, kVpdRequest, {.payload = vpd, .payloadLength = kVpdSize});
 }
 
 Result readBoardSerial(ConnectionContext* ctx, bool verbose, uint32_t* serial) {
@@ -173,13 +142,15 @@ namespace {
 Result readPage(uint32_t pageAddress, uint8_t* page, ConnectionContext* ctx, bool verbose, bool requireComplete) {
     out("Reading Application Flash page @ 0x%lX...\n", static_cast<unsigned long>(pageAddress));
     const uint32_t pageNumber = pageAddress / kAppFlashPageSize;
-    const uint8_t request[5] = {0x06, 0x80, 0x09, static_cast<uint8_t>(pageNumber), static_cast<uint8_t>(pageNumber >> 8)};
+    // The area byte of the application flash (0x09) and the page number.
+    const uint8_t args[3] = {0x09, static_cast<uint8_t>(pageNumber), static_cast<uint8_t>(pageNumber >> 8)};
     // Read into a cleared page of our own so that a refused reply leaves the
     // caller's buffer untouched.
     uint8_t received[kAppFlashPageSize] = {};
     ReplyInfo info;
-    Result r = requestWithStatus(ctx, verbose, request, sizeof request, "Flash Application Read", received,
-                                 kAppFlashPageSize, &info);
+    Result r = ucRequest(ctx, verbose, kAppFlashRead,
+                         {.args = args, .argLength = sizeof args, .payload = received,
+                          .payloadLength = kAppFlashPageSize, .reply = &info});
     if (r != kOk) return r;
     // The exchange only warns about a short reply; its missing bytes would
     // read as zeros and end up in flash or in a saved file.

@@ -44,6 +44,13 @@ struct UcRequest {
     uint32_t timeoutUs = 0;              ///< 0: the link's time-out
 };
 
+/// How complete a reply was.
+struct ReplyInfo {
+    uint32_t length = 0;       ///< the reply's reported length
+    bool codeMatched = false;  ///< its first two bytes were the expected code
+    uint8_t status = 0;        ///< its status byte (0 without one or after a link failure)
+};
+
 /// The bytes of one call.
 struct RequestCall {
     const uint8_t* args = nullptr;  ///< the bytes after the two command bytes

@@ -5,11 +5,15 @@
 #include "link/service_mode.h"
 
 #include "base/out.h"
+#include "link/board_reads.h"
+#include "link/link_commands.h"
 #include "platform/platform.h"
 
 namespace {
 
-const char* commandName(bool enter) { return enter ? "Enter Service Mode" : "Exit Service Mode"; }
+const char* commandName(bool enter) {
+    return enter ? kEnterServiceModeRequest.name : kExitServiceModeRequest.name;
+}
 
 /// Sends Enter or Exit Service Mode, waits, and reads the new mode back
 /// (inServiceMode follows what the uC says). *unconfirmed tells that it
@@ -19,17 +23,8 @@ const char* commandName(bool enter) { return enter ? "Enter Service Mode" : "Exi
 Result requestSwitch(ConnectionContext* ctx, bool enter, bool verbose, bool* unconfirmed) {
     // After a stop request nothing more goes out (but hand-back steps).
     *unconfirmed = platform::stopRequested() == 0;
-    const uint8_t request[2] = {0x03, static_cast<uint8_t>(enter ? 0x80 : 0x82)};
-    const uint8_t code[2] = {0x03, static_cast<uint8_t>(enter ? 0x00 : 0x02)};
-    uint8_t reply[3] = {};
-    uint32_t actual = 0;
-    Result r = sendUcCommand(sizeof request, ctx, verbose, ctx->timeoutMicroseconds, request, code, reply,
-                             sizeof reply, &actual);
+    Result r = ucRequest(ctx, verbose, enter ? kEnterServiceModeRequest : kExitServiceModeRequest);
     if (r != kOk) return r;
-    if (reply[2] != 0) {
-        out("*** ZORVI returned status 0x%02X for %s command\n", reply[2], commandName(enter));
-        return kLinkFailure;
-    }
 
     platform::sleepMs(ctx->modeSwitchDelayMs);
 

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "base/out.h"
+#include "link/board_reads.h"
 #include "link/service_refusal.h"
 #include "platform/platform.h"
 #include "spiflash/spi_commands.h"

@@ -10,6 +10,7 @@
 #include "base/json_out.h"
 #include "base/out.h"
 #include "base/progress.h"
+#include "link/board_reads.h"
 #include "spiflash/recovery_file.h"
 #include "spiflash/block_planner.h"
 #include "spiflash/spi_files.h"

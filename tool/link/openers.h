@@ -1,0 +1,29 @@
+// The four ways to open the link: a TOBRA card, a QUENTA device, the board
+// processor's UART and the USB virtual COM port. Each binds its library,
+// opens, and identifies the firmware before it hands the context over.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "link/connection.h"
+
+/// Openers: on success *out owns a new context.
+[[nodiscard]] Result openTobraCard(uint32_t index, uint32_t serialNumber, bool serialGiven, bool verbose,
+                                   ConnectionContext** out);
+[[nodiscard]] Result openQuentaDevice(uint32_t index, bool verbose, ConnectionContext** out);
+[[nodiscard]] Result openPsUart(const char* connection, bool verbose, ConnectionContext** out);
+[[nodiscard]] Result openUsbCom(const char* port, bool verbose, ConnectionContext** out);
+
+/// A PS UART connection string split into port and baud-rate text.
+struct PsUartSpec {
+    std::string port;
+    std::string baudText;
+    bool hasBaud = false;
+    bool bad = false;     ///< no element, or an empty one
+    std::string extra;    ///< the rest of the string from a third element on
+};
+PsUartSpec splitPsUartString(const char* connection);
+
+/// A UTF-8 port name as the wide text ZORVI_OpenPortW takes.
+std::wstring widenPortName(const char* name);
