@@ -14,6 +14,7 @@
 #include "cli/help_texts.h"
 #include "cli/verb_table.h"
 #include "support/fake_uc.h"
+#include "support/temp_dir.h"
 #include "platform/platform.h"
 
 namespace {
@@ -251,6 +252,55 @@ TEST(MainProgram, OptionAndEnvironmentNumbersAreExact) {
         }
         freeCommandLineArgs(&args);
     }
+
+// Standard output that could not be written whole (here a stream open for
+// reading only) fails a run that succeeded, with one line on standard
+// error; a run that failed keeps its own code.
+TEST(MainProgram, OutputNotWrittenFailsOnlyASuccess) {
+    const std::string dir = testdir::make("zorvi-out");
+    ASSERT_FALSE(dir.empty());
+    const std::string readOnly = dir + "/read-only", writable = dir + "/writable";
+    std::FILE* made = platform::openFile(readOnly.c_str(), "wb");
+    ASSERT_NE(made, nullptr);
+    std::fclose(made);
+    struct Case {
+        std::vector<const char*> words;
+        bool streamFails;
+        Result code;
+    };
+    const Case cases[] = {
+        {{"build-info"}, true, kOutputNotWritten},
+        {{"+json", "build-info"}, true, kOutputNotWritten},
+        {{"-h"}, true, kOutputNotWritten},
+        {{"-chipaddr", "0x80", "build-info"}, true, kBadChipAddr},
+        {{"version"}, true, kNoLink},
+        {{"build-info"}, false, kOk},
+        {{"+json", "version"}, false, kNoLink},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.words.back()) + (c.streamFails ? ", stream fails" : ""));
+        std::FILE* stream = c.streamFails ? platform::openFile(readOnly.c_str(), "rb")
+                                          : platform::openFile(writable.c_str(), "w+b");
+        ASSERT_NE(stream, nullptr);
+        std::vector<const char*> words = c.words;
+        words.insert(words.begin(), "zorviutil");
+        std::FILE* previous = setOutStream(stream);
+        testing::internal::CaptureStderr();
+        const Result r = runZorviutil(static_cast<int>(words.size()), words.data());
+        const std::string err = testing::internal::GetCapturedStderr();
+        setOutStream(previous);
+        EXPECT_EQ(r, c.code);
+        if (c.streamFails) {
+            EXPECT_EQ(err.rfind("*** Standard output could not be written whole", 0), 0u) << err;
+            EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+        } else {
+            EXPECT_EQ(err, "");
+            EXPECT_GT(std::ftell(stream), 0L);
+        }
+        std::fclose(stream);
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
 }
 
 TEST(ZorviutilFlags, SettingBitsFirstClearingBitsWin) {

@@ -68,6 +68,12 @@ bool makeTerminal(Fd& readEnd, Fd& writeEnd) {
     return true;
 }
 
+// An existing file (a device such as /dev/full) as a child's output.
+bool openForWriting(const std::string& path, Fd& writeEnd) {
+    writeEnd.reset(open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    return writeEnd.get() >= 0;
+}
+
 bool makePipe(Fd& readEnd, Fd& writeEnd) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return false;
@@ -234,7 +240,8 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     ignoreSigpipeOnce();
     RunResult result;
     Fd inRead, inWrite, outRead, outWrite, errRead, errWrite;
-    if (!makePipe(inRead, inWrite) || !makePipe(outRead, outWrite) ||
+    if (!makePipe(inRead, inWrite) ||
+        !(extras.stdoutFile.empty() ? makePipe(outRead, outWrite) : openForWriting(extras.stdoutFile, outWrite)) ||
         !(extras.stderrOnTerminal ? makeTerminal(errRead, errWrite) : makePipe(errRead, errWrite))) {
         result.err = "pipe failed";
         return result;
@@ -338,7 +345,7 @@ RunResult runTool(const std::string& tool, const std::vector<std::string>& args,
     // On a loaded machine Wine now and then ends a start with a failure
     // before the program printed a line; zorviutil itself never fails
     // without saying why on standard output. Such a start is made once more.
-    if (r.exitCode != 0 && !r.timedOut && r.out.empty())
+    if (r.exitCode != 0 && !r.timedOut && r.out.empty() && extras.stdoutFile.empty())
         r = runProgram(wine != nullptr && *wine != '\0' ? wine : "/usr/bin/wine", wineArgs, stdinText, env,
                        timeLimitMs, extras);
     r.out = replaceAll(r.out, "\r\n", "\n");
@@ -376,7 +383,9 @@ RunResult runZorviutil(const std::vector<std::string>& args, const std::string& 
 }
 
 RunResult runZorviutilIn(const std::string& workDir, const std::vector<std::string>& args) {
-    return runTool(toolPath(), args, "", loaderEnv(), 60000, RunExtras{workDir, {}});
+    RunExtras extras;
+    extras.cwd = workDir;
+    return runTool(toolPath(), args, "", loaderEnv(), 60000, extras);
 }
 
 SimBoard::SimBoard(std::vector<std::string> simArgs) {

@@ -118,12 +118,17 @@ struct Case {
     size_t n;  // the failing exchange, from 1
 };
 
+// A clean run's time-out: nothing is injected, so it must hold however long
+// a loaded machine keeps the tool or the simulator from the processor.
+constexpr int kCleanTimeoutMs = 20000;
+
 class FaultSweep : public ::testing::Test {
 protected:
-    // The arguments of one run on `board`, with its files in `dir`.
-    static Lines argsFor(const VerbRow& v, const std::string& dir) {
-        Lines a = {v.psuart ? "-psuart" : "-usbcom", "{port}", "-timeout",
-                   std::to_string(e2e::sweepTiming().timeoutMs)};
+    // The arguments of one run on `board`, with its files in `dir`, and the
+    // time-out of each exchange (a short one only where a fault is injected,
+    // so that the failing case ends soon).
+    static Lines argsFor(const VerbRow& v, const std::string& dir, int timeoutMs) {
+        Lines a = {v.psuart ? "-psuart" : "-usbcom", "{port}", "-timeout", std::to_string(timeoutMs)};
         for (const std::string& w : v.args) {
             if (w == "{out}")
                 a.push_back(dir + "/out.bin");
@@ -154,7 +159,7 @@ TEST_F(FaultSweep, EveryFaultAtEveryExchange) {
         e2e::SimBoard board(kVerbs[i].simArgs);
         ASSERT_TRUE(board.ok()) << board.error();
         ASSERT_TRUE(prepare(board.tempDir()));
-        clean[i].run = board.run(argsFor(kVerbs[i], board.tempDir()));
+        clean[i].run = board.run(argsFor(kVerbs[i], board.tempDir(), kCleanTimeoutMs));
         clean[i].requests = board.requests();
         clean[i].out = replaceAll(clean[i].run.out, board.tempDir(), "{dir}");
         ASSERT_EQ(clean[i].run.exitCode, 0) << kVerbs[i].family << "\n" << clean[i].run.out;
@@ -186,7 +191,8 @@ TEST_F(FaultSweep, EveryFaultAtEveryExchange) {
             problems[c] = "simulator did not start: " + board.error();
             return;
         }
-        const e2e::RunResult r = board.run(argsFor(*k.verb, board.tempDir()), "", {}, 30000 + e2e::sweepTiming().startSlackMs);
+        const e2e::RunResult r = board.run(argsFor(*k.verb, board.tempDir(), e2e::sweepTiming().timeoutMs), "", {},
+                                           30000 + e2e::sweepTiming().startSlackMs);
         std::string why;
         const size_t failures = e2e::failureLines(r.out).size();
         const size_t linkFailures = linkFailureLines(r.out);

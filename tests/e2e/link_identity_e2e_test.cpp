@@ -201,7 +201,8 @@ TEST(E2eLink, TestTimeoutOnEveryLink) {
 TEST(E2eLink, LateReplyWithinAndBeyondTheTimeout) {
     SimBoard board({"--fault", "late@03.83=400"});
     ASSERT_BOARD(board);
-    RunResult r = board.run({"-usbcom", "{port}", "version"});
+    // Within: a time-out far beyond the delay, however busy the machine.
+    RunResult r = board.run({"-usbcom", "{port}", "-timeout", "20000", "version"});
     EXPECT_EQ(r.out, kVersionLine);
     EXPECT_EQ(r.exitCode, 0);
     r = board.run({"-usbcom", "{port}", "-timeout", "100", "version"});
@@ -291,18 +292,19 @@ TEST(E2eLink, NoReplyToTheProductIdFailsTheOpen) {
 TEST(E2eLink, UnknownCommandIsAnsweredOrIgnored) {
     struct Case {
         std::vector<std::string> simArgs;
+        const char* timeoutMs;  // short only where no reply comes
         std::string out;
         int exitCode;
     };
     const Case cases[] = {
-        {{}, "Expected/actual response length = 3 / 3\n05 1F FF \n", 0},
-        {{"--silent-unknown"}, kTimeoutUsb, 102},
+        {{}, "20000", "Expected/actual response length = 3 / 3\n05 1F FF \n", 0},
+        {{"--silent-unknown"}, "150", kTimeoutUsb, 102},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.simArgs.empty() ? "answering" : c.simArgs[0]);
         SimBoard board(c.simArgs);
         ASSERT_BOARD(board);
-        RunResult r = board.run({"-usbcom", "{port}", "-timeout", "150", "raw", "3", "0x05", "0x9F"});
+        RunResult r = board.run({"-usbcom", "{port}", "-timeout", c.timeoutMs, "raw", "3", "0x05", "0x9F"});
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.exitCode, c.exitCode);
         EXPECT_EQ(board.requests(), (Lines{"03 86", "05 9F"}));

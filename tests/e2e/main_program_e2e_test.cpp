@@ -1,6 +1,7 @@
 // The main program's checks that come after the link is opened: the
-// time-out range, ZORVIUTIL_FLAGS and the verbose mode line, against the
-// real program and the simulated board.
+// time-out range, ZORVIUTIL_FLAGS, the verbose mode line and the end of a
+// run whose standard output could not be written, against the real program
+// and the simulated board.
 #include <gtest/gtest.h>
 
 #include "e2e_harness.h"
@@ -50,6 +51,35 @@ TEST(E2eMainProgram, UsbLinkRefusesServiceModeWhenFlagsClearThePermission) {
     auto cleared = board.run({"-usbcom", "{port}", "enter-service-mode"}, "", {{"ZORVIUTIL_FLAGS", "17"}});
     EXPECT_EQ(cleared.exitCode, 12);
     EXPECT_EQ(board.requests(), (Lines{"03 86", "03 86"}));
+}
+
+// Standard output on a full device: a verb that prints, as text or +json,
+// fails with output_not_written and one line on standard error; a run that
+// failed keeps its own code.
+TEST(E2eMainProgram, StandardOutputThatCannotBeWritten) {
+    SimBoard board({"--spi-chip", "0=w25q128"});
+    ASSERT_TRUE(board.ok()) << board.error();
+    struct Case {
+        Lines verb;
+        int code;
+    };
+    const Case cases[] = {
+        {{"version"}, 46},         {{"display-vpd"}, 46},       {{"display-sensors"}, 46},
+        {{"spi-info", "0"}, 46},   {{"display-black-box"}, 46}, {{"write-metrics", "-"}, 46},
+        {{"display-black-box", "bogus"}, 39},
+    };
+    e2e::RunExtras extras;
+    extras.stdoutFile = "/dev/full";
+    for (const Case& c : cases)
+        for (const char* form : {"-json", "+json"}) {
+            SCOPED_TRACE(c.verb[0] + " " + form);
+            Lines args = {"-usbcom", "{port}", form};
+            args.insert(args.end(), c.verb.begin(), c.verb.end());
+            const auto r = board.run(args, "", {}, 60000, extras);
+            EXPECT_EQ(r.exitCode, c.code);
+            EXPECT_EQ(r.err.rfind("*** Standard output could not be written whole", 0), 0u) << r.err;
+            EXPECT_EQ(e2e::splitLines(r.err).size(), 1u) << r.err;
+        }
 }
 
 }  // namespace

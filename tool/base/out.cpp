@@ -1,17 +1,30 @@
 #include "base/out.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "base/progress.h"
 
 namespace {
 OutCapture* gCapture = nullptr;
+std::FILE* gStream = nullptr;  // null: standard output
+bool gWriteFailed = false;
+int gWriteError = 0;  // errno of the first failed write
+
+std::FILE* stream() { return gStream != nullptr ? gStream : stdout; }
+
+void noteWriteFailure() {
+    if (gWriteFailed) return;
+    gWriteFailed = true;
+    gWriteError = errno;
 }
+}  // namespace
 
 void vout(const char* fmt, va_list args) {
     if (gCapture == nullptr) {
         clearProgressLine();
-        std::vfprintf(stdout, fmt, args);
+        errno = 0;
+        if (std::vfprintf(stream(), fmt, args) < 0) noteWriteFailure();
         return;
     }
     va_list copy;
@@ -47,7 +60,26 @@ void hint(const char* fmt, ...) {
 }
 
 void flushOut() {
-    if (gCapture == nullptr) std::fflush(stdout);
+    if (gCapture != nullptr) return;
+    errno = 0;
+    if (std::fflush(stream()) != 0) noteWriteFailure();
+}
+
+bool outputWritten(int* error) {
+    flushOut();
+    // The stream's error indicator also holds failures of flushes made
+    // elsewhere (before a progress line is drawn).
+    if (gCapture == nullptr && std::ferror(stream()) != 0) noteWriteFailure();
+    *error = gWriteError;
+    return !gWriteFailed;
+}
+
+std::FILE* setOutStream(std::FILE* stream) {
+    std::FILE* previous = gStream;
+    gStream = stream;
+    gWriteFailed = false;
+    gWriteError = 0;
+    return previous;
 }
 
 OutCapture::OutCapture() : previous_(gCapture) { gCapture = this; }

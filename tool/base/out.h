@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdio>
 #include <string>
 
 #define ZORVI_PRINTF(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
@@ -20,6 +21,15 @@ void hint(const char* fmt, ...) ZORVI_PRINTF(1, 2);
 /// Flushes standard output (no-op while captured); used before waits so a
 /// started line shows.
 void flushOut();
+/// Settles standard output at the end of a run: flushes it and tells whether
+/// everything printed reached it whole (true while captured). A failed write
+/// is remembered from the first one on, so a later success does not hide
+/// it; `error` gets that write's errno (0 when the system did not say).
+[[nodiscard]] bool outputWritten(int* error);
+/// For tests: out() writes to `stream` instead of standard output (null:
+/// standard output again), with no write failure remembered. Returns the
+/// stream used before.
+std::FILE* setOutStream(std::FILE* stream);
 
 /// Redirects out() into a string for as long as the object lives.
 class OutCapture {

@@ -48,6 +48,8 @@ const ResultCodeText kTexts[] = {
     {kHexOutputError, "hex_output_error", "Intel Hex output file could not be written"},
     {kBinaryInputError, "binary_input_error", "binary input file could not be read"},
     {kBinaryOutputError, "binary_output_error", "binary output file could not be written"},
+    {kOutputNotWritten, "output_not_written", "standard output could not be written whole (a full disk, a closed pipe "
+                        "or device) by a run that otherwise succeeded"},
     {kLinkOpenFailed, "link_open_failed", "link library open call failed (port, card or device), or bad PS UART connection string"},
     {kLinkFailure, "link_failure", "link failure during an exchange; non-zero status of a read, flash page or service-mode "
                    "command; test-timeout answered"},

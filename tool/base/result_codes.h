@@ -52,6 +52,7 @@ enum : Result {
     kHexOutputError = 43,
     kBinaryInputError = 44,
     kBinaryOutputError = 45,
+    kOutputNotWritten = 46,         // standard output could not be written whole
     kLinkOpenFailed = 100,          // also a bad PS UART connection string
     kLinkFailure = 102,
     kUnexpectedStatus = 103,

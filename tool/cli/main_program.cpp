@@ -191,9 +191,8 @@ Result openAndDispatch(Run& run, const std::vector<const char*>& words) {
     return r;
 }
 
-}  // namespace
-
-Result runZorviutil(int argc, const char* const* argv) {
+/// Parses the command line and runs what it asks for.
+Result runCommandLine(int argc, const char* const* argv) {
     Run run;
     CommandLineOption* o = run.options;
     fillProgramOptions(o);
@@ -246,6 +245,27 @@ Result runZorviutil(int argc, const char* const* argv) {
     flushOut();
     return r;
 }
+
+/// The end of every run: output that did not reach standard output whole
+/// (a full disk, a closed pipe, /dev/full) fails a run that succeeded, and
+/// is said on standard error, the one channel left.
+Result settleOutput(Result r) {
+    int error = 0;
+    if (outputWritten(&error)) return r;
+    if (error != 0)
+        hint("*** Standard output could not be written whole: %s.\n", std::strerror(error));
+    else
+        hint("*** Standard output could not be written whole.\n");
+    // A run that failed already keeps its own code: it tells what happened
+    // to the board or the files (a link failure in the middle of an SPI
+    // program, say), which a script must still see; the line above tells
+    // that its report is incomplete too.
+    return r == kOk ? kOutputNotWritten : r;
+}
+
+}  // namespace
+
+Result runZorviutil(int argc, const char* const* argv) { return settleOutput(runCommandLine(argc, argv)); }
 
 int runMain(int argc, const char* const* argv) {
     platform::initConsole();

@@ -16,7 +16,9 @@ void fillProgramOptions(CommandLineOption* options);
 /// returns the exit code.
 [[nodiscard]] int runMain(int argc, const char* const* argv);
 
-/// Runs zorviutil with a process argument vector; returns the exit code.
+/// Runs zorviutil with a process argument vector; returns the exit code
+/// (kOutputNotWritten for a run that succeeded but whose standard output
+/// could not be written whole).
 [[nodiscard]] Result runZorviutil(int argc, const char* const* argv);
 
 /// Reads the text of a numeric environment variable (null when unset):

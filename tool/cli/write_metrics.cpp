@@ -3,7 +3,6 @@
 // a collector picks it up, typically node_exporter's textfile folder.
 #include "cli/write_metrics.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -76,21 +75,100 @@ Result scrapeBoard(ConnectionContext* ctx, bool verbose, MetricsScrape* scrape) 
     return kOk;
 }
 
+const char* kindText(platform::NameKind kind) {
+    switch (kind) {
+        case platform::NameKind::Directory: return "a directory";
+        case platform::NameKind::Device: return "a device";
+        case platform::NameKind::Fifo: return "a FIFO";
+        case platform::NameKind::Socket: return "a socket";
+        case platform::NameKind::Link: return "a link";
+        default: return "not a regular file";
+    }
+}
+
+/// Where the metrics for `path` are written: the name itself when it is a
+/// regular file or a new name. A link is followed once, when it is the
+/// user's own (or root's) and leads to a regular file or a new name: a
+/// collector's folder often links its .prom name to a file kept elsewhere,
+/// and the link stays as it is, its target replaced in the target's own
+/// folder. Anything else (a device, a FIFO, a directory, a socket, another
+/// user's link, a link to a link) is refused with a message, so that no
+/// device node or folder is ever renamed over.
+bool metricsTarget(const char* path, std::string* target) {
+    int error = 0;
+    platform::NameKind kind = platform::nameKind(path, &error);
+    *target = path;
+    if (kind == platform::NameKind::Link) {
+        switch (platform::trustedLinkTarget(path, *target)) {
+            case platform::LinkTrust::Trusted: break;
+            case platform::LinkTrust::OtherOwner:
+                out("*** Metrics file '%s' is a link of another user; it is not followed.\n", path);
+                return false;
+            case platform::LinkTrust::NotFollowed:
+                out("*** Metrics file '%s' is a link, which is not followed on this system.\n", path);
+                return false;
+        }
+        kind = platform::nameKind(target->c_str(), &error);
+        if (kind == platform::NameKind::Link) {
+            out("*** Metrics file '%s' links to '%s', which is a link too; only one link is followed.\n", path,
+                target->c_str());
+            return false;
+        }
+    }
+    if (kind == platform::NameKind::RegularFile || kind == platform::NameKind::Missing) return true;
+    if (kind == platform::NameKind::Unreadable)
+        out("*** Metrics file '%s' could not be looked up: %s.\n", target->c_str(), std::strerror(error));
+    else if (*target != path)
+        out("*** Metrics file '%s' links to '%s', which is %s; metrics are written only to a regular file or a new "
+            "name.\n",
+            path, target->c_str(), kindText(kind));
+    else
+        out("*** Metrics file '%s' is %s; metrics are written only to a regular file or a new name.\n", path,
+            kindText(kind));
+    return false;
+}
+
+/// Whether `name` is one of the temporary files of `fileName` in its
+/// folder: the name, ".tmp" and digits (a process id; earlier versions
+/// counted from 0).
+bool isTemporaryOf(const std::string& name, const std::string& fileName) {
+    const std::string stem = fileName + ".tmp";
+    if (name.size() <= stem.size() || name.compare(0, stem.size(), stem) != 0) return false;
+    return name.find_first_not_of("0123456789", stem.size()) == std::string::npos;
+}
+
+/// Removes the temporary files that runs which were killed left beside
+/// `target` (regular files of the temporary names only). A run writing
+/// the same file at this moment loses its file and fails cleanly at its
+/// rename; the target is always replaced whole.
+void removeStaleTemporaries(const std::string& target) {
+    namespace fs = std::filesystem;
+    const fs::path path = platform::pathOf(target.c_str());
+    const std::string fileName = platform::utf8Of(path.filename());
+    if (fileName.empty()) return;
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code kindError;
+        if (isTemporaryOf(platform::utf8Of(it->path().filename()), fileName) &&
+            it->symlink_status(kindError).type() == fs::file_type::regular) {
+            std::error_code removeError;
+            fs::remove(it->path(), removeError);
+        }
+    }
+}
+
 /// Writes `text` to `path` through a fresh file in the same folder that is
 /// flushed to the disk and then renamed over `path`. False (with nothing
 /// left behind) when any step fails.
 bool replaceFileContents(const std::string& path, const std::string& text) {
-    // A fresh name beside the target, so the rename stays in one file
-    // system; never one that exists (a run that was killed may have left
-    // its file). The collector reads only names ending in .prom.
-    std::string tempName;
-    FilePtr file;
-    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
-        tempName = path + ".tmp" + std::to_string(attempt);
-        errno = 0;
-        file.reset(platform::openFile(tempName.c_str(), "wbx"));
-        if (!file && errno != EEXIST) break;
-    }
+    // The temporary name holds the process id, so no two running writers
+    // share one; it is created exclusively (never through a link or into a
+    // file that exists), and the ones of killed runs are removed first, so
+    // they cannot pile up. The collector reads only names ending in .prom.
+    removeStaleTemporaries(path);
+    const std::string tempName = path + ".tmp" + std::to_string(platform::processId());
+    FilePtr file(platform::openFile(tempName.c_str(), "wbx"));
     if (!file) return false;
     bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
     written = platform::syncFile(file.get()) && written;
@@ -104,6 +182,10 @@ bool replaceFileContents(const std::string& path, const std::string& text) {
 }  // namespace
 
 Result writeMetrics(ConnectionContext* ctx, bool verbose, const char* path) {
+    const bool toStdout = std::strcmp(path, "-") == 0;
+    // The target is checked before the board is asked anything.
+    std::string target;
+    if (!toStdout && !metricsTarget(path, &target)) return kBinaryOutputError;
     if (refuseInServiceMode(ctx, "write-metrics")) return kRefusedInServiceMode;
     const uint32_t start = platform::tickMs();
     MetricsScrape scrape;
@@ -111,15 +193,14 @@ Result writeMetrics(ConnectionContext* ctx, bool verbose, const char* path) {
     scrape.up = read == kOk;
     scrape.durationSeconds = static_cast<double>(platform::tickMs() - start) / 1000.0;
 
-    const bool toStdout = std::strcmp(path, "-") == 0;
     if (!toStdout && scrape.identity.is_null()) {
-        scrape.fallbackBoard = previousBoardLabel(path);
+        scrape.fallbackBoard = previousBoardLabel(target.c_str());
         if (scrape.fallbackBoard.empty()) scrape.fallbackBoard = fileNameOf(path);
     }
     const MetricsText metrics = formatMetrics(scrape);
     if (toStdout) {
         out("%s", metrics.text.c_str());
-    } else if (!replaceFileContents(path, metrics.text)) {
+    } else if (!replaceFileContents(target, metrics.text)) {
         out("*** Failed to write metrics file '%s'.\n", path);
         return read != kOk ? read : kBinaryOutputError;
     }

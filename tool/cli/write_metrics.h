@@ -6,6 +6,9 @@
 /// Verb write-metrics: reads the VPD, the firmware version, the sensor page
 /// and the black box, and writes the metrics text to `path` ("-": standard
 /// output). The file is replaced in one step (a file beside it, synced,
-/// then renamed over it), so a collector never reads half a file. A failed
-/// read still writes zorvi_up 0 and returns the read's code.
+/// then renamed over it), so a collector never reads half a file. Only a
+/// regular file or a new name is written (through at most one link of the
+/// user's own); anything else is refused with kBinaryOutputError before the
+/// board is asked. A failed read still writes zorvi_up 0 and returns the
+/// read's code.
 [[nodiscard]] Result writeMetrics(ConnectionContext* ctx, bool verbose, const char* path);

@@ -64,6 +64,22 @@ bool syncFolder(const char* path);
 /// MOVEFILE_REPLACE_EXISTING on Windows). Both names are UTF-8 and in the
 /// same folder. False when the system refuses.
 bool replaceFile(const char* from, const char* to);
+/// What a name in the file system stands for, the name itself looked at:
+/// a link at the name is not followed.
+enum class NameKind { Missing, RegularFile, Directory, Device, Fifo, Socket, Link, Other, Unreadable };
+/// Looks a name up; for Unreadable, `error` gets the errno of the failure.
+NameKind nameKind(const char* path, int* error);
+/// Whether a link may be followed by a program that writes where it leads.
+enum class LinkTrust {
+    Trusted,      ///< the running user's own link, or root's
+    OtherOwner,   ///< another user's link (or one that cannot be read)
+    NotFollowed,  ///< links (reparse points) are never followed on this system
+};
+/// For the link `path`: whether to trust it and, when trusted, the name it
+/// points to (a relative one taken from the link's folder).
+LinkTrust trustedLinkTarget(const char* path, std::string& target);
+/// This process's id (names of temporary files).
+uint32_t processId();
 /// A file-system path from a UTF-8 name.
 inline std::filesystem::path pathOf(const char* path) {
     return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(path)));

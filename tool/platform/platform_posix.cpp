@@ -291,6 +291,42 @@ std::string shellWord(const std::string& word) {
     return quoted + "'";
 }
 
+NameKind nameKind(const char* path, int* error) {
+    struct stat st {};
+    if (lstat(path, &st) != 0) {
+        if (errno == ENOENT) return NameKind::Missing;
+        *error = errno;
+        return NameKind::Unreadable;
+    }
+    if (S_ISREG(st.st_mode)) return NameKind::RegularFile;
+    if (S_ISDIR(st.st_mode)) return NameKind::Directory;
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return NameKind::Device;
+    if (S_ISFIFO(st.st_mode)) return NameKind::Fifo;
+    if (S_ISSOCK(st.st_mode)) return NameKind::Socket;
+    if (S_ISLNK(st.st_mode)) return NameKind::Link;
+    return NameKind::Other;
+}
+
+LinkTrust trustedLinkTarget(const char* path, std::string& target) {
+    // Only the user itself or root can have put the link there; anyone's
+    // link in a shared folder is how a privileged run would be led to a
+    // file it was never named.
+    struct stat st {};
+    if (lstat(path, &st) != 0 || !S_ISLNK(st.st_mode) || (st.st_uid != geteuid() && st.st_uid != 0))
+        return LinkTrust::OtherOwner;
+    std::vector<char> buffer(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 2);
+    const ssize_t n = readlink(path, buffer.data(), buffer.size());
+    if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return LinkTrust::OtherOwner;
+    target.assign(buffer.data(), static_cast<size_t>(n));
+    if (target[0] != '/') {
+        const char* slash = std::strrchr(path, '/');
+        if (slash != nullptr) target = std::string(path, static_cast<size_t>(slash - path) + 1) + target;
+    }
+    return LinkTrust::Trusted;
+}
+
+uint32_t processId() { return static_cast<uint32_t>(getpid()); }
+
 bool fileExists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;
