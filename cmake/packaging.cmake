@@ -37,7 +37,9 @@ board to try the tool without hardware.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Shared library in the package: dpkg runs ldconfig through this trigger.
+# Shared library in the package: the shlibs file lets other packages depend
+# on it; ldconfig runs in the post-install script below and in the
+# post-removal script cpack writes.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Replaces the post-install script cpack would write (ldconfig alone): it

@@ -16,10 +16,11 @@ if [ "${1:-all}" != build ]; then
   # systemd-analyze for the units
   packages+=(prometheus prometheus-node-exporter curl systemd)
 fi
-# The Windows build: the MinGW-w64 cross compiler, and Wine to run its
-# programs (without the recommended desktop packages).
+# The Windows build: the MinGW-w64 cross compiler, Wine to run its programs
+# (without the recommended desktop packages), wixl and msitools for its
+# installer.
 windows=()
-[ "${1:-all}" != build ] && windows=(g++-mingw-w64-x86-64-win32 wine wine64)
+[ "${1:-all}" != build ] && windows=(g++-mingw-w64-x86-64-win32 wine wine64 wixl msitools)
 missing=()
 missing_windows=()
 for p in "${packages[@]}"; do

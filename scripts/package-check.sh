@@ -9,7 +9,7 @@
 # and never fails where udevadm is missing or udev is not running. As root
 # it also installs the .deb with dpkg, runs the installed program and
 # removes it again. When the Windows build is there (build-windows/), its
-# zip is made and its contents checked.
+# zip and its installer are made and their contents checked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset package >/dev/null
@@ -163,12 +163,33 @@ if [ -f build-windows/CPackConfig.cmake ]; then
     fail "$zip holds: $listing"
   unzip -q "$zip" -d "$work/zip"
   dir=$work/zip/$top
-  file "$dir/zorviutil.exe" | grep -q 'PE32+ executable (console) x86-64' || fail "$zip: zorviutil.exe: $(file "$dir/zorviutil.exe")"
-  file "$dir/zorviapi.dll" | grep -q 'PE32+ executable (DLL)' || fail "$zip: zorviapi.dll: $(file "$dir/zorviapi.dll")"
+  # The two programs stripped, as the Linux packages' are.
+  file "$dir/zorviutil.exe" | grep -q 'PE32+ executable (console) x86-64 (stripped' ||
+    fail "$zip: zorviutil.exe: $(file "$dir/zorviutil.exe")"
+  file "$dir/zorviapi.dll" | grep -q 'PE32+ executable (DLL) (console) x86-64 (stripped' ||
+    fail "$zip: zorviapi.dll: $(file "$dir/zorviapi.dll")"
   grep -q '^Usage: zorviutil.exe ' "$dir/README.txt" || fail "$zip: README.txt without the usage"
   for f in README.txt LICENSE.txt; do
     ! grep -nv $'\r$' "$dir/$f" || fail "$zip: $f has lines without CR LF"
   done
   [ "$(tr -d '\r' <"$dir/LICENSE.txt")" = "$(cat LICENSE)" ] || fail "$zip: LICENSE.txt differs from LICENSE"
   echo "package-check: $(basename "$zip") OK"
+
+  # The installer (built where wixl is): the zip's files, the PATH entry
+  # and the actions that write and remove it, the upgrade of the same
+  # version (windows-check.sh installs it under Wine).
+  if command -v wixl >/dev/null && command -v msiinfo >/dev/null; then
+    cmake --build build-windows --target msi >/dev/null
+    msi=$(ls build-windows/zorviutil-*-win64.msi)
+    table() { msiinfo export "$msi" "$1" | tr -d '\r' | tail -n +4; }
+    files=$(table File | cut -f3 | sed 's/.*|//' | sort)
+    [ "$files" = "$(printf '%s\n' LICENSE.txt README.txt zorviapi.dll zorviutil.exe)" ] || fail "$msi holds: $files"
+    [ "$(table Environment)" = $'PathEntry\t=-*PATH\t[~];[INSTALLDIR]\tProgram' ] ||
+      fail "$msi: PATH entry: $(table Environment)"
+    grep -q $'\t513\t\tWIX_UPGRADE_DETECTED$' <<<"$(table Upgrade)" || fail "$msi: a rebuild of the same version is not replaced"
+    for action in WriteEnvironmentStrings RemoveEnvironmentStrings; do
+      grep -q "^$action"$'\t' <<<"$(table InstallExecuteSequence)" || fail "$msi: no $action"
+    done
+    echo "package-check: $(basename "$msi") OK"
+  fi
 fi
