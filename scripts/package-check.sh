@@ -8,7 +8,7 @@
 # (dpkg's postinst, rpm's %post) is valid sh that reloads and triggers udev
 # and never fails where udevadm is missing or udev is not running. As root
 # it also installs the .deb with dpkg, runs the installed program and
-# removes it again. When the Windows build is there (build-windows/), its
+# purges it again. When the Windows build is there (build-windows/), its
 # zip and its installer are made and their contents checked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -142,9 +142,11 @@ for f in usr/lib/udev usr/lib/udev/rules.d usr/lib/systemd usr/lib/systemd/syste
   ! grep -qxF "$f" <<<"$rpm_listing" || fail "$rpm: owns /$f"
 done
 
-if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W zorviutil >/dev/null 2>&1; then
+# (A package removed but not purged is still listed, as "rc": only one that
+# is installed is left alone.)
+if [ "$(id -u)" -eq 0 ] && [ "$(dpkg-query -W -f='${Status}' zorviutil 2>/dev/null)" != 'install ok installed' ]; then
   dpkg -i "$deb" >/dev/null
-  trap 'dpkg -r zorviutil >/dev/null; rm -rf "$work"' EXIT
+  trap 'dpkg -P zorviutil >/dev/null; rm -rf "$work"' EXIT
   out=$(env -u LD_LIBRARY_PATH zorvisim --run zorviutil -usbcom '{port}' version 2>/dev/null)
   [ "$out" = "$version" ] || fail "installed zorviutil: '$out'"
   man -w zorviutil >/dev/null || fail "man zorviutil finds no page"
