@@ -17,7 +17,7 @@ wineserver -p30 </dev/null >/dev/null 2>&1 || true
 
 readme=$(tr -d '\r' <build-windows/README.txt)
 for topic in "" comm; do
-  help=$(wine build-windows/bin/zorviutil.exe -h $topic </dev/null | tr -d '\r')
+  help=$(wine build-windows/bin/zorviutil.exe -h $topic </dev/null | tr -d '\r') || fail "zorviutil.exe -h $topic failed"
   [ -n "$help" ] && [[ "$readme" == *"$help"* ]] || fail "README.txt lacks what zorviutil.exe -h $topic prints"
 done
 
