@@ -4,6 +4,9 @@
 //   gen_docs zorviutil-man TEMPLATE VERB_NOTES OUT   verbs, options, exit codes
 //   gen_docs completion    TEMPLATE OUT              verbs, options, file arguments
 //   gen_docs zorvisim-man  TEMPLATE ZORVISIM OUT     options from `ZORVISIM --help`
+//   gen_docs windows-help  TEMPLATE OUT              the Windows zip's text help:
+//                                                    what `zorviutil.exe -h` and
+//                                                    `-h comm` print, CRLF lines
 //
 // A template is roff (or bash) text with lines that consist of one
 // @PLACEHOLDER@; @VERSION@ may also stand inside a line.
@@ -16,11 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "base/out.h"
 #include "base/result_code_texts.h"
 #include "cli/help_texts.h"
 #include "cli/main_program.h"
 #include "cli/option_parser.h"
 #include "cli/verb_table.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -393,6 +398,34 @@ std::string helpToRoff(const std::string& help) {
     return out;
 }
 
+// --- the Windows text help -----------------------------------------------------
+
+/// What zorviutil prints for these arguments.
+std::string helpOutput(std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), platform::kProgramFileName);
+    OutCapture capture;
+    (void)runZorviutil(static_cast<int>(arguments.size()), arguments.data());
+    return capture.take();
+}
+
+/// The usage as the Windows program prints it: the same tables, under its
+/// own file name.
+std::string windowsUsage() {
+    std::string usage = helpOutput({"-h"});
+    const std::string host = cat("Usage: ", platform::kProgramFileName, " ");
+    if (usage.compare(0, host.size(), host) == 0) usage.replace(0, host.size(), "Usage: zorviutil.exe ");
+    return usage;
+}
+
+std::string crlf(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
 // --- templates ----------------------------------------------------------------
 
 std::string fill(const std::string& templateText, const std::map<std::string, std::string>& parts) {
@@ -442,6 +475,11 @@ int main(int argc, char** argv) {
         const std::string help = runForOutput(a[2], "--help");
         if (help.empty()) return fail("no --help text from " + a[2]);
         return writeText(a[3], fill(templateText, {{"@OPTIONS@", helpToRoff(help)}})) ? 0 : fail("cannot write");
+    }
+    if (mode == "windows-help" && a.size() == 3) {
+        const std::string text =
+            fill(templateText, {{"@USAGE@", windowsUsage()}, {"@COMM_HELP@", helpOutput({"-h", "comm"})}});
+        return writeText(a[2], crlf(text)) ? 0 : fail("cannot write " + a[2]);
     }
     return fail("unknown mode or wrong arguments");
 }

@@ -7,18 +7,20 @@ set -euo pipefail
 packages=(cmake ninja-build g++ nlohmann-json3-dev libudev-dev)
 if [ "${1:-all}" != build ]; then
   # tests and benchmarks; the package check (cpack's dependency scan, man -l,
-  # pkg-config); the schema checks; the list-boards test (umockdev); the
+  # pkg-config, rpmbuild and rpm2cpio for the RPM, cpio, unzip for the
+  # Windows zip); the schema checks; the list-boards test (umockdev); the
   # Ansible collection's tests (ansible-core, and python3-venv for ansible-test)
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev file man-db pkgconf git srecord binutils
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev file man-db pkgconf rpm cpio unzip git srecord binutils
              python3-jsonschema umockdev libumockdev-dev ansible-core python3-venv)
   # the metrics checks: promtool, node_exporter's textfile collector, curl,
   # systemd-analyze for the units
   packages+=(prometheus prometheus-node-exporter curl systemd)
 fi
-# The Windows build: the MinGW-w64 cross compiler, and Wine to run its
-# programs (without the recommended desktop packages).
+# The Windows build: the MinGW-w64 cross compiler, Wine to run its programs
+# (without the recommended desktop packages), wixl and msitools for its
+# installer.
 windows=()
-[ "${1:-all}" != build ] && windows=(g++-mingw-w64-x86-64-win32 wine wine64)
+[ "${1:-all}" != build ] && windows=(g++-mingw-w64-x86-64-win32 wine wine64 wixl msitools)
 missing=()
 missing_windows=()
 for p in "${packages[@]}"; do

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test twice: a normal build, then a build
 # with AddressSanitizer and UndefinedBehaviorSanitizer; then the Windows
-# build, its tests run under Wine. Then builds and checks
-# the Debian package, and the README's first command in a fresh clone.
+# build, its tests run under Wine, and its installer installed under Wine.
+# Then builds and checks the Debian package, the RPM, the Windows zip and
+# installer, and the README's first command in a fresh clone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -22,6 +23,9 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 windows_status=0
 ctest --preset windows || windows_status=$?
+# The zip's help text and the installer under Wine (package-check makes
+# and checks the zip and the installer's tables without Wine).
+bash scripts/windows-check.sh || windows_status=$?
 WINEPREFIX="$PWD/build-windows/wineprefix" wineserver -k 2>/dev/null || true
 echo "=== windows stage took $(( $(date +%s) - windows_start )) s"
 [ "$windows_status" -eq 0 ]
