@@ -252,6 +252,7 @@ TEST(MainProgram, OptionAndEnvironmentNumbersAreExact) {
         }
         freeCommandLineArgs(&args);
     }
+}
 
 // Standard output that could not be written whole (here a stream open for
 // reading only) fails a run that succeeded, with one line on standard
