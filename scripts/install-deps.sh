@@ -12,6 +12,10 @@ if [ "${1:-all}" != build ]; then
   # Ansible collection's tests (ansible-core, and python3-venv for ansible-test)
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev file man-db pkgconf rpm cpio unzip git srecord binutils
              python3-jsonschema umockdev libumockdev-dev ansible-core python3-venv)
+  # ansible-test sanity offline: Debian's packages instead of the ones it
+  # would fetch (pep8, pylint, validate-modules, runtime-metadata, yamllint,
+  # ansible-doc)
+  packages+=(python3-pycodestyle pylint python3-tomli python3-voluptuous yamllint python3-packaging)
   # the metrics checks: promtool, node_exporter's textfile collector, curl,
   # systemd-analyze for the units
   packages+=(prometheus prometheus-node-exporter curl systemd)

@@ -324,6 +324,14 @@ TEST(ImagesE2e, FailedFirmwareWriteKeepsTheUcInServiceMode) {
     r = board.run({"-psuart", "{port}", "enter-service-mode"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, kOpenerRead + "Nothing to do.\n");
+    // The error document counts the refused page among those sent.
+    r = board.run({"-psuart", "{port}", "+json", "update-firmware", path});
+    EXPECT_EQ(r.exitCode, 102);
+    EXPECT_NE(r.out.find("\n  },\n  \"pages_written\": 3\n}"), std::string::npos) << r.out;
+    const std::string problems = e2e::schemaProblems("error.schema.json", r.out);
+    if (problems.rfind("skip:", 0) != 0) {
+        EXPECT_EQ(problems, "");
+    }
 }
 
 TEST(ImagesE2e, LinkAndFileFailures) {

@@ -5,6 +5,8 @@
 // from one run to the next.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <string>
 #include <vector>
 
@@ -286,4 +288,41 @@ TEST(SpiFlashE2e, SkipSameProgramsOnlyWhatDiffers) {
         EXPECT_EQ(problems, "");
     }
     EXPECT_EQ(chipImage(board, "spi0-mt25qu01g.bin").substr(0x1FFF0, 0x2010), image + std::string(0xDDC, '\xFF'));
+}
+
+// A line that drops in the middle of a program: the +json error document
+// says what reached the chip, and exactly that much of the file is there,
+// the page whose exchange hung up included (the board acted on it).
+TEST(SpiFlashE2e, FailedProgramSaysWhatReachedTheChip) {
+    struct Row {
+        const char* name;
+        bool skipSame;
+        unsigned erased;
+    };
+    const Row rows[] = {{"without erase (+skip-same on a blank chip)", true, 0}, {"erased and written", false, 1}};
+    const std::string image = pattern(70000, 5);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SimBoard board({"--fault", "hangup@spi400"});
+        ASSERT_TRUE(board.ok()) << board.error();
+        const std::string in = board.tempDir() + "/in.bin";
+        ASSERT_TRUE(e2e::writeFile(in, image));
+        std::vector<std::string> args = {"-usbcom", "{port}", "+json", "spi-program-bin", "0", in, "0x10000"};
+        if (row.skipSame) args.insert(args.begin() + 3, "+skip-same");
+        const auto r = board.run(args);
+        EXPECT_EQ(r.exitCode, 102);
+        const nlohmann::json doc = nlohmann::json::parse(r.out, nullptr, false);
+        ASSERT_TRUE(doc.is_object()) << r.out;
+        EXPECT_EQ(doc.value("blocks_erased", 99u), row.erased) << r.out;
+        const size_t sent = doc.value("bytes_sent", size_t{0});
+        EXPECT_GT(sent, 0u) << r.out;
+        ASSERT_LT(sent, 0x10000u) << r.out;
+        const std::string chip = chipImage(board, "spi0-mt25qu01g.bin").substr(0x10000, 0x10000);
+        EXPECT_TRUE(chip.substr(0, sent) == image.substr(0, sent));
+        EXPECT_EQ(chip.substr(sent), std::string(0x10000 - sent, '\xFF'));
+        const std::string problems = e2e::schemaProblems("error.schema.json", r.out);
+        if (problems.rfind("skip:", 0) != 0) {
+            EXPECT_EQ(problems, "");
+        }
+    }
 }

@@ -53,10 +53,16 @@ void jsonSummaryFields(const Json& fields) {
     for (const auto& item : fields.items()) gRun->summary_[item.key()] = item.value();
 }
 
+void jsonFailureFields(const Json& fields) {
+    if (gRun == nullptr) return;
+    for (const auto& item : fields.items()) gRun->failure_[item.key()] = item.value();
+}
+
 std::string JsonRun::finish(const char* verb, Result result, const std::string& text) const {
     Json doc;
     if (result != kOk) {
         doc["error"] = {{"code", result}, {"name", resultCodeName(result)}, {"message", boardText(text)}};
+        for (const auto& item : failure_.items()) doc[item.key()] = item.value();
     } else if (!document_.is_null()) {
         doc = document_;
     } else {

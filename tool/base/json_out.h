@@ -36,8 +36,10 @@ private:
     friend void jsonDocument(Json document);
     friend void jsonSummary(const char* key, Json value);
     friend void jsonSummaryFields(const Json& fields);
+    friend void jsonFailureFields(const Json& fields);
     Json document_;
     Json summary_;
+    Json failure_;
     JsonRun* previous_;
 };
 
@@ -47,6 +49,10 @@ void jsonDocument(Json document);
 void jsonSummary(const char* key, Json value);
 /// Adds every field of the object `fields` to the summary.
 void jsonSummaryFields(const Json& fields);
+/// Sets fields that the error document carries beside "error" should the
+/// run fail: what a writing verb had sent to the flash by then. A later
+/// call replaces the value of a field given again.
+void jsonFailureFields(const Json& fields);
 
 /// A string from the board (VPD text, a label): bytes of valid UTF-8 stay as
 /// they are, every other byte is taken as the character of the same number,

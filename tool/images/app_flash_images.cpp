@@ -277,13 +277,15 @@ Result updateOrVerify(ImageKind kind, const char* path, ConnectionContext* ctx, 
     if (r != kOk) return r;
 
     const Region region = regionOf(kind);
-    bool flashChanged = false;
+    uint32_t pagesWritten = 0;
     if (verifyOnly) {
         r = verifyAppFlash(image.bytes, ctx, verbose, region.start, image.length);
     } else {
-        r = writeAppFlashTracked(image.bytes, ctx, verbose, region.start, image.length, &flashChanged);
+        r = writeAppFlashTracked(image.bytes, ctx, verbose, region.start, image.length, &pagesWritten);
+        jsonFailureFields({{"pages_written", pagesWritten}});
         if (r == kOk) r = verifyAppFlash(image.bytes, ctx, verbose, region.start, image.length);
     }
+    const bool flashChanged = pagesWritten != 0;
 
     // An update that failed after its first page write leaves the flash
     // neither old nor new. Leaving service mode would start the normal

@@ -58,8 +58,8 @@ Result writeAppFlashPage(uint32_t pageAddress, const uint8_t* page, ConnectionCo
 }
 
 Result writeAppFlashTracked(const uint8_t* source, ConnectionContext* ctx, bool verbose, uint32_t start,
-                            uint32_t count, bool* wroteAny) {
-    *wroteAny = false;
+                            uint32_t count, uint32_t* pagesWritten) {
+    *pagesWritten = 0;
     uint8_t page[kAppFlashPageSize];
     Progress progress("Writing", count);
     while (count > 0) {
@@ -69,7 +69,7 @@ Result writeAppFlashTracked(const uint8_t* source, ConnectionContext* ctx, bool 
             if (r != kOk) return r;
         }
         std::memcpy(page + c.offset, source, c.length);
-        *wroteAny = true;
+        ++*pagesWritten;
         Result r = writeAppFlashPage(c.pageAddress, page, ctx, verbose);
         if (r != kOk) return r;
         source += c.length;
@@ -81,8 +81,8 @@ Result writeAppFlashTracked(const uint8_t* source, ConnectionContext* ctx, bool 
 }
 
 Result writeAppFlash(const uint8_t* source, ConnectionContext* ctx, bool verbose, uint32_t start, uint32_t count) {
-    bool wroteAny = false;
-    return writeAppFlashTracked(source, ctx, verbose, start, count, &wroteAny);
+    uint32_t pagesWritten = 0;
+    return writeAppFlashTracked(source, ctx, verbose, start, count, &pagesWritten);
 }
 
 Result verifyAppFlash(const uint8_t* expected, ConnectionContext* ctx, bool verbose, uint32_t start, uint32_t count) {

@@ -5,7 +5,8 @@
 
 #include "link/connection.h"
 
-/// writeAppFlash that also tells whether any write request was sent, i.e.
-/// whether the flash may have changed even if the write failed.
+/// writeAppFlash that also counts the page write requests it sent, the one
+/// that failed included: the pages the flash may hold anew even if the
+/// write failed.
 [[nodiscard]] Result writeAppFlashTracked(const uint8_t* source, ConnectionContext* ctx, bool verbose, uint32_t start,
-                                          uint32_t count, bool* wroteAny);
+                                          uint32_t count, uint32_t* pagesWritten);

@@ -144,7 +144,7 @@ Result spiRead(ConnectionContext* ctx, bool verbose, uint32_t chip, SpiFlashInfo
 }
 
 Result spiWrite(ConnectionContext* ctx, bool verbose, uint32_t chip, SpiFlashInfo& info, uint32_t address,
-                uint32_t count, const uint8_t* source) {
+                uint32_t count, const uint8_t* source, uint64_t* sent) {
     const uint32_t chunk = info.pageSize < kMaxProgramChunk ? info.pageSize : kMaxProgramChunk;
     if (count == 0) return kOk;
     if (chunk == 0) return kSfdpError;
@@ -165,7 +165,9 @@ Result spiWrite(ConnectionContext* ctx, bool verbose, uint32_t chip, SpiFlashInf
         bus[0] = info.pageProgramOpcode;
         const uint32_t a = putAddress(bus + 1, address, info.fourByteAddressing);
         std::memcpy(bus + 1 + a, source, n);
-        if (Result r = spiTransfer(ctx, verbose, chip, bus, 1 + a + n, nullptr, 0); r != kOk) return r;
+        const Result programmed = spiTransfer(ctx, verbose, chip, bus, 1 + a + n, nullptr, 0);
+        if (sent != nullptr) *sent += n;
+        if (programmed != kOk) return programmed;
         if (Result r = waitWhileBusy(ctx, verbose, chip, info, info.programWaitMs); r != kOk) return r;
         source += n;
         address += n;

@@ -88,9 +88,11 @@ constexpr uint32_t kMinBusyWaitMs = 60000;
                                       uint8_t segment);
 [[nodiscard]] Result spiRead(ConnectionContext* ctx, bool verbose, uint32_t chip, SpiFlashInfo& info, uint32_t address,
                              uint32_t count, uint8_t* destination);
-/// Programs bytes that are erased already.
+/// Programs bytes that are erased already. `sent`, when given, is added
+/// each page program's bytes as the request goes out, also when its
+/// exchange then fails: the chip may have taken them all the same.
 [[nodiscard]] Result spiWrite(ConnectionContext* ctx, bool verbose, uint32_t chip, SpiFlashInfo& info, uint32_t address,
-                              uint32_t count, const uint8_t* source);
+                              uint32_t count, const uint8_t* source, uint64_t* sent = nullptr);
 [[nodiscard]] Result spiEraseBlock(ConnectionContext* ctx, bool verbose, uint32_t chip, SpiFlashInfo& info,
                                    uint32_t eraseType, uint32_t blockAddress);
 [[nodiscard]] Result spiEnter4ByteMode(ConnectionContext* ctx, bool verbose, uint32_t chip, SpiFlashInfo& info);

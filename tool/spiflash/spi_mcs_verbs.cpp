@@ -80,9 +80,10 @@ Result spiProgramMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const 
         const HexSection& section = image->sections[i];
         const uint32_t address = section.address + static_cast<uint32_t>(translation);
         out("Writing section %llu at byte address 0x%X ...\n", static_cast<unsigned long long>(i), address);
-        if (Result r = spiProgramRange(ctx, verbose, s.info, chip, address, section.length, section.data, skipSame,
-                                       &stats);
-            r != kOk) {
+        const Result r = spiProgramRange(ctx, verbose, s.info, chip, address, section.length, section.data, skipSame,
+                                         &stats);
+        spiRangeJsonFailure(stats);
+        if (r != kOk) {
             out("*** SPI Flash program operation failed.\n");
             (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
             return r;

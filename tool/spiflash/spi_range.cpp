@@ -183,9 +183,9 @@ Result programRuns(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uin
                    SpiRangeStats* stats) {
     for (const ProgramRun& run : runs) {
         out("Writing 0x%X B at 0x%X-0x%X%s\n", run.length, run.address, run.address + run.length - 1, how);
-        Result r = spiWrite(ctx, verbose, chip, info, run.address, run.length, block + (run.address - blockStart));
+        Result r = spiWrite(ctx, verbose, chip, info, run.address, run.length, block + (run.address - blockStart),
+                            &stats->sent);
         if (r != kOk) return r;
-        stats->sent += run.length;
     }
     return kOk;
 }
@@ -211,10 +211,7 @@ Result compareBlock(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, ui
         done += n;
     }
     out("Compared 0x%X B at 0x%X-0x%X\n", done, first, first + done - 1);
-    if (*change == BlockChange::Erase) {
-        ++stats->erased;
-        return kOk;
-    }
+    if (*change == BlockChange::Erase) return kOk;  // counted when the erase goes out
     const SkipPlan skip = planSkipBlock(held, merge, b.start, b.size, first, plan.inBlock, info.pageSize);
     *change = skip.change;
     if (skip.change == BlockChange::Unchanged) {
@@ -293,16 +290,19 @@ Result runRange(ConnectionContext* ctx, bool verbose, SpiFlashInfo& info, uint32
                         break;
                     }
                     out("Writing 0x%X B block at 0x%X-0x%X\n", s.length, s.address, last);
-                    r = spiWrite(ctx, verbose, chip, info, s.address, s.length, merge);
+                    r = spiWrite(ctx, verbose, chip, info, s.address, s.length, merge, &stats->sent);
                     break;
                 case RangeStep::Restore:
                     out("Restoring 0x%X B at 0x%X-0x%X\n", s.length, s.address, last);
-                    r = spiWrite(ctx, verbose, chip, info, s.address, s.length, merge + s.bufferOffset);
+                    r = spiWrite(ctx, verbose, chip, info, s.address, s.length, merge + s.bufferOffset, &stats->sent);
                     break;
             }
             // The erase command may have reached the chip even when its
             // exchange (or the busy wait after it) failed.
-            if (s.kind == RangeStep::Erase) erased = true;
+            if (s.kind == RangeStep::Erase) {
+                erased = true;
+                ++stats->erased;
+            }
             if (r != kOk) {
                 const RecoveryScope* scope = nullptr;
                 if (erased && partial && place.get(&scope) == kOk) saveRecovery(*scope, plan, recovery.path());
@@ -457,6 +457,10 @@ void spiRangeJsonSummary(const SpiRangeStats& stats, bool skipSame) {
     jsonSummary("blocks_programmed", stats.programmed);
     jsonSummary("blocks_erased", stats.erased);
     jsonSummary("bytes_sent", stats.sent);
+}
+
+void spiRangeJsonFailure(const SpiRangeStats& stats) {
+    jsonFailureFields({{"bytes_sent", stats.sent}, {"blocks_erased", stats.erased}});
 }
 
 void printSkipSameSummary(const SpiRangeStats& s) {

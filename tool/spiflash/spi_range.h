@@ -65,8 +65,10 @@ struct SpiRangeStats {
     // +skip-same only:
     uint32_t unchanged = 0;   ///< blocks that held the data already
     uint32_t programmed = 0;  ///< blocks programmed without an erase
+    // Counted as the requests go out, also when their exchange then fails,
+    // so a failed run still tells what may have reached the chip:
     uint32_t erased = 0;      ///< blocks erased (and programmed where not blank)
-    uint64_t sent = 0;        ///< bytes sent in page programs
+    uint64_t sent = 0;        ///< bytes sent in page programs (restores too)
 };
 
 /// `stats`, when given, is added to.
@@ -90,6 +92,9 @@ struct SpiRangeStats {
 /// +skip-same also "blocks_unchanged", "blocks_programmed", "blocks_erased"
 /// and "bytes_sent".
 void spiRangeJsonSummary(const SpiRangeStats& stats, bool skipSame);
+/// The fields the +json error document of an erase or program verb
+/// carries: "bytes_sent" and "blocks_erased" as counted so far.
+void spiRangeJsonFailure(const SpiRangeStats& stats);
 /// With +skip-same: the one summary line of a program verb (on stdout).
 void printSkipSameSummary(const SpiRangeStats& stats);
 

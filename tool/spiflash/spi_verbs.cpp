@@ -91,7 +91,9 @@ Result spiErase(ConnectionContext* ctx, bool verbose, uint32_t chip, uint32_t st
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
     SpiRangeStats stats;
-    if (Result r = spiEraseRange(ctx, verbose, s.info, chip, start, count, &stats); r != kOk) {
+    const Result r = spiEraseRange(ctx, verbose, s.info, chip, start, count, &stats);
+    spiRangeJsonFailure(stats);
+    if (r != kOk) {
         out("*** SPI Flash erase operation failed.\n");
         (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);
         return r;
@@ -148,9 +150,12 @@ Result spiBinVerb(ConnectionContext* ctx, bool verbose, uint32_t chip, const cha
     SpiRangeStats stats;
     Result r = program ? refuseUnerasableRange(s.info, address, count) : refuseRangePastEnd(s.info, address, count);
     if (r == kOk) r = readBinaryInput(path, input, &bytes);
-    if (r == kOk)
-        r = program ? spiProgramRange(ctx, verbose, s.info, chip, address, count, bytes.get(), skipSame, &stats)
-                    : spiCompareRange(ctx, verbose, s.info, chip, address, count, bytes.get(), &n, &stats);
+    if (r == kOk && program) {
+        r = spiProgramRange(ctx, verbose, s.info, chip, address, count, bytes.get(), skipSame, &stats);
+        spiRangeJsonFailure(stats);
+    } else if (r == kOk) {
+        r = spiCompareRange(ctx, verbose, s.info, chip, address, count, bytes.get(), &n, &stats);
+    }
     if (r != kOk) {
         out("*** SPI Flash %s operation failed.\n", program ? "program" : "verify");
         (void)spiSetWriteEnable(ctx, verbose, chip, s.info, false);

@@ -12,6 +12,9 @@ description:
     (or I(port)), and reads from each board C(version), C(display-vpd) and C(display-sensors)
     as their C(+json) documents.
   - Sets the fact C(zorvi_boards), a list with one entry per board.
+  - A board in service mode is no error. Its entry says so in C(mode) and carries every
+    document that firmware answers (C(version) of the service firmware, C(vpd)); what it
+    refuses (C(sensors)) is null and named in C(unavailable).
 version_added: "1.0.0"
 author: zorviutil maintainers (!UNKNOWN)
 options:
@@ -36,6 +39,19 @@ options:
     default: true
 extends_documentation_fragment:
   - zorvi.boards.common
+  - zorvi.boards.common.attributes
+  - ansible.builtin.action_common_attributes
+  - ansible.builtin.action_common_attributes.facts
+  - ansible.builtin.action_common_attributes.flow
+  - ansible.builtin.action_common_attributes.actiongroups
+attributes:
+  check_mode:
+    support: full
+    details: It only reads; check mode changes nothing.
+  diff_mode:
+    support: none
+  facts:
+    support: full
 '''
 
 EXAMPLES = r'''
@@ -87,9 +103,22 @@ boards:
       description: The uC's product ID (from C(list-boards)).
       type: int
     firmware:
-      description: The uC firmware version.
+      description: The version of the uC firmware that answered (in service mode, the service firmware's).
       type: str
-      sample: "2.4"
+      sample: "4.26.0.7"
+    mode:
+      description:
+        - C(normal) or C(service), the uC firmware that answered (from C(version), else from C(product-id));
+          null when the board could not be read.
+      type: str
+      sample: normal
+      version_added: "1.1.0"
+    unavailable:
+      description: The I(gather) items the board's firmware refuses in its mode (C(sensors) in service mode); their documents are null.
+      type: list
+      elements: str
+      sample: [sensors]
+      version_added: "1.1.0"
     drawing:
       description: The board's drawing number.
       type: int
@@ -110,45 +139,70 @@ boards:
     error:
       description: The error object of the first read that failed (its C(verb) added); null when all succeeded.
       type: dict
-      sample: {"verb": "version", "code": 100, "name": "open_failed", "message": "*** Failed to open the port."}
+      sample: {"verb": "version", "code": 100, "name": "link_open_failed",
+               "message": "*** Failed to open port '/dev/ttyACM3': ZORVI_DEVICE_NOT_FOUND"}
 '''
 
 from ansible.module_utils.basic import AnsibleModule
-from ansible_collections.zorvi.boards.plugins.module_utils.zorviutil import Zorviutil, common_argument_spec
+from ansible_collections.zorvi.boards.plugins.module_utils.zorviutil import (
+    REFUSED_IN_SERVICE_MODE, Zorviutil, common_argument_spec)
 
 # gather choice -> the verb that reads it
 READS = (('version', 'version'), ('vpd', 'display-vpd'), ('sensors', 'display-sensors'))
 IDENTITY = ('link', 'port', 'by_id', 'product_id', 'firmware', 'drawing', 'serial')
 
 
+def new_board(**identity):
+    board = dict((key, identity.get(key)) for key in IDENTITY)
+    mode = identity.get('mode')
+    board.update(mode=mode if mode in ('normal', 'service') else None, unavailable=[], error=identity.get('error'))
+    board.update((key, None) for key, verb in READS)
+    return board
+
+
 def listed_boards(module, tool):
     """The boards zorviutil list-boards finds, as entries."""
     run = tool.run(['list-boards'], needs_link=False)
-    if run.rc != 0 or not isinstance(run.document, list):
+    if run.rc != 0 or run.stopped or not isinstance(run.document, list):
         tool.fail(run, 'list-boards', boards=[])
     boards = []
     for listed in run.document:
-        board = dict((key, listed.get(key)) for key in IDENTITY)
+        board = new_board(**listed)
         board['link'] = (board['link'] or module.params['link']).lstrip('-')
-        board['error'] = listed.get('error')
         boards.append(board)
     return boards
 
 
 def read_board(module, board):
-    """Fills in a board's documents; the first failing read ends it with `error`."""
+    """Fills in a board's documents; the first failing read ends it with
+    `error`. A read the firmware refuses in service mode is no failure."""
     # The stable by-id name where list-boards gives one.
     tool = Zorviutil(module, port=board['by_id'] or board['port'], link=board['link'])
     for key, verb in READS:
         if key not in module.params['gather'] or board['error']:
             continue
         run = tool.run([verb])
-        if run.rc != 0:
+        if run.stopped:
+            tool.fail(run, verb)
+        if run.rc == REFUSED_IN_SERVICE_MODE:
+            board['mode'] = 'service'
+            board['unavailable'].append(key)
+        elif run.rc != 0:
             board['error'] = dict(run.error, verb=verb)
-            continue
-        board[key] = run.document
-    # Identity from the documents where list-boards gave none.
+        else:
+            board[key] = run.document
     version = board.get('version') or {}
+    if isinstance(version, dict) and version.get('mode') in ('normal', 'service'):
+        board['mode'] = version['mode']
+    if board['mode'] is None and not board['error']:
+        run = tool.run(['product-id'])
+        if run.stopped:
+            tool.fail(run, 'product-id')
+        if run.rc != 0:
+            board['error'] = dict(run.error, verb='product-id')
+        elif isinstance(run.document, dict) and run.document.get('firmware') in ('normal', 'service'):
+            board['mode'] = run.document['firmware']
+    # Identity from the documents where list-boards gave none.
     vpd_board = (board.get('vpd') or {}).get('board') or (board.get('sensors') or {}).get('board') or {}
     if board['firmware'] is None and isinstance(version, dict):
         board['firmware'] = version.get('version')
@@ -173,11 +227,8 @@ def main():
     if ports is None:
         boards = listed_boards(module, Zorviutil(module))
     else:
-        boards = [dict([(key, None) for key in IDENTITY] + [('link', p['link']), ('port', port), ('error', None)])
-                  for port in ports]
+        boards = [new_board(link=p['link'], port=port) for port in ports]
     for board in boards:
-        for key, verb in READS:
-            board.setdefault(key, None)
         read_board(module, board)
 
     failed = [b for b in boards if b['error']]
