@@ -56,7 +56,7 @@ Server::~Server() {
 }
 
 bool Server::open(std::string& error) {
-    if (!sim_.board().loadState(error)) return false;
+    if (!sim_.board().start(error)) return false;
     if (!options_.logFile.empty()) {
         log_ = ::open(options_.logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         if (log_ < 0) {

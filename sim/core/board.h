@@ -15,13 +15,19 @@
 
 namespace zsim {
 
+/// Makes a board's devices (makeBoardDevices; a test hands its own).
+using DeviceMaker = std::vector<std::unique_ptr<BoardDevice>> (*)(BoardState& state);
+
 class Board {
 public:
-    explicit Board(const SimOptions& options);
+    explicit Board(const SimOptions& options, DeviceMaker makeDevices = makeBoardDevices);
     // The devices keep references into the board.
     Board(const Board&) = delete;
     Board& operator=(const Board&) = delete;
 
+    /// The board's start: false with `error` when two devices claim the
+    /// same request (naming both and the request), else loadState().
+    bool start(std::string& error);
     /// Loads the saved state from options.stateDir (if any) and creates the
     /// state files; false with `error` when the directory is unusable.
     bool loadState(std::string& error);
@@ -53,6 +59,7 @@ private:
     BoardState state_;
     std::vector<std::unique_ptr<BoardDevice>> devices_;
     std::map<std::tuple<uint8_t, uint8_t, size_t>, BoardDevice*> routes_;
+    std::string routeError_;  ///< the first request two devices claim, for start()
 };
 
 /// One request as a log line: upper-case hex bytes separated by blanks.

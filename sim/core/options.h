@@ -1,6 +1,8 @@
 // zorvisim's options: what the board is, how it misbehaves, where it keeps
 // its state and how it is served. Parsed here (not in main) so that the
-// unit tests pin the option syntax.
+// unit tests pin the option syntax: one row per option (option_rows.cpp)
+// gives the parser and, laid out by help_layout.cpp, the --help text; the
+// faults' grammar is fault_grammar.cpp's.
 #pragma once
 
 #include <cstdint>
@@ -9,40 +11,12 @@
 #include <utility>
 #include <vector>
 
+#include "core/fault_grammar.h"
+
 namespace zsim {
 
 /// Firmware product-ID pairs a board can report.
 enum class ProductIdSet { Standard, Alt, Xdma };
-
-/// Line- and message-level misbehaviour, applied to chosen requests.
-enum class FaultKind {
-    NoReply,    ///< the request is never answered
-    LateReply,  ///< answered after `param` milliseconds
-    ShortReply, ///< only the first reply byte
-    WrongCode,  ///< reply byte 1 plus one (0x03 0x06 becomes 0x03 0x07)
-    Status,     ///< reply byte 2 replaced by `param`
-    Noise,      ///< `param` bytes of line noise (no 0x01) before the frame
-    Oversize,   ///< `param` extra bytes after the reply
-    Restart,    ///< a bogus half frame, then the real frame from its own 0x01
-    HangUp,     ///< the board acts, then the line drops: the pty closes, a PCIe client is cut off
-};
-
-/// Which requests a fault hits: the Nth request received (1-based), every
-/// request, every request with the given group and command bytes, or the
-/// Nth SPI request (0x05 0x90 and 0x05 0x91 counted together, 1-based), or
-/// every request from the Nth on.
-struct FaultWhen {
-    enum Kind { Nth, All, Command, NthSpi, FromNth } kind = Nth;
-    uint32_t n = 0;
-    uint8_t group = 0;
-    uint8_t command = 0;
-};
-
-struct FaultSpec {
-    FaultKind kind = FaultKind::NoReply;
-    FaultWhen when;
-    uint32_t param = 0;
-};
 
 struct SimOptions {
     // The board.
@@ -109,10 +83,10 @@ constexpr const char* kPcieSocketEnv = "ZORVISIM_PCIE_SOCKET";
 constexpr const char* kPcieTcpPortEnv = "ZORVISIM_PCIE_PORT";
 constexpr uint16_t kDefaultPcieTcpPort = 47386;
 
-/// Parses argv[1..]; false with `error` set on a bad option.
+/// Parses argv[1..]; false with `error` set on a bad option (option_rows.cpp).
 bool parseOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error);
 
-/// The --help text.
+/// The --help text (help_layout.cpp).
 const char* usageText();
 
 }  // namespace zsim

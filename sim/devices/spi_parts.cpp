@@ -1,19 +1,15 @@
 #include "devices/spi_parts.h"
 
+#include <algorithm>
 #include <iterator>
 
-#include "devices/spi_sfdp_data.h"
+#include "devices/spi_sfdp_dumps.h"
 
 namespace zsim {
 namespace {
 
 constexpr uint64_t kKiB = 1024;
 constexpr uint64_t kMiB = 1024 * kKiB;
-
-template <size_t N>
-std::vector<uint8_t> bytes(const uint8_t (&a)[N]) {
-    return std::vector<uint8_t>(std::begin(a), std::end(a));
-}
 
 void put32(std::vector<uint8_t>& v, uint32_t x) {
     for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
@@ -43,28 +39,27 @@ uint32_t eraseTimeMs(uint32_t size) {
     return 1000;
 }
 
-// What the synthetic SFDP areas say beyond the part description.
+// What a synthetic SFDP area says beyond the part's row.
 struct SfdpLayout {
     uint8_t major = 1, minor = 6;  // header and basic table revision
     uint32_t basicDwords = 16;     // 9 for a JESD216 table
-    uint32_t density = 0;          // DWORD 2
     uint32_t dword16 = 0;
-    std::vector<uint32_t> sectorMap;  // DWORDs; empty: no sector map table
+    std::vector<uint32_t> sectorMap = {};  // DWORDs; empty (a row may leave it out): no sector map table
 };
 
 // DWORD 16 bits used below.
-constexpr uint32_t kEnterB7 = 1u << 24;
-constexpr uint32_t kEnterExtAddr = 1u << 26;
-constexpr uint32_t kEnterBank = 1u << 27;
-constexpr uint32_t kAlways4Byte = 1u << 30;
-constexpr uint32_t kExtAddrDescribed = 1u << 16;
-constexpr uint32_t kBankDescribed = 1u << 17;
-constexpr uint32_t kHardResetExits = 1u << 19;
-constexpr uint32_t kSoftResetExits = 1u << 20;
-constexpr uint32_t kExitE9 = 1u << 14;
-constexpr uint32_t kReset8Clocks = 1u << 8;
-constexpr uint32_t kResetF0 = 1u << 11;
-constexpr uint32_t kReset6699 = 1u << 12;
+constexpr uint32_t kDw16EnterB7 = 1u << 24;
+constexpr uint32_t kDw16EnterExtAddr = 1u << 26;
+constexpr uint32_t kDw16EnterBank = 1u << 27;
+constexpr uint32_t kDw16Always4Byte = 1u << 30;
+constexpr uint32_t kDw16ExtAddrDescribed = 1u << 16;
+constexpr uint32_t kDw16BankDescribed = 1u << 17;
+constexpr uint32_t kDw16HardResetExits = 1u << 19;
+constexpr uint32_t kDw16SoftResetExits = 1u << 20;
+constexpr uint32_t kDw16ExitE9 = 1u << 14;
+constexpr uint32_t kDw16Reset8Clocks = 1u << 8;
+constexpr uint32_t kDw16ResetF0 = 1u << 11;
+constexpr uint32_t kDw16Reset6699 = 1u << 12;
 
 // Builds an SFDP area: the header, a basic parameter table header, a sector
 // map table header when there is a map, then the tables in that order.
@@ -89,7 +84,9 @@ std::vector<uint8_t> buildSfdp(const SpiPart& p, const SfdpLayout& l) {
     uint32_t dw[16] = {};
     // DWORD 1: 4 KiB erase, buffered writes, 3/4-byte addressing, no fast reads.
     dw[0] = 0xFF800000u | addressBytes << 17 | (fourK != 0 ? 0xE5u | uint32_t{fourK} << 8 : 0xFFE7u);
-    dw[1] = l.density;
+    // DWORD 2: the density in bits, minus one up to 4 Gbit, else as 2^N bits.
+    const uint64_t bits = p.capacity * 8;
+    dw[1] = bits <= uint64_t{1} << 32 ? static_cast<uint32_t>(bits - 1) : 0x80000000u | log2of(bits);
     dw[4] = 0xFFFFFFEEu;  // no 2-2-2 or 4-4-4 reads
     dw[5] = 0x0000FFFFu;
     dw[6] = 0x0000FFFFu;
@@ -116,170 +113,142 @@ uint32_t regionDword(const SpiRegion& r) {
     return static_cast<uint32_t>((r.size / 256 - 1) << 8) | r.eraseMask;
 }
 
-std::vector<SpiPart> makeParts() {
-    std::vector<SpiPart> parts;
+// What a part does beyond its sizes, as bits of its row.
+enum PartTrait : uint32_t {
+    kChipErase = 1u << 0,           // 0x60 / 0xC7 erase the whole chip
+    kAlways4Byte = 1u << 1,         // every address is 4 bytes, always
+    kEnterB7 = 1u << 2,             // 0xB7 enters, 0xE9 leaves 4-byte mode
+    kB7AfterWriteEnable = 1u << 3,  // 0xB7 only with the write enable latch set
+    kBankRegister = 1u << 4,        // 0x16 / 0x17
+    kExtAddrRegister = 1u << 5,     // 0xC8 / 0xC5
+    kReset6699 = 1u << 6,
+    kResetF0 = 1u << 7,
+    kResetOnes = 1u << 8,           // an all-zero transfer of 16 clocks or more
+};
 
-    // Real parts: what each chip does, as its SFDP area and data sheet say.
-    {
-        SpiPart p;
-        p.name = "mt25qu01g";
-        p.summary = "1 Gbit (128 MiB); 0xB7 after a write enable; real SFDP (default at index 0)";
-        p.capacity = 128 * kMiB;
-        p.jedecId[0] = 0x20, p.jedecId[1] = 0xBB, p.jedecId[2] = 0x21;
-        p.eraseTypes[0] = {4 * kKiB, 0x20}, p.eraseTypes[1] = {64 * kKiB, 0xD8}, p.eraseTypes[2] = {32 * kKiB, 0x52};
-        p.enter4ByteB7 = p.b7NeedsWriteEnable = p.extAddrRegister = true;
-        p.reset6699 = p.resetF0 = p.resetOnes = true;
-        p.sfdp = bytes(kSfdpMt25qu01g);
-        parts.push_back(p);
-    }
-    for (int gbit : {1, 2}) {
-        SpiPart p;
-        p.name = gbit == 1 ? "mx66l1g45g" : "mx66l2g45g";
-        p.summary = gbit == 1 ? "1 Gbit (128 MiB); 0xB7; real SFDP" : "2 Gbit (256 MiB); 0xB7; real SFDP";
-        p.capacity = static_cast<uint64_t>(gbit) * 128 * kMiB;
-        p.jedecId[0] = 0xC2, p.jedecId[1] = 0x20, p.jedecId[2] = gbit == 1 ? 0x1B : 0x1C;
-        p.eraseTypes[0] = {4 * kKiB, 0x20}, p.eraseTypes[1] = {32 * kKiB, 0x52}, p.eraseTypes[2] = {64 * kKiB, 0xD8};
-        p.chipErase = true;
-        p.enter4ByteB7 = p.extAddrRegister = true;
-        p.reset6699 = true;
-        p.sfdp = gbit == 1 ? bytes(kSfdpMx66l1g45g) : bytes(kSfdpMx66l2g45g);
-        parts.push_back(p);
-    }
-    {
+// One part. A real part's SFDP area is its dump; a synthetic part's is
+// built from the row, so it says exactly what the chip does.
+struct PartRow {
+    const char* name;
+    uint64_t capacity;
+    uint32_t pageSize;
+    uint8_t jedecId[3];
+    SpiEraseType eraseTypes[4];
+    uint32_t traits;  // PartTrait bits
+    const char* dump;  // the real part's SFDP dump (spi_sfdp_dumps.h); null: synthetic, from `layout`
+    SfdpLayout layout;
+    std::vector<SpiRegisterRead> registers;
+    std::vector<SpiRegion> regions;
+    const char* summary;
+};
+
+// synth-sector-map's configuration 3: 4 KiB sectors in the top 32 KiB, then
+// a 224 KiB region that the 256 KiB erase clears alone, 256 KiB sectors
+// below.
+constexpr SpiRegion kTopSectors = {32 * kKiB, 0x01}, kTopCut = {224 * kKiB, 0x02},
+                    kTopRest = {64 * kMiB - 256 * kKiB, 0x02};
+
+std::vector<uint8_t> dumpBytes(const char* file) {
+    for (const SfdpDump& d : sfdpDumps())
+        if (std::string(d.file) == file) return std::vector<uint8_t>(d.bytes, d.bytes + d.size);
+    return {};  // no such dump: no SFDP area (the part tests catch it)
+}
+
+std::vector<SpiPart> makeParts() {
+    const PartRow rows[] = {
+        // name, capacity, page size, JEDEC ID (0x9F), erase types 1-4, traits,
+        // SFDP dump, synthetic SFDP layout, detection registers, regions, summary.
+
+        // Real parts: what each chip does, as its SFDP area and data sheet say.
+        {"mt25qu01g", 128 * kMiB, 256, {0x20, 0xBB, 0x21}, {{4 * kKiB, 0x20}, {64 * kKiB, 0xD8}, {32 * kKiB, 0x52}},
+         kEnterB7 | kB7AfterWriteEnable | kExtAddrRegister | kReset6699 | kResetF0 | kResetOnes, "mt25qu01g.sfdp", {},
+         {}, {}, "1 Gbit (128 MiB); 0xB7 after a write enable; real SFDP (default at index 0)"},
+        {"mx66l1g45g", 128 * kMiB, 256, {0xC2, 0x20, 0x1B}, {{4 * kKiB, 0x20}, {32 * kKiB, 0x52}, {64 * kKiB, 0xD8}},
+         kChipErase | kEnterB7 | kExtAddrRegister | kReset6699, "mx66l1g45g.sfdp", {}, {}, {},
+         "1 Gbit (128 MiB); 0xB7; real SFDP"},
+        {"mx66l2g45g", 256 * kMiB, 256, {0xC2, 0x20, 0x1C}, {{4 * kKiB, 0x20}, {32 * kKiB, 0x52}, {64 * kKiB, 0xD8}},
+         kChipErase | kEnterB7 | kExtAddrRegister | kReset6699, "mx66l2g45g.sfdp", {}, {}, {},
+         "2 Gbit (256 MiB); 0xB7; real SFDP"},
         // Its SFDP advertises no way into 4-byte mode that discovery takes,
         // so discovery refuses it; it serves the report of a sector map with
         // four detection commands (which select configuration 0x0A, one
-        // uniform region of 256 KiB sectors, with the registers below).
-        SpiPart p;
-        p.name = "s28hs02gt";
-        p.summary = "2 Gbit (256 MiB) octal part with a sector map; real SFDP; discovery refuses it";
-        p.capacity = 256 * kMiB;
-        p.jedecId[0] = 0x34, p.jedecId[1] = 0x5B, p.jedecId[2] = 0x1C;
-        p.eraseTypes[0] = {4 * kKiB, 0x21, true}, p.eraseTypes[3] = {256 * kKiB, 0xDC, true};
-        p.chipErase = true;
-        p.enter4ByteB7 = true;
-        p.reset6699 = true;
-        p.registers = {{0x65, true, 16, 0x800004, 0x08}, {0x65, true, 16, 0x800002, 0x00}};
-        p.regions = {{256 * kMiB, 0xF8}};  // bits 7-4 reserved (set)
-        p.sfdp = bytes(kSfdpS28hs02gt);
-        parts.push_back(p);
-    }
-    {
-        SpiPart p;
-        p.name = "w25q128";
-        p.summary = "128 Mbit (16 MiB); 3-byte addresses only; real SFDP (revision 1.5, 64-byte table)";
-        p.capacity = 16 * kMiB;
-        p.jedecId[0] = 0xEF, p.jedecId[1] = 0x40, p.jedecId[2] = 0x18;
-        p.eraseTypes[0] = {4 * kKiB, 0x20}, p.eraseTypes[1] = {32 * kKiB, 0x52}, p.eraseTypes[2] = {64 * kKiB, 0xD8};
-        p.chipErase = true;
-        p.reset6699 = true;
-        p.sfdp = bytes(kSfdpW25q128);
-        parts.push_back(p);
-    }
+        // uniform region of 256 KiB sectors, with the registers below; bits
+        // 7-4 of the region's erase types are reserved, set).
+        {"s28hs02gt", 256 * kMiB, 256, {0x34, 0x5B, 0x1C}, {{4 * kKiB, 0x21, true}, {}, {}, {256 * kKiB, 0xDC, true}},
+         kChipErase | kEnterB7 | kReset6699, "s28hs02gt.sfdp", {},
+         {{0x65, true, 16, 0x800004, 0x08}, {0x65, true, 16, 0x800002, 0x00}}, {{256 * kMiB, 0xF8}},
+         "2 Gbit (256 MiB) octal part with a sector map; real SFDP; discovery refuses it"},
+        {"w25q128", 16 * kMiB, 256, {0xEF, 0x40, 0x18}, {{4 * kKiB, 0x20}, {32 * kKiB, 0x52}, {64 * kKiB, 0xD8}},
+         kChipErase | kReset6699, "w25q128_sfdp15.sfdp", {}, {}, {},
+         "128 Mbit (16 MiB); 3-byte addresses only; real SFDP (revision 1.5, 64-byte table)"},
 
-    // Synthetic parts: each SFDP area is built from the description, so it
-    // says exactly what the chip does.
-    {
-        SpiPart p;
-        p.name = "synth-bank";
-        p.summary = "512 Mbit (64 MiB); bank register (0x16/0x17); reset 0xF0; synthetic";
-        p.capacity = 64 * kMiB;
-        p.jedecId[0] = 0xF1, p.jedecId[1] = 0x02, p.jedecId[2] = 0x1A;
-        p.eraseTypes[0] = {4 * kKiB, 0x20}, p.eraseTypes[1] = {32 * kKiB, 0x52}, p.eraseTypes[2] = {64 * kKiB, 0xD8};
-        p.bankRegister = true;
-        p.resetF0 = true;
-        SfdpLayout l;
-        l.density = 512u * 1024 * 1024 - 1;
-        l.dword16 = kEnterBank | kBankDescribed | kHardResetExits | kSoftResetExits | kResetF0;
-        p.sfdp = buildSfdp(p, l);
-        parts.push_back(p);
-    }
-    {
-        SpiPart p;
-        p.name = "synth-ear";
-        p.summary = "512 Mbit (64 MiB); extended address register only; 64-byte page; 8-clock reset; synthetic";
-        p.capacity = 64 * kMiB;
-        p.pageSize = 64;
-        p.jedecId[0] = 0xF1, p.jedecId[1] = 0x03, p.jedecId[2] = 0x1A;
-        p.eraseTypes[0] = {4 * kKiB, 0x20}, p.eraseTypes[1] = {64 * kKiB, 0xD8};
-        p.extAddrRegister = true;
-        p.resetOnes = true;
-        SfdpLayout l;
-        l.density = 512u * 1024 * 1024 - 1;
-        l.dword16 = kEnterExtAddr | kExtAddrDescribed | kReset8Clocks;
-        p.sfdp = buildSfdp(p, l);
-        parts.push_back(p);
-    }
-    {
+        // Synthetic parts, for the discovery paths no real dump covers.
+        {"synth-bank", 64 * kMiB, 256, {0xF1, 0x02, 0x1A}, {{4 * kKiB, 0x20}, {32 * kKiB, 0x52}, {64 * kKiB, 0xD8}},
+         kBankRegister | kResetF0, nullptr,
+         {.dword16 = kDw16EnterBank | kDw16BankDescribed | kDw16HardResetExits | kDw16SoftResetExits | kDw16ResetF0},
+         {}, {}, "512 Mbit (64 MiB); bank register (0x16/0x17); reset 0xF0; synthetic"},
+        {"synth-ear", 64 * kMiB, 64, {0xF1, 0x03, 0x1A}, {{4 * kKiB, 0x20}, {64 * kKiB, 0xD8}},
+         kExtAddrRegister | kResetOnes, nullptr,
+         {.dword16 = kDw16EnterExtAddr | kDw16ExtAddrDescribed | kDw16Reset8Clocks}, {}, {},
+         "512 Mbit (64 MiB); extended address register only; 64-byte page; 8-clock reset; synthetic"},
         // Two detection commands pick one of four configurations: bit 1 =
         // register 4 (read with 0x65, current address width, 8 dummy bytes)
         // AND 0x08, "hybrid sectors"; bit 0 = the configuration register
         // (0x35, no address) AND 0x04, "4 KiB sectors at the top". The chip
-        // is set to configuration 3: 4 KiB sectors in the top 32 KiB, then a
-        // 224 KiB region that the 256 KiB erase clears alone, 256 KiB
-        // sectors below. Configurations 0 and 1 are uniform, 2 is hybrid at
-        // the bottom.
-        SpiPart p;
-        p.name = "synth-sector-map";
-        p.summary = "512 Mbit (64 MiB); sector map, detection commands select configuration 3 (4 KiB sectors at "
-                    "the top); 0xB7; 512-byte page; synthetic";
-        p.capacity = 64 * kMiB;
-        p.pageSize = 512;
-        p.jedecId[0] = 0xF1, p.jedecId[1] = 0x04, p.jedecId[2] = 0x1A;
-        p.eraseTypes[0] = {4 * kKiB, 0x20}, p.eraseTypes[1] = {256 * kKiB, 0xD8};
-        p.enter4ByteB7 = true;
-        p.reset6699 = true;
-        p.registers = {{0x65, true, 8, 0x000004, 0x08}, {0x35, false, 0, 0, 0x04}};
-        const SpiRegion params = {32 * kKiB, 0x01}, cut = {224 * kKiB, 0x02}, rest = {64 * kMiB - 256 * kKiB, 0x02};
-        p.regions = {rest, cut, params};
-        SfdpLayout l;
-        l.density = 512u * 1024 * 1024 - 1;
-        l.dword16 = kEnterB7 | kExitE9 | kHardResetExits | kSoftResetExits | kReset6699;
-        l.sectorMap = {
-            0x08C86500u, 0x00000004u,  // 0x65, address as the current mode, 8 dummy bytes, mask 0x08
-            0x04003501u, 0x00000000u,  // 0x35, no address, mask 0x04, last detection command
-            0x00000002u, regionDword({64 * kMiB, 0x02}),  // configuration 0: uniform
-            0x00000102u, regionDword({64 * kMiB, 0x02}),  // configuration 1: uniform
-            0x00020202u, regionDword(params), regionDword(cut), regionDword(rest),  // 2: hybrid, bottom
-            0x00020303u, regionDword(rest), regionDword(cut), regionDword(params),  // 3: hybrid, top (last)
-        };
-        p.sfdp = buildSfdp(p, l);
-        parts.push_back(p);
-    }
-    {
+        // is set to configuration 3 (kTop...). Configurations 0 and 1 are
+        // uniform, 2 is hybrid at the bottom.
+        {"synth-sector-map", 64 * kMiB, 512, {0xF1, 0x04, 0x1A}, {{4 * kKiB, 0x20}, {256 * kKiB, 0xD8}},
+         kEnterB7 | kReset6699, nullptr,
+         {.dword16 = kDw16EnterB7 | kDw16ExitE9 | kDw16HardResetExits | kDw16SoftResetExits | kDw16Reset6699,
+          .sectorMap =
+              {
+                  0x08C86500u, 0x00000004u,  // 0x65, address as the current mode, 8 dummy bytes, mask 0x08
+                  0x04003501u, 0x00000000u,  // 0x35, no address, mask 0x04, last detection command
+                  0x00000002u, regionDword({64 * kMiB, 0x02}),  // configuration 0: uniform
+                  0x00000102u, regionDword({64 * kMiB, 0x02}),  // configuration 1: uniform
+                  0x00020202u, regionDword(kTopSectors), regionDword(kTopCut), regionDword(kTopRest),  // 2: bottom
+                  0x00020303u, regionDword(kTopRest), regionDword(kTopCut), regionDword(kTopSectors),  // 3 (last)
+              }},
+         {{0x65, true, 8, 0x000004, 0x08}, {0x35, false, 0, 0, 0x04}}, {kTopRest, kTopCut, kTopSectors},
+         "512 Mbit (64 MiB); sector map, detection commands select configuration 3 (4 KiB sectors at the top); 0xB7; "
+         "512-byte page; synthetic"},
         // A JESD216 (revision 1.0) area: a 9-DWORD basic table without the
         // DWORD that says how to reset the chip or reach 4-byte addresses.
-        SpiPart p;
-        p.name = "synth-jesd216";
-        p.summary = "64 Mbit (8 MiB); JESD216 header and 36-byte basic table; synthetic";
-        p.capacity = 8 * kMiB;
-        p.jedecId[0] = 0xF1, p.jedecId[1] = 0x05, p.jedecId[2] = 0x17;
-        p.eraseTypes[0] = {4 * kKiB, 0x20}, p.eraseTypes[1] = {64 * kKiB, 0xD8};
-        p.chipErase = true;
-        p.reset6699 = true;
-        SfdpLayout l;
-        l.major = 1, l.minor = 0, l.basicDwords = 9;
-        l.density = 64u * 1024 * 1024 - 1;
-        p.sfdp = buildSfdp(p, l);
-        parts.push_back(p);
-    }
-    for (int gib : {2, 4}) {
+        {"synth-jesd216", 8 * kMiB, 256, {0xF1, 0x05, 0x17}, {{4 * kKiB, 0x20}, {64 * kKiB, 0xD8}},
+         kChipErase | kReset6699, nullptr, {.major = 1, .minor = 0, .basicDwords = 9}, {}, {},
+         "64 Mbit (8 MiB); JESD216 header and 36-byte basic table; synthetic"},
         // Parts at and beyond the 2 GiB the tool addresses: always in 4-byte
-        // mode, density as 2^N bits (N = 34 and 35).
+        // mode, density as 2^N bits.
+        {"synth-2gib", 2048 * kMiB, 256, {0xF1, 0x06, 0x22}, {{4 * kKiB, 0x20}, {64 * kKiB, 0xD8}},
+         kAlways4Byte | kReset6699, nullptr, {.dword16 = kDw16Always4Byte | kDw16Reset6699}, {}, {},
+         "16 Gbit (2 GiB); always 4-byte addresses; synthetic"},
+        {"synth-4gib", 4096 * kMiB, 256, {0xF1, 0x06, 0x23}, {{4 * kKiB, 0x20}, {64 * kKiB, 0xD8}},
+         kAlways4Byte | kReset6699, nullptr, {.dword16 = kDw16Always4Byte | kDw16Reset6699}, {}, {},
+         "32 Gbit (4 GiB); always 4-byte addresses; synthetic"},
+    };
+
+    std::vector<SpiPart> parts;
+    for (const PartRow& r : rows) {
         SpiPart p;
-        p.name = gib == 2 ? "synth-2gib" : "synth-4gib";
-        p.summary = gib == 2 ? "16 Gbit (2 GiB); always 4-byte addresses; synthetic"
-                             : "32 Gbit (4 GiB); always 4-byte addresses; synthetic";
-        p.capacity = static_cast<uint64_t>(gib) * 1024 * kMiB;
-        p.jedecId[0] = 0xF1, p.jedecId[1] = 0x06, p.jedecId[2] = gib == 2 ? 0x22 : 0x23;
-        p.eraseTypes[0] = {4 * kKiB, 0x20}, p.eraseTypes[1] = {64 * kKiB, 0xD8};
-        p.always4Byte = true;
-        p.reset6699 = true;
-        SfdpLayout l;
-        l.density = 0x80000000u | (gib == 2 ? 34 : 35);
-        l.dword16 = kAlways4Byte | kReset6699;
-        p.sfdp = buildSfdp(p, l);
-        parts.push_back(p);
+        p.name = r.name;
+        p.summary = r.summary;
+        p.capacity = r.capacity;
+        p.pageSize = r.pageSize;
+        std::copy(std::begin(r.jedecId), std::end(r.jedecId), p.jedecId);
+        std::copy(std::begin(r.eraseTypes), std::end(r.eraseTypes), p.eraseTypes);
+        p.chipErase = (r.traits & kChipErase) != 0;
+        p.always4Byte = (r.traits & kAlways4Byte) != 0;
+        p.enter4ByteB7 = (r.traits & kEnterB7) != 0;
+        p.b7NeedsWriteEnable = (r.traits & kB7AfterWriteEnable) != 0;
+        p.bankRegister = (r.traits & kBankRegister) != 0;
+        p.extAddrRegister = (r.traits & kExtAddrRegister) != 0;
+        p.reset6699 = (r.traits & kReset6699) != 0;
+        p.resetF0 = (r.traits & kResetF0) != 0;
+        p.resetOnes = (r.traits & kResetOnes) != 0;
+        p.registers = r.registers;
+        p.regions = r.regions;
+        p.sfdp = r.dump != nullptr ? dumpBytes(r.dump) : buildSfdp(p, r.layout);
+        parts.push_back(std::move(p));
     }
     return parts;
 }

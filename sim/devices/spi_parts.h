@@ -1,8 +1,9 @@
 // The SPI NOR flash parts the simulated board can carry: what each chip is
 // (size, page, erase types, how it reaches addresses above 16 MiB, how it
-// resets, its registers) and the SFDP area it hands out. The real parts'
-// SFDP areas are copies of dumps; the synthetic parts have tables built here
-// for the discovery paths no real dump covers.
+// resets, its registers) and the SFDP area it hands out, one table row per
+// part (spi_parts.cpp). The real parts' SFDP areas are their dumps, built
+// in from fuzz/corpus/sfdp (spi_sfdp_dumps.h); the synthetic parts have
+// tables built from their rows for the discovery paths no real dump covers.
 #pragma once
 
 #include <cstdint>

@@ -1,136 +1,10 @@
-#include "core/options.h"
+#include "core/option_rows.h"
 
-#include <algorithm>
-#include <cstdlib>
 #include <string_view>
 
 #include "devices/spi_parts.h"
 
 namespace zsim {
-namespace {
-
-// Decimal, or hexadecimal after "0x"/"0X"; the whole word must convert.
-bool parseNumber(const std::string& text, uint64_t limit, uint32_t& value) {
-    if (text.empty()) return false;
-    int base = 10;
-    size_t start = 0;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        start = 2;
-    }
-    uint64_t v = 0;
-    for (size_t i = start; i < text.size(); ++i) {
-        char c = text[i];
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return false;
-        v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
-        if (v > limit) return false;
-    }
-    value = static_cast<uint32_t>(v);
-    return true;
-}
-
-// Hexadecimal with or without "0x" (card types are written in hex).
-bool parseHex(const std::string& text, uint32_t& value) {
-    std::string t = text;
-    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t = t.substr(2);
-    if (t.empty() || t.size() > 8) return false;
-    return parseNumber("0x" + t, 0xFFFFFFFFu, value);
-}
-
-bool parseWhen(const std::string& text, FaultWhen& when) {
-    if (text == "all" || text == "*") {
-        when.kind = FaultWhen::All;
-        return true;
-    }
-    if (text.rfind("spi", 0) == 0) {
-        when.kind = FaultWhen::NthSpi;
-        return parseNumber(text.substr(3), 0xFFFFFFFFu, when.n) && when.n >= 1;
-    }
-    size_t dot = text.find('.');
-    if (dot != std::string::npos) {
-        uint32_t g = 0, c = 0;
-        if (!parseHex(text.substr(0, dot), g) || !parseHex(text.substr(dot + 1), c) || g > 0xFF || c > 0xFF)
-            return false;
-        when.kind = FaultWhen::Command;
-        when.group = static_cast<uint8_t>(g);
-        when.command = static_cast<uint8_t>(c);
-        return true;
-    }
-    when.kind = FaultWhen::Nth;
-    std::string number = text;
-    if (!number.empty() && number.back() == '+') {
-        when.kind = FaultWhen::FromNth;
-        number.pop_back();
-    }
-    return parseNumber(number, 0xFFFFFFFFu, when.n) && when.n >= 1;
-}
-
-struct FaultName {
-    const char* name;
-    FaultKind kind;
-    bool needsParam;
-    uint32_t defaultParam;
-};
-const FaultName kFaultNames[] = {
-    {"no-reply", FaultKind::NoReply, false, 0},   {"late", FaultKind::LateReply, false, 2000},
-    {"short", FaultKind::ShortReply, false, 0},   {"wrong-code", FaultKind::WrongCode, false, 0},
-    {"status", FaultKind::Status, true, 0},       {"noise", FaultKind::Noise, false, 8},
-    {"oversize", FaultKind::Oversize, false, 16}, {"restart", FaultKind::Restart, false, 0},
-    {"hangup", FaultKind::HangUp, false, 0},
-};
-
-// KIND@WHEN[=PARAM], or KIND=PARAM@WHEN: the fault list names a kind with
-// its value (late=MS), so that order is taken too.
-bool parseFault(const std::string& given, FaultSpec& fault, std::string& error) {
-    std::string text = given;
-    size_t at = text.find('@');
-    if (at == std::string::npos) {
-        error = "fault '" + text + "' must have the form KIND@WHEN[=PARAM]";
-        return false;
-    }
-    const size_t kindEq = text.find('=');
-    if (kindEq < at) text = text.substr(0, kindEq) + text.substr(at) + text.substr(kindEq, at - kindEq);
-    std::string kind = text.substr(0, at = text.find('@'));
-    std::string rest = text.substr(at + 1);
-    std::string param;
-    bool hasParam = false;
-    size_t eq = rest.find('=');
-    if (eq != std::string::npos) {
-        param = rest.substr(eq + 1);
-        rest = rest.substr(0, eq);
-        hasParam = true;
-    }
-    const FaultName* found = nullptr;
-    for (const FaultName& f : kFaultNames)
-        if (kind == f.name) found = &f;
-    if (found == nullptr) {
-        error = "unknown fault kind '" + kind + "' in '" + text + "'";
-        return false;
-    }
-    fault.kind = found->kind;
-    fault.param = found->defaultParam;
-    if (!parseWhen(rest, fault.when)) {
-        error = "bad request selector '" + rest + "' in '" + text + "' (N from 1, N+, all, GG.CC or spiN)";
-        return false;
-    }
-    if (found->needsParam && !hasParam) {
-        error = "fault '" + text + "' needs =VALUE";
-        return false;
-    }
-    if (hasParam && !parseNumber(param, found->kind == FaultKind::Status ? 0xFF : 0xFFFFFF, fault.param)) {
-        error = "bad value '" + param + "' in fault '" + text + "'";
-        return false;
-    }
-    return true;
-}
 
 // What an option's row is handed: the words of the command line, where the
 // option stands, and the error to fill in.
@@ -190,6 +64,8 @@ private:
     std::string& error_;
 };
 
+namespace {
+
 bool readCount(OptionArgs& a, std::optional<uint32_t>& reads, const char* option) {
     std::string v;
     uint32_t n = 0;
@@ -202,16 +78,6 @@ bool readCount(OptionArgs& a, std::optional<uint32_t>& reads, const char* option
         return a.fail("bad value '" + v + "' for '" + option + "' (a number or never)");
     return true;
 }
-
-// One row per option, in the order --help lists them, with text rows (no
-// synopsis) between them. The synopsis starts with the option's names
-// ("-h, --help"); a row without help text is described by the text around
-// it.
-struct OptionRow {
-    const char* synopsis;
-    const char* help;  ///< lines after the synopsis column
-    bool (*apply)(OptionArgs& a, SimOptions& o);
-};
 
 using A = OptionArgs;
 using O = SimOptions;
@@ -295,33 +161,12 @@ Faults (repeatable): --fault KIND@WHEN[=PARAM]
   (every request with group GG and command CC, in hex, e.g. 03.83). For
   example --fault late@2=1500 delays the second reply by 1.5 s (late=1500@2
   is taken too). KIND and PARAM:
-  no-reply                 no reply at all
-  late[=MS]                the reply after MS milliseconds (default 2000)
-  short                    only the first byte of the reply
-  wrong-code               reply byte 1 plus one (03 06 becomes 03 07)
-  status=S                 reply byte 2 (the status byte) set to S
-  noise[=N]                N bytes of line noise before the frame (default 8)
-  oversize[=N]             N extra bytes at the end of the reply (default 16)
-  restart                  a half frame (0x01, code, junk) before the reply
-  hangup                   no reply: the line drops (the pseudo-terminal is
-                           closed for good, a PCIe client is disconnected);
-                           the board still acts on the request
-  Shorthands: --no-reply WHEN, --late-reply WHEN=MS, --short-reply WHEN,
-  --wrong-code WHEN, --status WHEN=S, --noise WHEN[=N], --oversize WHEN[=N],
-  --restart-frame WHEN.
-  WHEN may also be spiN: the Nth SPI request (05 90 and 05 91 counted
+%FAULTS%  WHEN may also be spiN: the Nth SPI request (05 90 and 05 91 counted
   together from 1), e.g. --fault no-reply@spi7.
 )", nullptr},
-    // Shorthands: --late-reply 2=500 is --fault late@2=500.
+    // The shorthands (--late-reply 2=500 is --fault late@2=500) are the
+    // fault kinds' own.
     {"--fault", nullptr, [](A& a, O& o) { return a.fault("", o); }},
-    {"--no-reply", nullptr, [](A& a, O& o) { return a.fault("no-reply@", o); }},
-    {"--late-reply", nullptr, [](A& a, O& o) { return a.fault("late@", o); }},
-    {"--short-reply", nullptr, [](A& a, O& o) { return a.fault("short@", o); }},
-    {"--wrong-code", nullptr, [](A& a, O& o) { return a.fault("wrong-code@", o); }},
-    {"--status", nullptr, [](A& a, O& o) { return a.fault("status@", o); }},
-    {"--noise", nullptr, [](A& a, O& o) { return a.fault("noise@", o); }},
-    {"--oversize", nullptr, [](A& a, O& o) { return a.fault("oversize@", o); }},
-    {"--restart-frame", nullptr, [](A& a, O& o) { return a.fault("restart@", o); }},
     {nullptr, "\nSPI flash (requests 05 90 transfer, 05 91 control):\n", nullptr},
     {"--spi-chip INDEX=PART",
      "put PART at chip index INDEX (repeatable); PART is\na part below, absent (the index is valid but no\nchip "
@@ -421,74 +266,28 @@ bool names(const char* synopsis, const std::string& arg) {
 
 }  // namespace
 
+std::span<const OptionRow> optionRows() { return kOptionRows; }
+
 bool parseOptions(const std::vector<std::string>& args, SimOptions& o, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
+        OptionArgs a(args, i, error);
         const OptionRow* row = nullptr;
         for (const OptionRow& r : kOptionRows)
             if (r.synopsis != nullptr && names(r.synopsis, args[i])) row = &r;
-        if (row == nullptr) {
+        if (row != nullptr) {
+            if (!row->apply(a, o)) return false;
+            continue;
+        }
+        const FaultKindRow* shorthand = nullptr;
+        for (const FaultKindRow& f : faultKinds())
+            if (f.shorthand != nullptr && names(f.shorthand, args[i])) shorthand = &f;
+        if (shorthand == nullptr) {
             error = "unknown option '" + args[i] + "'";
             return false;
         }
-        OptionArgs a(args, i, error);
-        if (!row->apply(a, o)) return false;
+        if (!a.fault(std::string(shorthand->name) + "@", o)) return false;
     }
     return true;
-}
-
-namespace {
-
-// The part list of --help: name, then the summary wrapped to 79 columns.
-std::string partLines() {
-    std::string lines;
-    for (const SpiPart& p : spiParts()) {
-        std::string line = "    " + p.name;
-        line.resize(23, ' ');
-        size_t pos = 0;
-        while (pos < p.summary.size()) {
-            size_t take = std::min<size_t>(p.summary.size() - pos, 79 - line.size());
-            if (pos + take < p.summary.size()) {
-                size_t blank = p.summary.rfind(' ', pos + take);
-                if (blank != std::string::npos && blank > pos) take = blank - pos;
-            }
-            lines += line + p.summary.substr(pos, take) + "\n";
-            pos += take;
-            while (pos < p.summary.size() && p.summary[pos] == ' ') ++pos;
-            line = std::string(23, ' ');
-        }
-    }
-    return lines;
-}
-
-}  // namespace
-
-const char* usageText() {
-    static const std::string text = [] {
-        // An option's help starts in column 27, on a line of its own after a
-        // synopsis too long for the column.
-        constexpr size_t kColumn = 27;
-        std::string t;
-        for (const OptionRow& r : kOptionRows) {
-            if (r.synopsis == nullptr) t += r.help;
-            if (r.synopsis == nullptr || r.help == nullptr) continue;
-            std::string line = "  " + std::string(r.synopsis);
-            if (line.size() + 2 > kColumn) {
-                t += line + "\n";
-                line.clear();
-            }
-            for (std::string_view help = r.help;;) {
-                const size_t end = help.find('\n');
-                line.resize(kColumn, ' ');
-                t += line + std::string(help.substr(0, end)) + "\n";
-                if (end == std::string_view::npos) break;
-                help.remove_prefix(end + 1);
-                line.clear();
-            }
-        }
-        t.replace(t.find("%PARTS%\n"), 8, partLines());
-        return t;
-    }();
-    return text.c_str();
 }
 
 }  // namespace zsim
