@@ -59,7 +59,7 @@ TEST(RecoveryFile, KeepsOnlyAFreshCopyAndNeverReplacesOrFollows) {
     ASSERT_FALSE(dir.empty());
     const RecoveryScope scope{dir + "/state", 100001, 3, "-usbcom /dev/ttyACM0"};
     const fs::path file = scope.pathOf(0x1000), part = file.string() + ".part", target = fs::path(dir) / "target";
-    enum Setup { Nothing, EarlierFile, LinkAtName, LinkAtPart, StalePart };
+    enum Setup { Nothing, EarlierFile, LinkAtName, LinkAtPart, StalePart, NoFolder };
     struct Row {
         const char* name;
         Setup setup;
@@ -67,7 +67,7 @@ TEST(RecoveryFile, KeepsOnlyAFreshCopyAndNeverReplacesOrFollows) {
     } rows[] = {
         {"fresh", Nothing, true},          {"an earlier run's file", EarlierFile, false},
         {"a link at its name", LinkAtName, false}, {"a link at its part name", LinkAtPart, false},
-        {"a part file of ours", StalePart, true},
+        {"a part file of ours", StalePart, true}, {"a folder that cannot be made", NoFolder, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -77,6 +77,10 @@ TEST(RecoveryFile, KeepsOnlyAFreshCopyAndNeverReplacesOrFollows) {
         std::error_code ec;
         if (row.setup == EarlierFile) std::ofstream(file) << "old";
         if (row.setup == StalePart) std::ofstream(part) << "half";
+        if (row.setup == NoFolder) {
+            fs::remove_all(scope.folder);
+            std::ofstream(scope.folder) << "a file";
+        }
         if (row.setup == LinkAtName) fs::create_symlink(target, file, ec);
         if (row.setup == LinkAtPart) fs::create_symlink(target, part, ec);
         if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
@@ -91,7 +95,7 @@ TEST(RecoveryFile, KeepsOnlyAFreshCopyAndNeverReplacesOrFollows) {
             EXPECT_FALSE(fs::exists(file));
         } else {
             EXPECT_EQ(capture.text().rfind("*** Block 0x1000-0x1003 of SPI chip 3 was not erased", 0), 0u);
-            EXPECT_TRUE(fs::exists(fs::symlink_status(file)) || row.setup == LinkAtPart);
+            EXPECT_TRUE(fs::exists(fs::symlink_status(file)) || row.setup == LinkAtPart || row.setup == NoFolder);
             if (row.setup == EarlierFile) {
                 EXPECT_EQ(contents(file), "old");
             }
