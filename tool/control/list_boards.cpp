@@ -11,6 +11,7 @@
 #include "control/control_commands.h"
 #include "link/board_discovery.h"
 #include "link/connection.h"
+#include "link/vpd_header.h"
 #include "platform/platform.h"
 #include "platform/tty_devices.h"
 
@@ -35,8 +36,9 @@ Result askBoard(ConnectionContext* ctx, bool verbose, BoardEntry& board) {
     uint8_t vpd[kVpdSize];
     r = fetchVpdRecord(ctx, verbose, vpd);
     if (r != kOk) return r;
-    board.drawing = getLe32(vpd + 4);
-    board.serial = getLe32(vpd + 8);
+    const VpdHeader header = decodeVpdHeader(vpd);
+    board.drawing = header.drawingNumber;
+    board.serial = header.serialNumber;
     return kOk;
 }
 

@@ -13,6 +13,7 @@
 #include "link/port_hints.h"
 #include "link/quenta.h"
 #include "link/tobra.h"
+#include "link/vpd_header.h"
 #include "platform/platform.h"
 #include "zorvi.h"
 
@@ -365,7 +366,7 @@ Result openPsUart(const char* connection, bool verbose, ConnectionContext** resu
     r = serviceMode ? readAppFlash(vpd, ctx.get(), verbose, kVpdCopyAddress, kVpdCopySize)
                     : requestVpd(ctx.get(), vpd, verbose);
     if (r != kOk) return r;
-    if (!contains(kPsUartServiceDrawings, getLe32(vpd + 4))) {
+    if (!contains(kPsUartServiceDrawings, decodeVpdHeader(vpd).drawingNumber)) {
         ctx->canEnterServiceMode = 0;
         ctx->canExitServiceMode = 0;
         ctx->autoServiceMode = 0;

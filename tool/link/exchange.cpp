@@ -7,6 +7,7 @@
 #include "base/out.h"
 #include "base/progress.h"
 #include "link/connection.h"
+#include "link/vpd_header.h"
 #include "platform/platform.h"
 
 const char* narrowText(const wchar_t* text) {
@@ -161,7 +162,7 @@ Result readBoardSerial(ConnectionContext* ctx, bool verbose, uint32_t* serial) {
         if (Result r = requestVpd(ctx, vpd, verbose); r != kOk) return r;
         // The serial number as stored, whatever the record's checksum says:
         // the same board reads the same bytes on every run.
-        ctx->boardSerial = getLe32(vpd + 8);
+        ctx->boardSerial = decodeVpdHeader(vpd).serialNumber;
         ctx->boardSerialKnown = true;
     }
     *serial = ctx->boardSerial;
