@@ -9,10 +9,10 @@
 #include <cstring>
 #include <memory>
 
-#include "base/bytes.h"
 #include "base/out.h"
 #include "boardinfo/sensors.h"
 #include "boardinfo/vpd.h"
+#include "boardinfo/vpd_record.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::unique_ptr<uint8_t[]> vpd(new uint8_t[kVpdSize]());
@@ -25,8 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     OutCapture sink;
     printVpdRaw(vpd.get());
-    printVpdHumanReadable(vpd.get());
-    printSensorPage(page.get(), getLe32(vpd.get() + 4), vpd[0x0C] >> 4);
+    const VpdRecord record = decodeVpd(vpd.get());
+    printVpdHumanReadable(record);
+    printSensorPage(decodeSensorPage(page.get(), record.drawingNumber(), record.pcbMajorRevision()));
     printSensorPageRaw(page.get());
     return 0;
 }

@@ -27,9 +27,9 @@ TEST(BoardJson, IdentityAndSensorPage) {
     vpd[4] = 0x1C;  // drawing 1308 (CARD-A07)
     vpd[5] = 0x05;
     vpd[8] = 42;  // serial
-    expectAt(boardIdentityJson(vpd), {{"/drawing", 1308}, {"/model", "CARD-A07"}, {"/serial", 42}});
+    expectAt(boardIdentityJson(decodeVpd(vpd)), {{"/drawing", 1308}, {"/model", "CARD-A07"}, {"/serial", 42}});
     vpd[4] = 0x01;
-    expectAt(boardIdentityJson(vpd), {{"/model", nullptr}});
+    expectAt(boardIdentityJson(decodeVpd(vpd)), {{"/model", nullptr}});
 
     uint8_t page[64] = {};
     page[0] = 7;                         // ETC
@@ -39,7 +39,7 @@ TEST(BoardJson, IdentityAndSensorPage) {
     page[0x32] = 0xE5;                     // CRD_STAT2: host reset, GA 5
     page[0x37] = 0x40;                     // ADC_STAT03 critical
     page[0x3E] = 0x02;                     // TMP_STAT02 over
-    expectAt(sensorPageJson(page, 1308, 0),
+    expectAt(sensorPageJson(decodeSensorPage(page, 1308, 0)),
              {{"/elapsed_time_counter", 7},
               {"/sensors/0/label", "ADC00"},
               {"/sensors/0/raw", 0xC000},
@@ -58,7 +58,7 @@ TEST(BoardJson, IdentityAndSensorPage) {
               {"/status_registers/crd_stat2/bits/host_reset", true},
               {"/status_registers/crd_stat2/geographic_address", 5}});
     // A model without a channel table: ADC units are not known.
-    expectAt(sensorPageJson(page, 1, 0), {{"/sensors/0/unit", nullptr}, {"/sensors/14/unit", "celsius"}});
+    expectAt(sensorPageJson(decodeSensorPage(page, 1, 0)), {{"/sensors/0/unit", nullptr}, {"/sensors/14/unit", "celsius"}});
 }
 
 // A stepping of "A\x01\xFF" stays what the board wrote, escaped in the
@@ -66,7 +66,7 @@ TEST(BoardJson, IdentityAndSensorPage) {
 TEST(BoardJson, VpdTextIsEscaped) {
     VpdTestRecord vpd(1308, 7);
     vpd.fpga(0x40, "A\x01\xFF", "-2", 0x146, 1);
-    const Json doc = vpdJson(vpd.bytes);
+    const Json doc = vpdJson(decodeVpd(vpd.bytes));
     expectAt(doc, {{"/layout", "A"}, {"/fields/0/name", "pcb_revision"}});
     const std::string text = dumpJson(doc);
     EXPECT_NE(text.find(R"("value": "A\u0001\u00ff")"), std::string::npos) << text;

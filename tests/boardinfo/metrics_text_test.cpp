@@ -1,4 +1,4 @@
-// The metrics formatter on hand-made documents, a table row per case; every
+// The metrics formatter on decoded records, a table row per case; every
 // row also checks that each sample carries the board label.
 #include "boardinfo/metrics_text.h"
 
@@ -6,12 +6,29 @@
 
 #include <functional>
 #include <sstream>
+#include <vector>
+
+#include "vpd_test_record.h"
 
 namespace {
 
-Json sensor(const char* label, const char* description, double value, const char* unit, bool reserved = false) {
-    return {{"label", label}, {"description", description}, {"value", value}, {"unit", unit}, {"reserved", reserved},
-            {"status", {{"ok", true}, {"critical", false}, {"over", false}, {"under", false}}}};
+// A page of a model without a channel table (no readings of its own) with
+// three channels made readable.
+SensorPage page() {
+    const uint8_t zeros[64] = {};
+    SensorPage p = decodeSensorPage(zeros, 1, 0);
+    const auto set = [&](uint32_t c, const char* name, double value, SensorUnit unit, bool reserved = false) {
+        p.channels[c].descriptor.name = name;
+        p.channels[c].value = value;
+        p.channels[c].unit = unit;
+        p.channels[c].reserved = reserved;
+        p.channels[c].status = 8;  // OK
+    };
+    set(3, "12V in", 12.048, SensorUnit::Volts);
+    set(14, "Board", 41.25, SensorUnit::Celsius);
+    set(5, "Reserved", 0, SensorUnit::Volts, true);
+    p.registers[0] = 1;  // CRD_STAT0: PSU0 OK
+    return p;
 }
 
 struct Row {
@@ -23,7 +40,7 @@ const Row kRows[] = {
     {[](MetricsScrape&) {},  // a normal page; the reserved ADC05 is left out
      {"# HELP zorvi_up Whether the board answered the last scrape (1) or not (0).\n# TYPE zorvi_up gauge\n"
       "zorvi_up{board=\"4711\"} 1\n",
-      "zorvi_board_info{board=\"4711\",drawing=\"1353\",product=\"Model-X\",serial=\"4711\","
+      "zorvi_board_info{board=\"4711\",drawing=\"1353\",product=\"CARD-A27\",serial=\"4711\","
       "firmware=\"4.26.0.7\"} 1\n",
       "# TYPE zorvi_voltage_volts gauge\n"
       "zorvi_voltage_volts{board=\"4711\",sensor=\"ADC03\",label=\"12V in\"} 12.048\n",
@@ -33,9 +50,11 @@ const Row kRows[] = {
       "zorvi_status_bit{board=\"4711\",register=\"crd_stat0\",bit=\"psu0_ok\"} 1\n",
       "zorvi_mezzanine_bit{board=\"4711\",mezzanine=\"0\",bit=\"power_ok\"} 0\n",
       "zorvi_black_box_records{board=\"4711\"} 3\n", "zorvi_scrape_duration_seconds{board=\"4711\"} 0.25\n"},
-     {"ADC05", "reserved2", "zorvi_current_amperes"}},
-    {[](MetricsScrape& s) { s.sensors["sensors"][0]["description"] = "a\\b \"q\"\nc"; },
+     {"ADC05", "reserved", "zorvi_current_amperes"}},
+    {[](MetricsScrape& s) { s.sensors->channels[3].descriptor.name = "a\\b \"q\"\nc"; },
      {"label=\"a\\\\b \\\"q\\\"\\nc\"} 12.048\n"}, {}},
+    {[](MetricsScrape& s) { s.vpd = decodeVpd(VpdTestRecord(4242, 4711).bytes); },  // a model without a name
+     {"drawing=\"4242\",product=\"\",serial"}, {}},
     {[](MetricsScrape& s) {  // a failed read: no VPD, the label of the file replaced
          s = MetricsScrape{};
          s.durationSeconds = 2;
@@ -50,15 +69,11 @@ class MetricsTextRows : public testing::TestWithParam<Row> {};
 TEST_P(MetricsTextRows, Lines) {
     MetricsScrape s;
     s.up = true;
-    s.identity = {{"drawing", 1353}, {"model", "Model-X"}, {"serial", 4711}};
+    s.vpd = decodeVpd(VpdTestRecord(1353, 4711).bytes);
     s.firmware = "4.26.0.7";
     s.blackBoxRecords = 3;
     s.durationSeconds = 0.25;
-    s.sensors = {{"sensors", {sensor("ADC03", "12V in", 12.048, "V"), sensor("TMP00", "Board", 41.25, "celsius"),
-                              sensor("ADC05", "Reserved", 0, "V", true)}},
-                 {"mezzanines", {{{"index", 0}, {"raw", 0}, {"power_ok", false}}}},
-                 {"status_registers", {{"crd_stat0", {{"raw", 1}, {"bits", {{"psu0_ok", true}}}}},
-                                       {"si5338_stat", {{"raw", 0}, {"bits", {{"reserved2", false}}}}}}}};
+    s.sensors = page();
     GetParam().change(s);
     const auto [text, series] = formatMetrics(s);
     for (const std::string& want : GetParam().present) EXPECT_NE(text.find(want), std::string::npos) << want << text;

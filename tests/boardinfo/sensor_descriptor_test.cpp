@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "boardinfo/sensors.h"
+#include "boardinfo/vpd_record.h"
+#include "vpd_test_record.h"
 
 namespace {
 
@@ -157,14 +159,21 @@ TEST(SensorDescriptor, ScaleExceptions) {
     }
 }
 
-TEST(SensorDescriptor, PcbMajorRevisionIsHighNibbleOfVpdByte12) {
-    uint8_t vpd[256] = {};
-    vpd[0x0C] = 0x21;
-    EXPECT_EQ(pcbMajorRevisionFromVpd(vpd), 2u);
-    vpd[0x0C] = 0x30;
-    EXPECT_EQ(pcbMajorRevisionFromVpd(vpd), 3u);
-    vpd[0x0C] = 0x0F;
-    EXPECT_EQ(pcbMajorRevisionFromVpd(vpd), 0u);
+// The high nibble of the layout's PCB revision line, wherever the layout
+// keeps it; none without a layout.
+TEST(SensorDescriptor, PcbMajorRevisionIsTheLayoutsRevisionLine) {
+    const struct {
+        uint32_t drawing;
+        uint8_t offset, revision;
+        uint32_t major;
+    } rows[] = {{1492, 0x0C, 0x21, 2}, {1426, 0x0C, 0x30, 3}, {1492, 0x0C, 0x0F, 0}, {1440, 0x58, 0x41, 4},
+                {1456, 0x0C, 0x30, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.drawing << " at " << int{row.offset});
+        VpdTestRecord vpd(row.drawing, 1);
+        vpd.u8(row.offset, row.revision);
+        EXPECT_EQ(decodeVpd(vpd.bytes).pcbMajorRevision(), row.major);
+    }
 }
 
 }  // namespace

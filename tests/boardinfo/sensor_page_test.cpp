@@ -56,7 +56,7 @@ const char* const kCounterLines =
 
 std::string printed(const uint8_t* page, uint32_t drawingNumber, uint32_t pcbMajor) {
     OutCapture cap;
-    printSensorPage(page, drawingNumber, pcbMajor);
+    printSensorPage(decodeSensorPage(page, drawingNumber, pcbMajor));
     return cap.text();
 }
 

@@ -5,12 +5,15 @@
 
 #include <algorithm>
 
+#include <cstring>
 #include <set>
 #include <string>
 
 #include "base/out.h"
+#include "boardinfo/board_json.h"
 #include "boardinfo/vpd.h"
 #include "boardinfo/vpd_layouts.h"
+#include "boardinfo/vpd_record.h"
 #include "support/fake_uc.h"
 #include "vpd_test_record.h"
 
@@ -18,7 +21,7 @@ namespace {
 
 std::string humanReadable(const VpdTestRecord& record) {
     OutCapture cap;
-    printVpdHumanReadable(record.bytes);
+    printVpdHumanReadable(decodeVpd(record.bytes));
     return cap.text();
 }
 
@@ -246,6 +249,25 @@ TEST(VpdTables, LayoutFieldsStayInsideTheRecordAndDoNotOverlap) {
         }
     }
     EXPECT_EQ(usedLetters.size(), vpdLayouts().size()) << "a layout no model uses";
+}
+
+// The line table: a row per line in enumerator order, every label inside the
+// value column, and no model's record giving two document entries one name.
+TEST(VpdTables, LineTableRowsAndDocumentNames) {
+    for (size_t i = 0; i < kVpdLineCount; ++i) {
+        const VpdLineRow& row = vpdLineRows()[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(static_cast<size_t>(row.line), i);
+        EXPECT_EQ(row.rateKey != nullptr, row.show == VpdShow::Ddr4Frequency);
+        EXPECT_EQ(*row.key == 0, row.show == VpdShow::Group);
+        EXPECT_LE(std::strlen(row.label), 35u);
+    }
+    for (const VpdModel& model : vpdModels()) {
+        SCOPED_TRACE(model.drawingNumber);
+        const Json doc = vpdJson(decodeVpd(VpdTestRecord(model.drawingNumber, 1).bytes));
+        std::set<std::string> names;
+        for (const Json& field : doc["fields"]) EXPECT_TRUE(names.insert(field["name"]).second) << field["name"];
+    }
 }
 
 // ---- The verbs --------------------------------------------------------------

@@ -9,16 +9,16 @@
 #include "base/out.h"
 #include "boardinfo/vpd.h"
 #include "boardinfo/vpd_layouts.h"
+#include "boardinfo/vpd_record.h"
 #include "vpd_test_record.h"
 
 namespace {
 
 std::string decodeLayout(const VpdTestRecord& record) {
-    const uint32_t drawingNumber = getLe32(record.bytes + 4);
-    const VpdLayout* layout = vpdLayoutFor(drawingNumber);
-    EXPECT_NE(layout, nullptr) << drawingNumber;
+    const VpdRecord decoded = decodeVpd(record.bytes);
+    EXPECT_NE(decoded.layout, nullptr) << decoded.drawingNumber();
     OutCapture cap;
-    if (layout != nullptr) printVpdLayout(*layout, drawingNumber, record.bytes);
+    printVpdItems(decoded);
     return cap.text();
 }
 

@@ -10,43 +10,67 @@
 #include "link/service_refusal.h"
 #include "boardinfo/board_json.h"
 #include "boardinfo/sensors.h"
+#include "boardinfo/vpd_record.h"
 
 namespace {
 
 uint32_t etcOf(const BlackBoxRecord& r) { return getLe32(r.page); }
 
-// Prints one record type in sorted order; returns how many were printed.
-uint32_t printRecordType(const BlackBoxRecord* records, uint32_t n, bool noclobber, bool blankBeforeFirst,
-                         uint32_t count, uint32_t drawingNumber, uint32_t pcbMajorRevision) {
+BlackBoxSection decodeSection(const BlackBoxRecord* read, uint32_t n, bool noclobber, uint32_t count,
+                              uint32_t drawingNumber, uint32_t pcbMajorRevision) {
+    BlackBoxSection section;
+    section.noclobber = noclobber;
+    BlackBoxRecord sorted[kBlackBoxRecords];
     const uint32_t limit = noclobber ? kNoClobberRecords : kClobberRecords;
-    uint32_t printed = 0;
-    for (uint32_t i = 0; i < n && i < limit; ++i) {
-        if (count != 0 && printed == count) break;
-        if (etcOf(records[i]) == kErasedEtc) break;
-        if (printed == 0) {
+    if (n > limit) n = limit;
+    std::memcpy(sorted, read, n * sizeof *read);
+    sortBlackBoxRecords(sorted, n);
+    // The records with data, newest first (erased ones sort last).
+    for (uint32_t i = 0; i < n && (count == 0 || i < count); ++i) {
+        if (isErasedBlackBoxPage(sorted[i].page)) break;
+        section.records.push_back({sorted[i].index, decodeSensorPage(sorted[i].page, drawingNumber, pcbMajorRevision)});
+    }
+    for (uint32_t i = 0; i < n && count == 0; ++i) {
+        if (isErasedBlackBoxPage(sorted[i].page)) section.erased.push_back(sorted[i].index);
+    }
+    return section;
+}
+
+// Prints one record type; returns how many records were printed.
+size_t printSection(const BlackBoxSection& section, bool blankBeforeFirst) {
+    const char* type = section.noclobber ? "noclobber" : "clobber";
+    for (size_t i = 0; i < section.records.size(); ++i) {
+        if (i == 0) {
             if (blankBeforeFirst) out("\n");
             out("-------------------------------------------------------------------------------\n");
         }
-        if (noclobber) {
-            out("Black box noclobber record (page %u):\n", records[i].index);
-        } else {
-            out("Black box clobber record (page %u):\n", records[i].index);
-        }
-        printSensorPage(records[i].page, drawingNumber, pcbMajorRevision);
+        out("Black box %s record (page %u):\n", type, section.records[i].index);
+        printSensorPage(section.records[i].page);
         out("-------------------------------------------------------------------------------\n");
-        ++printed;
     }
-    if (printed == 0) {
-        if (noclobber) {
-            out("No black box noclobber records found.\n");
-        } else {
-            out("No black box clobber records found.\n");
+    if (section.records.empty()) out("No black box %s records found.\n", type);
+    return section.records.size();
+}
+
+/// Reads the records of one type in index order; the first failure stops it.
+Result readRecordType(ConnectionContext* ctx, bool verbose, bool noclobber, BlackBoxRecord* records, uint32_t* read) {
+    const uint32_t first = noclobber ? kClobberRecords : 0;
+    const uint32_t n = noclobber ? kNoClobberRecords : kClobberRecords;
+    for (uint32_t i = 0; i < n; ++i) {
+        records[i].index = first + i;
+        if (Result r = requestBlackBoxRecord(first + i, ctx, verbose, records[i].page); r != kOk) {
+            out("*** Failed to read black-box %s record with index %u.\n", noclobber ? "noclobber" : "clobber",
+                first + i);
+            return r;
         }
+        ++*read;
     }
-    return printed;
+    return kOk;
 }
 
 }  // namespace
+
+bool isErasedBlackBoxPage(const uint8_t* page) { return getLe32(page) == kErasedEtc; }
 
 void sortBlackBoxRecords(BlackBoxRecord* records, uint32_t n) {
     // Exchange sort over positions: newest (largest ETC) first, erased
@@ -61,17 +85,19 @@ void sortBlackBoxRecords(BlackBoxRecord* records, uint32_t n) {
     }
 }
 
-void printBlackBox(BlackBoxRecord* clobber, uint32_t clobberRead, BlackBoxRecord* noclobber, uint32_t noclobberRead,
-                   uint32_t count, uint32_t drawingNumber, uint32_t pcbMajorRevision) {
-    uint32_t clobberPrinted = 0;
-    if (clobber != nullptr) {
-        sortBlackBoxRecords(clobber, clobberRead);
-        clobberPrinted = printRecordType(clobber, clobberRead, false, false, count, drawingNumber, pcbMajorRevision);
-    }
-    if (noclobber != nullptr) {
-        sortBlackBoxRecords(noclobber, noclobberRead);
-        printRecordType(noclobber, noclobberRead, true, clobberPrinted > 0, count, drawingNumber, pcbMajorRevision);
-    }
+BlackBox decodeBlackBox(const BlackBoxRecord* clobber, uint32_t clobberRead, const BlackBoxRecord* noclobber,
+                        uint32_t noclobberRead, uint32_t count, uint32_t drawingNumber, uint32_t pcbMajorRevision) {
+    BlackBox box;
+    if (clobber != nullptr)
+        box.clobber = decodeSection(clobber, clobberRead, false, count, drawingNumber, pcbMajorRevision);
+    if (noclobber != nullptr)
+        box.noclobber = decodeSection(noclobber, noclobberRead, true, count, drawingNumber, pcbMajorRevision);
+    return box;
+}
+
+void printBlackBox(const BlackBox& box) {
+    const size_t clobberPrinted = box.clobber ? printSection(*box.clobber, false) : 0;
+    if (box.noclobber) printSection(*box.noclobber, clobberPrinted > 0);
 }
 
 Result displayBlackBox(ConnectionContext* ctx, bool verbose, uint32_t recordTypes, uint32_t count) {
@@ -94,36 +120,17 @@ Result displayBlackBox(ConnectionContext* ctx, bool verbose, uint32_t recordType
     // whose reading never started (noclobber after a clobber failure) gets
     // no section at all, so that "No ... records found." is only said of a
     // type that was actually looked at.
-    if (wantClobber) {
-        for (uint32_t i = 0; i < kClobberRecords; ++i) {
-            clobber[i].index = i;
-            r = requestBlackBoxRecord(i, ctx, verbose, clobber[i].page);
-            if (r != kOk) {
-                out("*** Failed to read black-box clobber record with index %u.\n", i);
-                break;
-            }
-            ++clobberRead;
-        }
-    }
+    if (wantClobber) r = readRecordType(ctx, verbose, false, clobber, &clobberRead);
     if (wantNoclobber && r == kOk) {
         noclobberStarted = true;
-        for (uint32_t i = 0; i < kNoClobberRecords; ++i) {
-            const uint32_t index = kClobberRecords + i;
-            noclobber[i].index = index;
-            r = requestBlackBoxRecord(index, ctx, verbose, noclobber[i].page);
-            if (r != kOk) {
-                out("*** Failed to read black-box noclobber record with index %u.\n", index);
-                break;
-            }
-            ++noclobberRead;
-        }
+        r = readRecordType(ctx, verbose, true, noclobber, &noclobberRead);
     }
 
-    printBlackBox(wantClobber ? clobber : nullptr, clobberRead, noclobberStarted ? noclobber : nullptr,
-                  noclobberRead, count, getLe32(vpd + 0x04), pcbMajorRevisionFromVpd(vpd));
-    if (r == kOk && jsonMode()) {
-        jsonDocument(blackBoxJson(vpd, wantClobber ? clobber : nullptr, clobberRead,
-                                  noclobberStarted ? noclobber : nullptr, noclobberRead, count));
-    }
+    const VpdRecord record = decodeVpd(vpd);
+    const BlackBox box = decodeBlackBox(wantClobber ? clobber : nullptr, clobberRead,
+                                        noclobberStarted ? noclobber : nullptr, noclobberRead, count,
+                                        record.drawingNumber(), record.pcbMajorRevision());
+    printBlackBox(box);
+    if (r == kOk && jsonMode()) jsonDocument(blackBoxJson(record, box));
     return r;
 }

@@ -1,5 +1,6 @@
-// The +json documents of the board-information verbs, built from the bytes
-// the uC returned: pure functions, so the verbs only fetch and hand over.
+// The +json documents of the board-information verbs, built from the
+// decoded records: pure functions, so the verbs only fetch, decode and hand
+// over.
 #pragma once
 
 #include <cstdint>
@@ -7,13 +8,12 @@
 
 #include "base/json_out.h"
 #include "boardinfo/sensors.h"
-#include "boardinfo/vpd_layouts.h"
+#include "boardinfo/vpd_record.h"
 
 /// {"drawing": n, "model": "<model name>" or null when unknown, "serial": n}
-/// (from the VPD record bytes, kVpdSize long)
-Json boardIdentityJson(const uint8_t* vpd);
+Json boardIdentityJson(const VpdRecord& vpd);
 
-/// A decoded 64-byte sensor page, the same decoding printSensorPage prints:
+/// A decoded sensor page:
 /// {"elapsed_time_counter": n, "event_counter": n,
 ///  "sensors": [ 18 entries: {"index": 0..17, "label": "ADC00".."ADC13","TMP00".."TMP03",
 ///               "description": "<channel name of the model>", "raw": n, "value": <number, temperature in celsius>,
@@ -28,33 +28,27 @@ Json boardIdentityJson(const uint8_t* vpd);
 ///                       "si5338_stat": {"raw": n, "bits": {"init_ok", "int_regd", "reserved2", "reserved3", "cfg0_ok".."cfg3_ok"}},
 ///                       "si5338_err": {"raw": n, "error_type": n, "error_code": n},
 ///                       "reserved63": {"raw": n}}}
-/// Values are rounded to millionths of their unit, which keeps every step of
-/// the converters apart (raw has the exact reading).
-Json sensorPageJson(const uint8_t* page, uint32_t drawingNumber, uint32_t pcbMajorRevision);
+/// Values are SensorChannel::reportedValue (raw has the exact reading).
+Json sensorPageJson(const SensorPage& page);
 
 /// display-sensors: {"board": boardIdentityJson(vpd), then every field of
 /// sensorPageJson}.
-Json sensorsJson(const uint8_t* vpd, const uint8_t* page);
+Json sensorsJson(const VpdRecord& vpd, const SensorPage& page);
 
-/// display-black-box: {"board": ..., "records": [...]}. Each record type in
-/// the order the text shows it (clobber, then noclobber; newest first), a
-/// record {"type": "clobber"|"noclobber", "index": n, "erased": false, then
-/// every field of sensorPageJson}. Without a count (0) the type's erased
-/// slots follow its records as {"type", "index", "erased": true}. A type
-/// that was not read is passed as nullptr. The arrays are not changed.
-Json blackBoxJson(const uint8_t* vpd, const BlackBoxRecord* clobber, uint32_t clobberRead,
-                  const BlackBoxRecord* noclobber, uint32_t noclobberRead, uint32_t count);
+/// display-black-box: {"board": ..., "records": [...]}. Each section in the
+/// order the text shows it (clobber, then noclobber; newest first), a record
+/// {"type": "clobber"|"noclobber", "index": n, "erased": false, then every
+/// field of sensorPageJson}; then the section's erased slots as {"type",
+/// "index", "erased": true}.
+Json blackBoxJson(const VpdRecord& vpd, const BlackBox& box);
 
 /// display-vpd: {"board": ..., "version": n, "version_recognised": b,
 /// "length": n, "layout": "A".."Z" or null, "fields": [...], "checksum":
 /// {"offset", "stored", "calculated", "valid"} or null when the length
-/// leaves none to check}. The fields are those of the text, from the same
-/// layout table: {"name", "offset", "raw": number or array of bytes,
+/// leaves none to check}. The fields are the record's items, named by the
+/// line table: {"name", "offset", "raw": number or array of bytes,
 /// "value": decoded (null when the record's value has no meaning), "unit"}.
-Json vpdJson(const uint8_t* vpd);
-/// The entries of one layout field (a bank group or the FPGA identity gives
-/// several), appended to `fields`.
-void appendVpdFieldJson(const VpdField& field, const uint8_t* vpd, Json& fields);
+Json vpdJson(const VpdRecord& vpd);
 
 /// version: {"name", "version", "major", "minor", "patch", "build",
 /// "mode": "normal"|"service"}.

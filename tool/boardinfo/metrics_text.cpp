@@ -2,8 +2,8 @@
 // conventions: the zorvi_ prefix, base units spelled out in the plural
 // (volts, amperes, seconds; celsius for temperatures), a HELP and a TYPE
 // line before each family's samples, and every sample of a family in one
-// block. The JSON documents are read defensively: a missing or mistyped
-// field leaves its series out instead of stopping the scrape.
+// block. The series are those of the decoded records, named as their
+// +json documents name them.
 #include "boardinfo/metrics_text.h"
 
 #include <charconv>
@@ -14,33 +14,6 @@
 namespace {
 
 using Labels = std::vector<std::pair<const char*, std::string>>;
-
-const Json* member(const Json& object, const char* key) {
-    if (!object.is_object()) return nullptr;
-    const auto it = object.find(key);
-    return it == object.end() ? nullptr : &*it;
-}
-
-bool numberIn(const Json& object, const char* key, double* value) {
-    const Json* j = member(object, key);
-    if (j == nullptr || !j->is_number()) return false;
-    *value = j->get<double>();
-    return true;
-}
-
-std::string textIn(const Json& object, const char* key) {
-    const Json* j = member(object, key);
-    if (j == nullptr) return "";
-    if (j->is_string()) return j->get<std::string>();
-    if (j->is_number_unsigned()) return std::to_string(j->get<uint64_t>());
-    if (j->is_number_integer()) return std::to_string(j->get<int64_t>());
-    return "";
-}
-
-bool flagIn(const Json& object, const char* key) {
-    const Json* j = member(object, key);
-    return j != nullptr && j->is_boolean() && j->get<bool>();
-}
 
 /// A sample value: the shortest text that reads back as the same number.
 std::string valueText(double value) {
@@ -88,73 +61,57 @@ private:
     uint32_t series_ = 0;
 };
 
-/// The reading families, by the unit of the sensor's document.
+/// The reading families, by the unit of the channel.
 struct UnitFamily {
-    const char* unit;
+    SensorUnit unit;
     const char* name;
     const char* help;
 };
 const UnitFamily kUnitFamilies[] = {
-    {"V", "zorvi_voltage_volts", "Voltage measured by a sensor of the board."},
-    {"A", "zorvi_current_amperes", "Current measured by a sensor of the board."},
-    {"celsius", "zorvi_temperature_celsius", "Temperature measured by a sensor of the board."},
+    {SensorUnit::Volts, "zorvi_voltage_volts", "Voltage measured by a sensor of the board."},
+    {SensorUnit::Amperes, "zorvi_current_amperes", "Current measured by a sensor of the board."},
+    {SensorUnit::Celsius, "zorvi_temperature_celsius", "Temperature measured by a sensor of the board."},
 };
 
-const char* const kSensorStates[] = {"ok", "critical", "over", "under"};
+Labels channelLabels(const SensorChannel& ch) { return {{"sensor", ch.label}, {"label", ch.descriptor.name}}; }
 
-bool usableSensor(const Json& sensor) { return sensor.is_object() && !flagIn(sensor, "reserved"); }
-
-Labels sensorLabels(const Json& sensor) {
-    return {{"sensor", textIn(sensor, "label")}, {"label", textIn(sensor, "description")}};
-}
-
-void addReadings(Exposition& e, const Json& sensors) {
+void addReadings(Exposition& e, const SensorPage& page) {
     for (const UnitFamily& f : kUnitFamilies) {
         e.family(f.name, f.help);
-        for (const Json& sensor : sensors) {
-            double value = 0;
-            const Json* unit = member(sensor, "unit");
-            if (!usableSensor(sensor) || unit == nullptr || !unit->is_string() || *unit != f.unit) continue;
-            if (numberIn(sensor, "value", &value)) e.sample(sensorLabels(sensor), value);
+        for (const SensorChannel& ch : page.channels) {
+            if (!ch.reserved && ch.unit == f.unit) e.sample(channelLabels(ch), ch.reportedValue());
         }
     }
     e.family("zorvi_sensor_state",
              "Status bits of a sensor: 1 for each state the board reports it in (ok, critical, over, under).");
-    for (const Json& sensor : sensors) {
-        const Json* status = member(sensor, "status");
-        if (!usableSensor(sensor) || status == nullptr || !status->is_object()) continue;
-        for (const char* state : kSensorStates) {
-            Labels labels = sensorLabels(sensor);
-            labels.emplace_back("state", state);
-            e.sample(labels, flagIn(*status, state) ? 1 : 0);
+    for (const SensorChannel& ch : page.channels) {
+        if (ch.reserved) continue;
+        for (const SensorBit& state : channelStatusBits()) {
+            Labels labels = channelLabels(ch);
+            labels.emplace_back("state", state.key);
+            e.sample(labels, sensorBitSet(ch.status, state) ? 1 : 0);
         }
     }
 }
 
-bool reservedBit(const std::string& name) { return name.rfind("reserved", 0) == 0; }
+bool reservedBit(const SensorBit& b) { return std::string(b.key).rfind("reserved", 0) == 0; }
 
-void addStatusBits(Exposition& e, const Json& registers) {
+void addStatusBits(Exposition& e, const SensorPage& page) {
     e.family("zorvi_status_bit", "Power-supply, configuration and clock status bits of the board (1 set, 0 clear).");
-    if (!registers.is_object()) return;
-    for (const auto& [name, reg] : registers.items()) {
-        const Json* bits = member(reg, "bits");
-        if (bits == nullptr || !bits->is_object()) continue;
-        for (const auto& [bit, set] : bits->items()) {
-            if (!set.is_boolean() || reservedBit(bit)) continue;
-            e.sample({{"register", name}, {"bit", bit}}, set.get<bool>() ? 1 : 0);
+    for (uint32_t i = 0; i < kSensorRegisters; ++i) {
+        const SensorRegister& reg = sensorRegisters()[i];
+        for (const SensorBit& b : reg.bits) {
+            if (!reservedBit(b)) e.sample({{"register", reg.key}, {"bit", b.key}}, sensorBitSet(page.registers[i], b));
         }
     }
 }
 
-void addMezzanineBits(Exposition& e, const Json& mezzanines) {
+void addMezzanineBits(Exposition& e, const SensorPage& page) {
     e.family("zorvi_mezzanine_bit", "Status bits of a mezzanine site (1 set, 0 clear).");
-    if (!mezzanines.is_array()) return;
-    for (const Json& mezzanine : mezzanines) {
-        if (!mezzanine.is_object()) continue;
-        const std::string index = textIn(mezzanine, "index");
-        for (const auto& [bit, set] : mezzanine.items()) {
-            if (!set.is_boolean() || reservedBit(bit)) continue;
-            e.sample({{"mezzanine", index}, {"bit", bit}}, set.get<bool>() ? 1 : 0);
+    for (uint32_t i = 0; i < kMezzanines; ++i) {
+        for (const SensorBit& b : mezzanineBits()) {
+            if (!reservedBit(b))
+                e.sample({{"mezzanine", std::to_string(i)}, {"bit", b.key}}, sensorBitSet(page.mezzanines[i], b));
         }
     }
 }
@@ -199,25 +156,26 @@ std::string boardLabelIn(const std::string& text) {
 }
 
 MetricsText formatMetrics(const MetricsScrape& scrape) {
-    const std::string serial = textIn(scrape.identity, "serial");
-    Exposition e(serial.empty() ? scrape.fallbackBoard : serial);
+    const std::string serial = scrape.vpd ? std::to_string(scrape.vpd->serialNumber()) : "";
+    Exposition e(scrape.vpd ? serial : scrape.fallbackBoard);
     e.family("zorvi_up", "Whether the board answered the last scrape (1) or not (0).");
     e.sample({}, scrape.up ? 1 : 0);
     if (scrape.up) {
         e.family("zorvi_board_info",
                  "The board's drawing number, model, serial number and firmware version; the value is always 1.");
-        e.sample({{"drawing", textIn(scrape.identity, "drawing")},
-                  {"product", textIn(scrape.identity, "model")},
+        e.sample({{"drawing", scrape.vpd ? std::to_string(scrape.vpd->drawingNumber()) : ""},
+                  {"product", scrape.vpd && scrape.vpd->model != nullptr ? scrape.vpd->model : ""},
                   {"serial", serial},
                   {"firmware", scrape.firmware}},
                  1);
-        if (const Json* sensors = member(scrape.sensors, "sensors"); sensors != nullptr && sensors->is_array())
-            addReadings(e, *sensors);
-        if (const Json* registers = member(scrape.sensors, "status_registers")) addStatusBits(e, *registers);
-        if (const Json* mezzanines = member(scrape.sensors, "mezzanines")) addMezzanineBits(e, *mezzanines);
-        if (scrape.blackBoxRecords.is_number()) {
+        if (scrape.sensors) {
+            addReadings(e, *scrape.sensors);
+            addStatusBits(e, *scrape.sensors);
+            addMezzanineBits(e, *scrape.sensors);
+        }
+        if (scrape.blackBoxRecords) {
             e.family("zorvi_black_box_records", "Black-box records of the board that hold a saved sensor page.");
-            e.sample({}, scrape.blackBoxRecords.get<double>());
+            e.sample({}, *scrape.blackBoxRecords);
         }
     }
     e.family("zorvi_scrape_duration_seconds", "Time the scrape of the board took.");

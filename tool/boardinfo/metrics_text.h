@@ -1,25 +1,27 @@
 // A board's readings in the text format that Prometheus scrapes (and that
 // node_exporter's textfile collector reads from *.prom files). Pure: the
-// readings come in as the JSON documents of the reading verbs, the text
+// readings come in as the decoded records of the reading verbs, the text
 // goes out; nothing here talks to the board or to files.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
-#include "base/json_out.h"
+#include "boardinfo/sensors.h"
+#include "boardinfo/vpd_record.h"
 
-/// What one scrape of a board found. Parts that were not read stay null
-/// (or empty); a scrape that failed still gives `up` 0 and its duration.
+/// What one scrape of a board found. Parts that were not read stay empty; a
+/// scrape that failed still gives `up` 0 and its duration.
 struct MetricsScrape {
     bool up = false;
-    Json identity;              ///< {"drawing", "model", "serial"} from the VPD record
-    std::string firmware;       ///< the firmware's version text
-    Json sensors;               ///< the decoded sensor page
-    Json blackBoxRecords;       ///< records that are not erased (a number)
+    std::optional<VpdRecord> vpd;  ///< the board's identity
+    std::string firmware;          ///< the firmware's version text
+    std::optional<SensorPage> sensors;
+    std::optional<uint32_t> blackBoxRecords;  ///< records that are not erased
     double durationSeconds = 0;
-    /// The board label when the identity holds no serial number (the VPD
-    /// could not be read); see boardLabelIn.
+    /// The board label when there is no VPD record (it could not be read);
+    /// see boardLabelIn.
     std::string fallbackBoard;
 };
 

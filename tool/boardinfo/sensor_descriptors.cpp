@@ -446,5 +446,3 @@ std::vector<uint32_t> sensorTableDrawingNumbers() {
     for (const ModelTable& m : kModelTables) numbers.push_back(m.drawingNumber);
     return numbers;
 }
-
-uint32_t pcbMajorRevisionFromVpd(const uint8_t* vpd) { return vpd[0x0C] >> 4; }

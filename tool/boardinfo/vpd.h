@@ -30,6 +30,7 @@ bool vpdChecksum(const uint8_t vpd[kVpdSize], uint32_t length, unsigned* stored,
 
 /// The raw dump of the first 128 bytes of a record ("Raw VPD:" on).
 void printVpdRaw(const uint8_t vpd[kVpdSize]);
-/// The human-readable display of a record: header, the model's layout,
-/// checksum and version checks ("Human-readable VPD:" on).
-void printVpdHumanReadable(const uint8_t vpd[kVpdSize]);
+struct VpdRecord;
+/// The human-readable display of a decoded record: header, the model's
+/// layout, checksum and version checks ("Human-readable VPD:" on).
+void printVpdHumanReadable(const VpdRecord& record);

@@ -2,12 +2,12 @@
 // and hand it to the pure printers below.
 #include <cstring>
 
-#include "base/bytes.h"
 #include "base/hex_dump.h"
 #include "base/out.h"
 #include "boardinfo/board_json.h"
 #include "boardinfo/vpd.h"
 #include "boardinfo/vpd_layouts.h"
+#include "boardinfo/vpd_record.h"
 #include "link/board_reads.h"
 
 namespace {
@@ -16,13 +16,15 @@ constexpr uint32_t kVpdMinLength = 5;    // header up to the drawing number, plu
 constexpr uint32_t kVpdMaxLength = 128;  // the part kept in application flash
 constexpr uint32_t kRawDumpBytes = 128;
 
-void printChecksum(const uint8_t* vpd, uint32_t length) {
-    unsigned stored = 0, calculated = 0;
-    if (!vpdChecksum(vpd, length, &stored, &calculated)) {
+void printChecksum(const VpdRecord& record) {
+    const unsigned length = record.header.length;
+    if (!record.checksumChecked) {
         out("*** ERROR: Unable to verify checksum because data structure length %u (0x%04X) is invalid\n", length,
             length);
         return;
     }
+    const unsigned stored = record.storedChecksum;
+    const unsigned calculated = record.calculatedChecksum;
     out("  Data structure checksum            %u (0x%02X)\n", stored, stored);
     if (calculated != stored) {
         out("*** ERROR: Calculated checksum %u 0x%02X does not match actual checksum %u (0x%02X)\n", calculated,
@@ -52,31 +54,31 @@ void printVpdRaw(const uint8_t vpd[kVpdSize]) {
     printHexDump(vpd, kRawDumpBytes);
 }
 
-void printVpdHumanReadable(const uint8_t vpd[kVpdSize]) {
-    const unsigned version = getLe16(vpd + 0);
-    const unsigned length = getLe16(vpd + 2);
-    const unsigned drawingNumber = getLe32(vpd + 4);
-    const unsigned serialNumber = getLe32(vpd + 8);
+void printVpdHumanReadable(const VpdRecord& record) {
+    const unsigned version = record.header.version;
+    const unsigned length = record.header.length;
+    const unsigned drawingNumber = record.drawingNumber();
+    const unsigned serialNumber = record.serialNumber();
 
     out("Human-readable VPD:\n");
     out("  Data structure version             %u (0x%04X)\n", version, version);
     out("  Data structure length              %u (0x%04X)\n", length, length);
     out("  Drawing number                     %u (0x%08X) => %s\n", drawingNumber, drawingNumber,
-        drawingNumberToModel(drawingNumber));
+        record.model != nullptr ? record.model : "UNRECOGNIZED");
     out("  Serial number                      %u (0x%08X)\n", serialNumber, serialNumber);
 
     // The model-specific fields sit at fixed offsets, so they are decoded
     // whatever the length field says.
-    if (const VpdLayout* layout = vpdLayoutFor(drawingNumber)) {
-        printVpdLayout(*layout, drawingNumber, vpd);
+    if (record.layout != nullptr) {
+        printVpdItems(record);
     } else {
         out("WARNING: Unable to decode remaining data for UNRECOGNIZED drawing number.\n");
         out("         Use the 'display-vpd-raw' command in order to display raw VPD.\n");
     }
 
-    printChecksum(vpd, length);
+    printChecksum(record);
 
-    if (version > kVpdVersionRecognised) {
+    if (!record.versionRecognised()) {
         out("WARNING: Data structure version %u is not recognized by this version of zorviutil.\n", version);
         out("         Highest data structure version recognised is %u.\n", kVpdVersionRecognised);
         out("         Some fields of the VPD might not be displayed.\n");
@@ -95,7 +97,8 @@ Result displayVpd(bool verbose, ConnectionContext* ctx) {
     uint8_t vpd[kVpdSize];
     Result result = fetchVpdRecord(ctx, verbose, vpd);
     if (result != kOk) return result;
-    printVpdHumanReadable(vpd);
-    if (jsonMode()) jsonDocument(vpdJson(vpd));
+    const VpdRecord record = decodeVpd(vpd);
+    printVpdHumanReadable(record);
+    if (jsonMode()) jsonDocument(vpdJson(record));
     return kOk;
 }

@@ -338,6 +338,89 @@ constexpr VpdField kLayoutZ[] = {
     at(L::PcbRevision, 0x44),
 };
 
+// ---- Lines -----------------------------------------------------------------
+
+using S = VpdShow;
+
+// One row per line, in enumerator order (the self-check test holds it to
+// that): the label the text prints and the name the document gives.
+constexpr VpdLineRow kLines[] = {
+    {L::PcbRevision, S::Revision, "PCB revision", "pcb_revision"},
+    {L::CpldRevision, S::Revision, "CPLD revision", "cpld_revision"},
+    {L::ModificationsByte, S::Byte, "Modifications bitmask", "modifications_bitmask"},
+    {L::ModificationsWide, S::Word, "Modifications bitmask", "modifications_bitmask"},
+    {L::CustomBuildCode, S::BuildCode, "Custom build code, revision", "custom_build_code"},
+    {L::CoolingType, S::Choice, "Cooling type", "cooling_type"},
+    {L::CoatingType, S::Choice, "Coating type", "coating_type"},
+    {L::Pn4Connector, S::Choice, "Pn4 connector", "pn4_connector"},
+    {L::BoardTemperatureGrade, S::Choice, "Board temperature grade", "board_temperature_grade"},
+    {L::FpgaPackage, S::Choice, "FPGA package", "fpga_package"},
+    {L::FpgaSpaceGrade, S::Choice, "FPGA space grade", "fpga_space_grade"},
+    {L::Si5338RefClock, S::Clock, "SI5338 ref. clock frequency", "si5338_ref_clock_frequency"},
+    {L::Si5338RefClockShort, S::Clock, "SI5338 ref. clock freq.", "si5338_ref_clock_frequency"},
+    {L::InternalSi5338RefClock, S::Clock, "Internal SI5338 ref. clock freq.", "internal_si5338_ref_clock_frequency"},
+    {L::Si5338RefClock0, S::Clock, "SI5338 0 (U67) ref. clock freq.", "si5338_0_ref_clock_frequency"},
+    {L::Si5338RefClock1, S::Clock, "SI5338 1 (U8) ref. clock freq.", "si5338_1_ref_clock_frequency"},
+    {L::EmcclkClock, S::Clock, "EMCCLK clock frequency", "emcclk_clock_frequency"},
+    {L::FabricClock, S::Clock, "Fabric clock frequency", "fabric_clock_frequency"},
+    {L::PsRefClock, S::Clock, "PS ref. clock frequency", "ps_ref_clock_frequency"},
+    {L::Lmk04208RefClock, S::ShortClock, "LMK04208 ref. clock frequency", "lmk04208_ref_clock_frequency"},
+    {L::Lmk04208VcxoClock, S::ShortClock, "LMK04208 VCXO clock frequency", "lmk04208_vcxo_clock_frequency"},
+    {L::BitSw1, S::Bit, "SW1 (DIP switch): ", "sw1_dip_switch"},
+    {L::BitRs232Converter, S::Bit, "RS232 converter:          ", "rs232_converter"},
+    {L::BitSi5328JitterAttenuator, S::Bit, "SI5328 jitter attenuator: ", "si5328_jitter_attenuator"},
+    {L::BitFireFlyModules, S::Bit, "FireFly modules:          ", "firefly_modules"},
+    {L::BitZqsfpModules, S::Bit, "zQSFP modules:            ", "zqsfp_modules"},
+    {L::BitActiveCoolingFans, S::Bit, "Active cooling fans:      ", "active_cooling_fans"},
+    {L::BitOptics, S::Bit, "Optics: ", "optics"},
+    {L::BitVccPsbatt, S::Bit, "VCC_PSBATT: ", "vcc_psbatt"},
+    {L::BitPn6Connector, S::Bit, "Pn6 connector: ", "pn6_connector"},
+    {L::BitPn4Connector, S::Bit, "Pn4 connector: ", "pn4_connector"},
+    {L::BitAdcRfTransformer, S::Bit, "ADC RF transformer type: ", "adc_rf_transformer_type"},
+    {L::BitRfConnector, S::Bit, "RF connector type: ", "rf_connector_type"},
+    {L::BitDacRfTransformer, S::Bit, "DAC RF transformer type: ", "dac_rf_transformer_type"},
+    {L::BitXmcConnector, S::Bit, "XMC connector type: ", "xmc_connector_type"},
+    {L::BitFireFlyConnector, S::Bit, "FireFly connector: ", "firefly_connector"},
+    {L::BitSi5338RefClockSource, S::Bit, "SI5338 ref. clock: ", "si5338_ref_clock_source"},
+    {L::BitHeatsink, S::Bit, "Heatsink: ", "heatsink"},
+    {L::BitFans, S::Bit, "Fans: ", "fans"},
+    {L::BitTopShroud, S::Bit, "Top shroud: ", "top_shroud"},
+    {L::Ddr4ChipClass, S::ChipClass, "", "ddr4_chip_class"},
+    {L::Ddr4Banks, S::Group, "", ""},
+    {L::PlDdr4Banks, S::Group, "", ""},
+    {L::ZbtSsramBanks, S::Group, "", ""},
+    {L::PsQspiFlashBanks, S::Group, "", ""},
+    {L::PsDdr4Frequency, S::Ddr4Frequency, "PS DDR4 SDRAM max. frequency", "ps_ddr4_max_frequency",
+     "ps_ddr4_data_rate"},
+    {L::PsDdr4Size64, S::Size, "PS DDR4 SDRAM 64b word size log 2", "ps_ddr4_size"},
+    {L::PsDdr4Size32, S::Size, "PS DDR4 SDRAM 32b word size log 2", "ps_ddr4_size"},
+    {L::PsDdr4Ranks, S::Ranks, "PS DDR4 SDRAM ranks", "ps_ddr4_ranks"},
+    {L::PsEmmcFlashSize, S::Size, "PS EMMC Flash size log 2", "ps_emmc_flash_size"},
+    {L::PsSataFlashSize, S::Size, "PS SATA Flash size log 2", "ps_sata_flash_size"},
+    {L::PsEmmcMemorySize, S::Size, "PS EMMC memory size log 2", "ps_emmc_memory_size"},
+    {L::PsQspiFlashMemorySize, S::Size, "PS QSPI flash memory size log 2", "ps_qspi_flash_memory_size"},
+    {L::HbmFrequency, S::HbmFrequency, "HBM max. frequency", "hbm_max_frequency"},
+    {L::HbmDieCapacity, S::Size, "HBM die capacity", "hbm_die_capacity"},
+    {L::HbmDieCount, S::Byte, "HBM die count", "hbm_die_count"},
+    {L::FpgaIdentity, S::Group, "", ""},
+    {L::Ddr4BankFrequency, S::Ddr4Frequency, "DDR4 SDRAM bank # max. frequency", "ddr4_bank#_max_frequency",
+     "ddr4_bank#_data_rate"},
+    {L::Ddr4BankSize, S::Size, "DDR4 SDRAM bank # size", "ddr4_bank#_size"},
+    {L::Ddr4BankRanks, S::Ranks, "DDR4 SDRAM bank # ranks", "ddr4_bank#_ranks"},
+    {L::PlDdr4BankFrequency, S::Ddr4Frequency, "PL DDR4 SDRAM bank # max. freq.", "pl_ddr4_bank#_max_frequency",
+     "pl_ddr4_bank#_data_rate"},
+    {L::PlDdr4BankSize, S::Size, "PL DDR4 SDRAM bank # size log 2", "pl_ddr4_bank#_size"},
+    {L::PlDdr4BankRanks, S::Ranks, "PL DDR4 SDRAM bank # ranks", "pl_ddr4_bank#_ranks"},
+    {L::ZbtSsramBankFrequency, S::Frequency, "ZBT SSRAM bank # max. frequency", "zbt_ssram_bank#_max_frequency"},
+    {L::ZbtSsramBankSize, S::Size, "ZBT SSRAM bank # size", "zbt_ssram_bank#_size"},
+    {L::PsQspiFlashBankSize, S::Size, "PS QSPI Flash bank # size Log 2", "ps_qspi_flash_bank#_size"},
+    {L::FpgaStepping, S::Text, "FPGA stepping", "fpga_stepping"},
+    {L::FpgaSpeedGrade, S::Text, "FPGA speed grade", "fpga_speed_grade"},
+    {L::FpgaDevice, S::WideChoice, "FPGA device", "fpga_device"},
+    {L::FpgaTemperatureGrade, S::Choice, "FPGA temperature grade", "fpga_temperature_grade"},
+};
+static_assert(std::size(kLines) == kVpdLineCount);
+
 constexpr VpdLayout kLayouts[] = {
     {'A', kLayoutA}, {'B', kLayoutB}, {'D', kLayoutD}, {'E', kLayoutE}, {'G', kLayoutG}, {'H', kLayoutH},
     {'J', kLayoutJ}, {'K', kLayoutK}, {'M', kLayoutM}, {'P', kLayoutP}, {'Q', kLayoutQ}, {'R', kLayoutR},
@@ -354,6 +437,8 @@ bool VpdModels::includes(uint32_t drawingNumber) const {
 }
 
 std::span<const VpdLayout> vpdLayouts() { return kLayouts; }
+
+std::span<const VpdLineRow> vpdLineRows() { return kLines; }
 
 const VpdLayout* vpdLayoutFor(uint32_t drawingNumber) {
     for (const VpdModel& model : vpdModels()) {

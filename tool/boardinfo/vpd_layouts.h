@@ -1,7 +1,8 @@
 // The model-specific part of the VPD record, as data: one table of fields per
-// layout letter, in printing order, and the shared field printers that turn a
-// field into its lines. The human-readable display selects the layout through
-// the drawing number and walks its table.
+// layout letter, in printing order, and the line table that says for every
+// line what its label in the text and its name in the +json document are.
+// The decoder turns a layout's fields into lines (vpd_record.h); the text
+// and the document only format them.
 #pragma once
 
 #include <cstddef>
@@ -16,8 +17,9 @@ struct VpdTextTable {
     uint8_t count;
 };
 
-/// Every line a layout can print. Each has exactly one literal format in the
-/// printers; the enumerator names follow the line names of the layouts.
+/// Every line a layout can print, and the groups of lines a layout field can
+/// stand for (bank groups, the FPGA identity); the enumerator names follow
+/// the line names of the layouts.
 enum class VpdLine : uint8_t {
     // Integer and enumerated lines.
     PcbRevision,
@@ -82,7 +84,58 @@ enum class VpdLine : uint8_t {
     HbmDieCount,
     // Stepping, speed grade, device, temperature grade (15 bytes).
     FpgaIdentity,
+    // The lines the groups above stand for (a bank line once per bank).
+    Ddr4BankFrequency,
+    Ddr4BankSize,
+    Ddr4BankRanks,
+    PlDdr4BankFrequency,
+    PlDdr4BankSize,
+    PlDdr4BankRanks,
+    ZbtSsramBankFrequency,
+    ZbtSsramBankSize,
+    PsQspiFlashBankSize,
+    FpgaStepping,
+    FpgaSpeedGrade,
+    FpgaDevice,
+    FpgaTemperatureGrade,
 };
+constexpr size_t kVpdLineCount = static_cast<size_t>(VpdLine::FpgaTemperatureGrade) + 1;
+
+/// How a line's value reads and shows: the format after the label in the
+/// text, and the value and unit of its entry in the document.
+enum class VpdShow : uint8_t {
+    Group,          // no line of its own: the decoder gives its member lines
+    Revision,       // "%u (0x%02X) => %u.%u", value "major.minor"
+    Byte,           // "%u (0x%02X)"
+    Word,           // "%u (0x%08X)", whatever the mask's width
+    BuildCode,      // "%u, %u => " and the build text; raw the two bytes
+    Choice,         // "%u (0x%02X) => " and the text, "UNRECOGNIZED" (null) when unknown
+    WideChoice,     // the same with "0x%04X"
+    Clock,          // "%u (0x%08X) Hz"
+    ShortClock,     // "%u (0x%X) Hz"
+    Bit,            // a bit line: "=> " and the label in the value column, then the text
+    ChipClass,      // the DDR4 chip class line
+    Ddr4Frequency,  // "%u (0x%04X) => %u MHz / DDR4-%u"; two entries, MHz and MT/s
+    Frequency,      // "%u (0x%04X) => %u MHz", rounded
+    HbmFrequency,   // "%u (0x%04X) => %u MHz", truncated
+    Size,           // "%u (0x%02X) => " and the size; value in bytes
+    Ranks,          // "%u (0x%02X) => " and the ranks text (and its error line)
+    Text,           // the record's characters in quotes; raw the bytes
+};
+
+/// One row of the line table. In label and key a '#' stands for the bank
+/// number of a bank line.
+struct VpdLineRow {
+    VpdLine line;
+    VpdShow show;
+    const char* label;  ///< text label, printed in a column of 35 (bit lines: the text after "=> ")
+    const char* key;    ///< name of the document entry
+    const char* rateKey = nullptr;  ///< Ddr4Frequency: name of the data rate entry
+};
+
+/// The line table, one row per line in enumerator order.
+std::span<const VpdLineRow> vpdLineRows();
+inline const VpdLineRow& vpdLineRow(VpdLine line) { return vpdLineRows()[static_cast<size_t>(line)]; }
 
 /// How a memory size code turns into a printed size.
 enum class VpdSizeRule : uint8_t {
@@ -143,11 +196,6 @@ const VpdLayout* vpdLayoutFor(uint32_t drawingNumber);
 size_t vpdFieldExtent(const VpdField& field);
 /// True for bit lines and chip class: fields taken from a mask printed above.
 bool vpdFieldIsBitField(const VpdField& field);
-
-/// Prints one field of a 256-byte record for the given drawing number.
-void printVpdField(const VpdField& field, const uint8_t* vpd);
-/// Prints every field of the layout that applies to the drawing number.
-void printVpdLayout(const VpdLayout& layout, uint32_t drawingNumber, const uint8_t* vpd);
 
 /// The number a field holds: the integer of `width` bytes at its offset, or
 /// for a bit line or chip class the bits taken from its mask.

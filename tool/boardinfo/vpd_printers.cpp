@@ -1,34 +1,13 @@
-// The shared field printers of the VPD display. Each line kind has its one
-// literal format here; the layout tables only say which line, where and how
-// to decode.
-#include <cstdio>
-#include <cstring>
-#include <iterator>
+// The text of a decoded VPD layout: one line per item, its label from the
+// line table and its value in the format of the line's kind.
 
-#include "base/bytes.h"
 #include "base/out.h"
-#include "boardinfo/vpd.h"
 #include "boardinfo/vpd_layouts.h"
+#include "boardinfo/vpd_record.h"
 
 namespace {
 
-using L = VpdLine;
-
-const char* textOf(const VpdTextTable* texts, uint32_t index) {
-    const char* text = vpdTableText(texts, index);
-    return text != nullptr ? text : "UNRECOGNIZED";
-}
-
-uint32_t readValue(const uint8_t* p, uint8_t width) {
-    switch (width) {
-        case 2:
-            return getLe16(p);
-        case 4:
-            return getLe32(p);
-        default:
-            return p[0];
-    }
-}
+const char* orUnrecognized(const char* text) { return text != nullptr ? text : "UNRECOGNIZED"; }
 
 /// The value part of a memory size line (the label is printed by the caller).
 void printSize(uint64_t size, VpdSizeRule rule) {
@@ -63,351 +42,102 @@ void printRanks(uint8_t ranks) {
     }
 }
 
-/// An unterminated ASCII field of at most `width` bytes, up to the first NUL.
+/// An unterminated ASCII field of at most 8 bytes, up to the first NUL.
 /// Bytes outside printable ASCII are shown as '.', as in the raw dump, so a
 /// damaged record cannot put control sequences on the user's terminal.
 struct VpdText {
     char text[9] = {};
-    VpdText(const uint8_t* p, size_t width) {
-        for (size_t i = 0; i < width && i < sizeof(text) - 1 && p[i] != 0; ++i) {
-            text[i] = (p[i] >= 0x20 && p[i] <= 0x7E) ? static_cast<char>(p[i]) : '.';
+    explicit VpdText(const VpdItem& item) {
+        for (size_t i = 0; i < item.byteCount && item.bytes[i] != 0; ++i) {
+            const uint8_t c = item.bytes[i];
+            text[i] = (c >= 0x20 && c <= 0x7E) ? static_cast<char>(c) : '.';
         }
     }
 };
 
-void printFpgaIdentity(const uint8_t* p) {
-    out("  FPGA stepping                      \"%s\"\n", VpdText(p, 8).text);
-    out("  FPGA speed grade                   \"%s\"\n", VpdText(p + 8, 4).text);
-    const unsigned device = getLe16(p + 12);
-    out("  FPGA device                        %u (0x%04X) => %s\n", device, device,
-        fpgaDeviceName(static_cast<uint16_t>(device)));
-    const unsigned grade = p[14];
-    out("  FPGA temperature grade             %u (0x%02X) => %s\n", grade, grade,
-        fpgaTemperatureGradeName(static_cast<uint8_t>(grade)));
-}
+// The column the values start in, after two blanks and the label.
+constexpr const char* kValueColumn = "                                     ";
 
-void printCustomBuildCode(const uint8_t* p) {
-    const unsigned code = p[0];
-    const unsigned revision = p[1];
-    out("  Custom build code, revision        %u, %u => %s\n", code, revision,
-        vpdCustomBuildText(p[0], p[1]).c_str());
-}
-
-void printChipClass(unsigned k) {
-    if (const char* name = vpdChipClassName(k)) {
-        out("                                     => %s (000%u)\n", name, k);
-    } else {
-        out("                                     => UNRECOGNISED DDR4 CHIP CLASS %u(0x%X)\n", k, k);
-    }
-}
-
-void printBitLine(VpdLine line, const char* text) {
-    switch (line) {
-        case L::BitSw1:
-            out("                                     => SW1 (DIP switch): %s\n", text);
-            break;
-        case L::BitRs232Converter:
-            out("                                     => RS232 converter:          %s\n", text);
-            break;
-        case L::BitSi5328JitterAttenuator:
-            out("                                     => SI5328 jitter attenuator: %s\n", text);
-            break;
-        case L::BitFireFlyModules:
-            out("                                     => FireFly modules:          %s\n", text);
-            break;
-        case L::BitZqsfpModules:
-            out("                                     => zQSFP modules:            %s\n", text);
-            break;
-        case L::BitActiveCoolingFans:
-            out("                                     => Active cooling fans:      %s\n", text);
-            break;
-        case L::BitOptics:
-            out("                                     => Optics: %s\n", text);
-            break;
-        case L::BitVccPsbatt:
-            out("                                     => VCC_PSBATT: %s\n", text);
-            break;
-        case L::BitPn6Connector:
-            out("                                     => Pn6 connector: %s\n", text);
-            break;
-        case L::BitPn4Connector:
-            out("                                     => Pn4 connector: %s\n", text);
-            break;
-        case L::BitAdcRfTransformer:
-            out("                                     => ADC RF transformer type: %s\n", text);
-            break;
-        case L::BitRfConnector:
-            out("                                     => RF connector type: %s\n", text);
-            break;
-        case L::BitDacRfTransformer:
-            out("                                     => DAC RF transformer type: %s\n", text);
-            break;
-        case L::BitXmcConnector:
-            out("                                     => XMC connector type: %s\n", text);
-            break;
-        case L::BitFireFlyConnector:
-            out("                                     => FireFly connector: %s\n", text);
-            break;
-        case L::BitSi5338RefClockSource:
-            out("                                     => SI5338 ref. clock: %s\n", text);
-            break;
-        case L::BitHeatsink:
-            out("                                     => Heatsink: %s\n", text);
-            break;
-        case L::BitFans:
-            out("                                     => Fans: %s\n", text);
-            break;
-        case L::BitTopShroud:
-            out("                                     => Top shroud: %s\n", text);
-            break;
+/// Hexadecimal digits of a line's number (at least).
+int hexDigits(VpdShow show) {
+    switch (show) {
+        case VpdShow::Word:
+        case VpdShow::Clock:
+            return 8;
+        case VpdShow::WideChoice:
+        case VpdShow::Ddr4Frequency:
+        case VpdShow::Frequency:
+        case VpdShow::HbmFrequency:
+            return 4;
+        case VpdShow::ShortClock:
+            return 1;
         default:
-            break;
+            return 2;
     }
 }
 
-void printBankGroup(const VpdField& field, const uint8_t* vpd) {
-    for (unsigned bank = 0; bank < field.count; ++bank) {
-        const uint8_t* entry = vpd + field.offset + bank * field.stride;
-        const unsigned f = getLe16(entry);
-        const unsigned s = entry[2];
-        const unsigned r = entry[3];
-        const uint64_t size = vpdMemorySize(entry[2], field.wordSize, field.sizeRule);
-        switch (field.line) {
-            case L::Ddr4Banks:
-                out("  DDR4 SDRAM bank %u max. frequency   %u (0x%04X) => %u MHz / DDR4-%u\n", bank, f, f,
-                    vpdFrequencyMhz(f), vpdDdr4DataRate(f));
-                out("  DDR4 SDRAM bank %u size             %u (0x%02X) => ", bank, s, s);
-                printSize(size, field.sizeRule);
-                if (field.ranks) {
-                    out("  DDR4 SDRAM bank %u ranks            %u (0x%02X) => ", bank, r, r);
-                    printRanks(entry[3]);
-                }
-                break;
-            case L::PlDdr4Banks:
-                out("  PL DDR4 SDRAM bank %u max. freq.    %u (0x%04X) => %u MHz / DDR4-%u\n", bank, f, f,
-                    vpdFrequencyMhz(f), vpdDdr4DataRate(f));
-                out("  PL DDR4 SDRAM bank %u size log 2    %u (0x%02X) => ", bank, s, s);
-                printSize(size, field.sizeRule);
-                if (field.ranks) {
-                    out("  PL DDR4 SDRAM bank %u ranks         %u (0x%02X) => ", bank, r, r);
-                    printRanks(entry[3]);
-                }
-                break;
-            case L::ZbtSsramBanks:
-                out("  ZBT SSRAM bank %u max. frequency    %u (0x%04X) => %u MHz\n", bank, f, f, vpdFrequencyMhz(f));
-                out("  ZBT SSRAM bank %u size              %u (0x%02X) => ", bank, s, s);
-                printSize(size, field.sizeRule);
-                break;
-            case L::PsQspiFlashBanks: {
-                // Size codes only: the entry is the code itself.
-                const unsigned code = entry[0];
-                out("  PS QSPI Flash bank %u size Log 2    %u (0x%02X) => ", bank, code, code);
-                printSize(vpdMemorySize(entry[0], field.wordSize, field.sizeRule), field.sizeRule);
-                break;
-            }
-            default:
-                break;
+void printItem(const VpdItem& item) {
+    const VpdLineRow& row = vpdLineRow(item.line);
+    const unsigned v = item.value;
+    if (row.show == VpdShow::Bit) {
+        out("%s=> %s%s\n", kValueColumn, row.label, orUnrecognized(item.text));
+        return;
+    }
+    if (row.show == VpdShow::ChipClass) {
+        if (item.text != nullptr) {
+            out("%s=> %s (000%u)\n", kValueColumn, item.text, v);
+        } else {
+            out("%s=> UNRECOGNISED DDR4 CHIP CLASS %u(0x%X)\n", kValueColumn, v, v);
         }
+        return;
     }
-}
-
-void printSizeField(const VpdField& field, uint8_t code) {
-    const unsigned s = code;
-    switch (field.line) {
-        case L::PsDdr4Size64:
-            out("  PS DDR4 SDRAM 64b word size log 2  %u (0x%02X) => ", s, s);
-            break;
-        case L::PsDdr4Size32:
-            out("  PS DDR4 SDRAM 32b word size log 2  %u (0x%02X) => ", s, s);
-            break;
-        case L::PsEmmcFlashSize:
-            out("  PS EMMC Flash size log 2           %u (0x%02X) => ", s, s);
-            break;
-        case L::PsSataFlashSize:
-            out("  PS SATA Flash size log 2           %u (0x%02X) => ", s, s);
-            break;
-        case L::PsEmmcMemorySize:
-            out("  PS EMMC memory size log 2          %u (0x%02X) => ", s, s);
-            break;
-        case L::PsQspiFlashMemorySize:
-            out("  PS QSPI flash memory size log 2    %u (0x%02X) => ", s, s);
-            break;
-        case L::HbmDieCapacity:
-            out("  HBM die capacity                   %u (0x%02X) => ", s, s);
-            break;
-        default:
-            return;
+    out("  %-35s", vpdItemName(row.label, item).c_str());
+    if (row.show == VpdShow::Text) {
+        out("\"%s\"\n", VpdText(item).text);
+        return;
     }
-    printSize(vpdMemorySize(code, field.wordSize, field.sizeRule), field.sizeRule);
+    if (row.show == VpdShow::BuildCode) {
+        out("%u, %u => %s\n", item.bytes[0], item.bytes[1], vpdCustomBuildText(item.bytes[0], item.bytes[1]).c_str());
+        return;
+    }
+    // The number in decimal and hexadecimal, then what it means.
+    out("%u (0x%0*X)", v, hexDigits(row.show), v);
+    switch (row.show) {
+        case VpdShow::Revision:
+            out(" => %u.%u\n", v >> 4, v & 0xFu);
+            break;
+        case VpdShow::Choice:
+        case VpdShow::WideChoice:
+            out(" => %s\n", orUnrecognized(item.text));
+            break;
+        case VpdShow::Clock:
+        case VpdShow::ShortClock:
+            out(" Hz\n");
+            break;
+        case VpdShow::Ddr4Frequency:
+            out(" => %u MHz / DDR4-%u\n", vpdFrequencyMhz(v), vpdDdr4DataRate(v));
+            break;
+        case VpdShow::Frequency:
+        case VpdShow::HbmFrequency:
+            // The HBM frequency is truncated, the others rounded.
+            out(" => %u MHz\n", row.show == VpdShow::Frequency ? vpdFrequencyMhz(v) : v / 10);
+            break;
+        case VpdShow::Size:
+            out(" => ");
+            printSize(item.size, item.sizeRule);
+            break;
+        case VpdShow::Ranks:
+            out(" => ");
+            printRanks(static_cast<uint8_t>(v));
+            break;
+        default:  // Byte, Word: the number alone
+            out("\n");
+            break;
+    }
 }
 
 }  // namespace
 
-uint64_t vpdMemorySize(uint8_t sizeCode, uint8_t wordSize, VpdSizeRule rule) {
-    if (rule == VpdSizeRule::ThirtyTwoBit) {
-        // Layout U's QSPI sizes are 32-bit quantities. Codes of 32 or more
-        // cannot be meant; like 2^S for S >= 64 in 64 bits, 2^S is taken as
-        // 0 there, so the line shows 0 MiB instead of an arbitrary number.
-        if (sizeCode >= 32) return 0;
-        return static_cast<uint32_t>(uint32_t{wordSize} << sizeCode);
-    }
-    if (sizeCode >= 64) return 0;
-    return uint64_t{wordSize} << sizeCode;  // wraps modulo 2^64, as 64-bit arithmetic does
-}
-
-uint32_t vpdFieldValue(const VpdField& field, const uint8_t* vpd) {
-    const uint32_t value = readValue(vpd + field.offset, field.width);
-    if (!vpdFieldIsBitField(field)) return value;
-    return (value >> field.bitShift) & ((1u << field.bitCount) - 1u);
-}
-
-const char* vpdTableText(const VpdTextTable* texts, uint32_t index) {
-    if (texts == nullptr || index >= texts->count) return nullptr;
-    return texts->texts[index];
-}
-
-const char* vpdChipClassName(uint32_t chipClass) {
-    constexpr const char* kNames[] = {"DDR4-2400 CL16", "DDR4-2400 CL17"};
-    return chipClass < std::size(kNames) ? kNames[chipClass] : nullptr;
-}
-
-std::string vpdRanksText(uint8_t ranks) {
-    const unsigned dies = ranks & 0x7Fu;
-    char text[40];
-    if ((ranks & 0x80u) != 0) {
-        std::snprintf(text, sizeof text, "multi-die, %u dies", dies);
-    } else if (dies == 1) {
-        return "single-die";
-    } else if (dies == 2) {
-        return "traditional twin-die";
-    } else {
-        std::snprintf(text, sizeof text, "traditional %u dies", dies);
-    }
-    return text;
-}
-
-std::string vpdCustomBuildText(uint8_t code, uint8_t revision) {
-    if (code == 0) return "Standard build";
-    char text[16];
-    std::snprintf(text, sizeof text, "/C%u.%u", code, revision);
-    return text;
-}
-
-void printVpdField(const VpdField& field, const uint8_t* vpd) {
-    const uint8_t* p = vpd + field.offset;
-    if (vpdFieldIsBitField(field)) {
-        const uint32_t value = vpdFieldValue(field, vpd);
-        if (field.line == L::Ddr4ChipClass) {
-            printChipClass(value);
-        } else {
-            printBitLine(field.line, textOf(field.texts, value));
-        }
-        return;
-    }
-    const unsigned v = vpdFieldValue(field, vpd);
-    switch (field.line) {
-        case L::PcbRevision:
-            out("  PCB revision                       %u (0x%02X) => %u.%u\n", v, v, v >> 4, v & 0xFu);
-            break;
-        case L::CpldRevision:
-            out("  CPLD revision                      %u (0x%02X) => %u.%u\n", v, v, v >> 4, v & 0xFu);
-            break;
-        case L::ModificationsByte:
-            out("  Modifications bitmask              %u (0x%02X)\n", v, v);
-            break;
-        case L::ModificationsWide:
-            out("  Modifications bitmask              %u (0x%08X)\n", v, v);
-            break;
-        case L::CustomBuildCode:
-            printCustomBuildCode(p);
-            break;
-        case L::CoolingType:
-            out("  Cooling type                       %u (0x%02X) => %s\n", v, v, textOf(field.texts, v));
-            break;
-        case L::CoatingType:
-            out("  Coating type                       %u (0x%02X) => %s\n", v, v, textOf(field.texts, v));
-            break;
-        case L::Pn4Connector:
-            out("  Pn4 connector                      %u (0x%02X) => %s\n", v, v, textOf(field.texts, v));
-            break;
-        case L::BoardTemperatureGrade:
-            out("  Board temperature grade            %u (0x%02X) => %s\n", v, v, textOf(field.texts, v));
-            break;
-        case L::FpgaPackage:
-            out("  FPGA package                       %u (0x%02X) => %s\n", v, v, textOf(field.texts, v));
-            break;
-        case L::FpgaSpaceGrade:
-            out("  FPGA space grade                   %u (0x%02X) => %s\n", v, v, textOf(field.texts, v));
-            break;
-        case L::Si5338RefClock:
-            out("  SI5338 ref. clock frequency        %u (0x%08X) Hz\n", v, v);
-            break;
-        case L::Si5338RefClockShort:
-            out("  SI5338 ref. clock freq.            %u (0x%08X) Hz\n", v, v);
-            break;
-        case L::InternalSi5338RefClock:
-            out("  Internal SI5338 ref. clock freq.   %u (0x%08X) Hz\n", v, v);
-            break;
-        case L::Si5338RefClock0:
-            out("  SI5338 0 (U67) ref. clock freq.    %u (0x%08X) Hz\n", v, v);
-            break;
-        case L::Si5338RefClock1:
-            out("  SI5338 1 (U8) ref. clock freq.     %u (0x%08X) Hz\n", v, v);
-            break;
-        case L::EmcclkClock:
-            out("  EMCCLK clock frequency             %u (0x%08X) Hz\n", v, v);
-            break;
-        case L::FabricClock:
-            out("  Fabric clock frequency             %u (0x%08X) Hz\n", v, v);
-            break;
-        case L::PsRefClock:
-            out("  PS ref. clock frequency            %u (0x%08X) Hz\n", v, v);
-            break;
-        case L::Lmk04208RefClock:
-            out("  LMK04208 ref. clock frequency      %u (0x%X) Hz\n", v, v);
-            break;
-        case L::Lmk04208VcxoClock:
-            out("  LMK04208 VCXO clock frequency      %u (0x%X) Hz\n", v, v);
-            break;
-        case L::Ddr4Banks:
-        case L::PlDdr4Banks:
-        case L::ZbtSsramBanks:
-        case L::PsQspiFlashBanks:
-            printBankGroup(field, vpd);
-            break;
-        case L::PsDdr4Frequency:
-            out("  PS DDR4 SDRAM max. frequency       %u (0x%04X) => %u MHz / DDR4-%u\n", v, v, vpdFrequencyMhz(v),
-                vpdDdr4DataRate(v));
-            break;
-        case L::PsDdr4Ranks:
-            out("  PS DDR4 SDRAM ranks                %u (0x%02X) => ", v, v);
-            printRanks(p[0]);
-            break;
-        case L::HbmFrequency:
-            out("  HBM max. frequency                 %u (0x%04X) => %u MHz\n", v, v, v / 10);
-            break;
-        case L::HbmDieCount:
-            out("  HBM die count                      %u (0x%02X)\n", v, v);
-            break;
-        case L::PsDdr4Size64:
-        case L::PsDdr4Size32:
-        case L::PsEmmcFlashSize:
-        case L::PsSataFlashSize:
-        case L::PsEmmcMemorySize:
-        case L::PsQspiFlashMemorySize:
-        case L::HbmDieCapacity:
-            printSizeField(field, p[0]);
-            break;
-        case L::FpgaIdentity:
-            printFpgaIdentity(p);
-            break;
-        default:
-            break;
-    }
-}
-
-void printVpdLayout(const VpdLayout& layout, uint32_t drawingNumber, const uint8_t* vpd) {
-    for (const VpdField& field : layout.fields) {
-        if (field.models.includes(drawingNumber)) printVpdField(field, vpd);
-    }
+void printVpdItems(const VpdRecord& record) {
+    for (const VpdItem& item : record.items) printItem(item);
 }

@@ -10,12 +10,11 @@
 #include <string>
 #include <system_error>
 
-#include "base/bytes.h"
 #include "base/json_out.h"
 #include "base/out.h"
-#include "boardinfo/board_json.h"
 #include "boardinfo/metrics_text.h"
 #include "boardinfo/sensors.h"
+#include "boardinfo/vpd_record.h"
 #include "control/identity_verbs.h"
 #include "link/board_reads.h"
 #include "link/service_refusal.h"
@@ -54,7 +53,7 @@ Result countBlackBoxRecords(ConnectionContext* ctx, bool verbose, uint32_t* coun
             out("*** Failed to read black-box record with index %u.\n", i);
             return r;
         }
-        if (getLe32(page) != kErasedEtc) ++*count;
+        if (!isErasedBlackBoxPage(page)) ++*count;
     }
     return kOk;
 }
@@ -63,12 +62,12 @@ Result countBlackBoxRecords(ConnectionContext* ctx, bool verbose, uint32_t* coun
 Result scrapeBoard(ConnectionContext* ctx, bool verbose, MetricsScrape* scrape) {
     uint8_t vpd[kVpdSize] = {};
     if (Result r = requestVpd(ctx, vpd, verbose); r != kOk) return r;
-    scrape->identity = boardIdentityJson(vpd);
+    const VpdRecord& record = scrape->vpd.emplace(decodeVpd(vpd));
     std::string name;
     if (Result r = readFirmwareVersion(ctx, verbose, &name, &scrape->firmware); r != kOk) return r;
     uint8_t page[kSensorPageSize] = {};
     if (Result r = requestSensors(ctx, page, verbose); r != kOk) return r;
-    scrape->sensors = sensorPageJson(page, getLe32(vpd + 0x04), pcbMajorRevisionFromVpd(vpd));
+    scrape->sensors = decodeSensorPage(page, record.drawingNumber(), record.pcbMajorRevision());
     uint32_t records = 0;
     if (Result r = countBlackBoxRecords(ctx, verbose, &records); r != kOk) return r;
     scrape->blackBoxRecords = records;
@@ -193,7 +192,7 @@ Result writeMetrics(ConnectionContext* ctx, bool verbose, const char* path) {
     scrape.up = read == kOk;
     scrape.durationSeconds = static_cast<double>(platform::tickMs() - start) / 1000.0;
 
-    if (!toStdout && scrape.identity.is_null()) {
+    if (!toStdout && !scrape.vpd) {
         scrape.fallbackBoard = previousBoardLabel(target.c_str());
         if (scrape.fallbackBoard.empty()) scrape.fallbackBoard = fileNameOf(path);
     }

@@ -7,6 +7,7 @@
 #include "base/out.h"
 #include "link/board_reads.h"
 #include "link/service_refusal.h"
+#include "link/vpd_header.h"
 #include "boardinfo/vpd.h"
 #include "control/board_control.h"
 #include "control/control_commands.h"
@@ -40,7 +41,7 @@ BoardFamily readBoardFamily(ConnectionContext* ctx, bool verbose) {
     BoardFamily family;
     uint8_t vpd[kVpdSize] = {};
     if (requestVpd(ctx, vpd, verbose) != kOk) return family;
-    const uint32_t drawing = getLe32(vpd + 4);
+    const uint32_t drawing = decodeVpdHeader(vpd).drawingNumber;
     family.vpdRead = true;
     family.product = drawingNumberToModel(drawing);
     family.table = bootModeTableForDrawing(drawing);

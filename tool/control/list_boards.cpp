@@ -13,6 +13,7 @@
 #include "link/board_reads.h"
 #include "link/connection.h"
 #include "link/openers.h"
+#include "link/vpd_header.h"
 #include "platform/platform.h"
 #include "platform/tty_devices.h"
 
@@ -37,8 +38,9 @@ Result askBoard(ConnectionContext* ctx, bool verbose, BoardEntry& board) {
     uint8_t vpd[kVpdSize];
     r = fetchVpdRecord(ctx, verbose, vpd);
     if (r != kOk) return r;
-    board.drawing = getLe32(vpd + 4);
-    board.serial = getLe32(vpd + 8);
+    const VpdHeader header = decodeVpdHeader(vpd);
+    board.drawing = header.drawingNumber;
+    board.serial = header.serialNumber;
     return kOk;
 }
 

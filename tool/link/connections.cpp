@@ -13,6 +13,7 @@
 #include "link/board_reads.h"
 #include "link/openers.h"
 #include "link/port_hints.h"
+#include "link/vpd_header.h"
 #include "platform/platform.h"
 
 const char* const kZorviApiLibrary = platform::kZorviApiFile;
@@ -371,7 +372,7 @@ Result openPsUart(const char* connection, bool verbose, ConnectionContext** resu
     r = serviceMode ? readAppFlash(vpd, ctx.get(), verbose, kVpdCopyAddress, kVpdCopySize)
                     : requestVpd(ctx.get(), vpd, verbose);
     if (r != kOk) return r;
-    if (!contains(kPsUartServiceDrawings, getLe32(vpd + 4))) {
+    if (!contains(kPsUartServiceDrawings, decodeVpdHeader(vpd).drawingNumber)) {
         ctx->canEnterServiceMode = 0;
         ctx->canExitServiceMode = 0;
         ctx->autoServiceMode = 0;

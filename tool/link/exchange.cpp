@@ -9,6 +9,7 @@
 #include "link/back_end.h"
 #include "link/board_reads.h"
 #include "link/link_commands.h"
+#include "link/vpd_header.h"
 #include "platform/platform.h"
 
 const char* narrowText(const wchar_t* text) {
@@ -130,7 +131,7 @@ Result readBoardSerial(ConnectionContext* ctx, bool verbose, uint32_t* serial) {
         if (Result r = requestVpd(ctx, vpd, verbose); r != kOk) return r;
         // The serial number as stored, whatever the record's checksum says:
         // the same board reads the same bytes on every run.
-        ctx->boardSerial = getLe32(vpd + 8);
+        ctx->boardSerial = decodeVpdHeader(vpd).serialNumber;
         ctx->boardSerialKnown = true;
     }
     *serial = ctx->boardSerial;
