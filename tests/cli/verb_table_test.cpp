@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "base/out.h"
+#include "cli/ignored_words.h"
+#include "cli/option_parser.h"
 #include "support/fake_uc.h"
 #include "support/temp_dir.h"
 #include "platform/platform.h"
@@ -40,9 +42,46 @@ TEST(VerbTable, EveryRowIsUniqueAndComplete) {
         EXPECT_TRUE(names.insert(rows[i].name).second);
         EXPECT_NE(rows[i].handler, nullptr);
         EXPECT_GE(rows[i].minWords, 1u);
+        EXPECT_GE(maxWords(rows[i]), rows[i].minWords);
         if (rows[i].minWords > 1) {
             EXPECT_NE(rows[i].tooFew, nullptr);
         }
+    }
+}
+
+TEST(VerbTable, WordsAfterTheVerbThatNoOneReads) {
+    OptionValue zero;
+    zero.u64 = 0;
+    const CommandLineOption options[] = {{"json", OPT_BOOLEAN, "", zero, 0, {}},
+                                         {"skip-same", OPT_BOOLEAN, "", zero, 0, {}},
+                                         {"usbcom", OPT_STRING, "", zero, 0, {}}};
+    struct Row {
+        std::vector<const char*> words;
+        std::string warnings;
+    } rows[] = {
+        {{"version"}, ""},
+        {{"spi-program-bin", "0", "img.bin", "0"}, ""},
+        {{"raw", "3", "0x03", "0x86", "1", "2", "3", "4", "5"}, ""},  // a byte list takes the rest
+        {{"spi-raw", "0", "1", "2", "3", "4", "5", "6"}, ""},
+        {{"spi-save-to-bin", "0", "/tmp/-json", "0", "16"}, ""},      // a file name, no option
+        {{"version", "extra", "words"}, "zorviutil: warning: 'version' takes no words after it; ignored: extra words\n"},
+        {{"getclk", "0", "1"}, "zorviutil: warning: 'getclk' takes at most 1 word after it; ignored: 1\n"},
+        {{"version", "+json"},
+         "zorviutil: warning: '+json' after the verb is a word of 'version', not an option; options go before the "
+         "verb\nzorviutil: warning: 'version' takes no words after it; ignored: +json\n"},
+        {{"spi-program-bin", "0", "img.bin", "0", "+skip-same"},
+         "zorviutil: warning: '+skip-same' after the verb is a word of 'spi-program-bin', not an option; options go "
+         "before the verb\nzorviutil: warning: 'spi-program-bin' takes at most 3 words after it; ignored: "
+         "+skip-same\n"},
+        {{"raw", "3", "-usbcom"},
+         "zorviutil: warning: '-usbcom' after the verb is a word of 'raw', not an option; options go before the "
+         "verb\n"},
+        {{"no-such-verb", "a", "b"}, ""},  // the verb's own refusal says enough
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.words[0]);
+        EXPECT_EQ(ignoredWordsWarnings(static_cast<uint32_t>(r.words.size()), r.words.data(), options, 3),
+                  r.warnings);
     }
 }
 

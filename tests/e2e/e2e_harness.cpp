@@ -246,6 +246,10 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         result.err = "pipe failed";
         return result;
     }
+    if (extras.stdoutOnTerminal) {
+        outRead.reset();
+        outWrite.reset(fcntl(errWrite.get(), F_DUPFD_CLOEXEC, 0));
+    }
     pid_t pid = spawn(program, args, env, inRead.get(), outWrite.get(), errWrite.get(), false, extras.cwd);
     if (pid < 0) {
         result.err = "fork failed";

@@ -36,6 +36,7 @@ struct RunExtras {
     std::string cwd;                            ///< working directory of the program (empty: ours)
     std::function<void(pid_t)> whileRunning;    ///< called every few milliseconds with the program's pid
     bool stderrOnTerminal = false;              ///< standard error is a pseudo-terminal; `err` is what it shows
+    bool stdoutOnTerminal = false;              ///< with stderrOnTerminal: standard output shows on it too, `out` stays empty
     std::string stdoutFile;                     ///< standard output goes to this file (/dev/full); `out` stays empty
 };
 

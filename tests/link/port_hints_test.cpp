@@ -20,6 +20,7 @@ TEST(PortHint, PicksTheCauseFromTheFacts) {
     const F addedLate{true, false, "dialout", false, true, ""};
     const F groupNoAccess{true, false, "dialout", true, true, ""};
     const F held{true, true, "dialout", true, true, "minicom (pid 42)"};
+    const F rootOnly{true, false, "root", false, false, ""};
     const Case cases[] = {
         {"not in the group", ZORVI_ACCESS_DENIED, {"/dev/ttyACM0", notInGroup, false},
          "zorviutil: hint: /dev/ttyACM0 belongs to group 'dialout' and you are not in it: 'sudo usermod -aG dialout "
@@ -30,6 +31,9 @@ TEST(PortHint, PicksTheCauseFromTheFacts) {
         {"group without rights", ZORVI_ACCESS_DENIED, {"/dev/ttyACM0", groupNoAccess, false},
          "zorviutil: hint: /dev/ttyACM0 allows its group 'dialout' no reading and writing; the package's udev rule "
          "sets that (see zorviutil(1))\n"},
+        {"root's own port", ZORVI_ACCESS_DENIED, {"/dev/ttyS0", rootOnly, false},
+         "zorviutil: hint: /dev/ttyS0 may be opened by root only; install the package's udev rule (see "
+         "zorviutil(1)), which gives the board's port to group 'dialout', or run the tool as root\n"},
         {"held, holder known", ZORVI_ACCESS_DENIED, {"/dev/ttyACM0", held, false},
          "zorviutil: hint: /dev/ttyACM0 is in use by minicom (pid 42); end that program or close the port there\n"},
         {"held, holder unseen", ZORVI_ACCESS_DENIED, {"/dev/ttyACM0", freePort, false},
@@ -48,6 +52,12 @@ TEST(PortHint, PicksTheCauseFromTheFacts) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(choosePortHint(c.status, c.facts), c.hint);
     }
+}
+
+TEST(PortHint, NoBoardOnAnOpenPort) {
+    EXPECT_EQ(silentPortHint("/dev/ttyS0"),
+              "zorviutil: hint: nothing on /dev/ttyS0 answered as a board; 'zorviutil list-boards' lists the ports "
+              "where one answers\n");
 }
 
 }  // namespace

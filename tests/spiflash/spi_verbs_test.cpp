@@ -65,6 +65,7 @@ TEST(SpiVerbs, RefusalsBeforeAnyExchange) {
     const std::string huge = f.file("huge.bin", "");
     std::filesystem::resize_file(huge, 5ull << 30);
     const std::string small = f.file("small.bin", "0123");
+    const std::string nowhere = (f.dir / "missing" / "x.bin").string();
     struct Row {
         const char* name;
         std::function<Result()> verb;
@@ -88,6 +89,15 @@ TEST(SpiVerbs, RefusalsBeforeAnyExchange) {
          false, kBadSpiAddress,
          "*** File '" + small + "' holds 4(0x4) byte(s); from byte address 0xFFFFFFFE they run past the end of the 4 "
          "GiB SPI Flash address space; nothing was changed.\n"},
+        // A file that cannot be created is said before the chip is read.
+        {"save into a missing folder", [&] { return spiSaveToBin(f.uc.context(), false, 0, nowhere.c_str(), 0, 0x1000); },
+         false, kBinaryOutputError,
+         "Saving 4096(0x1000) bytes of data in '" + nowhere + "' ...\n*** Failed to open file '" + nowhere +
+             "' for writing; errno=2.\n"},
+        {"hex save into a missing folder",
+         [&] { return spiSaveToMcs(f.uc.context(), false, 0, nowhere.c_str(), 0, 0x1000); }, false, kHexOutputError,
+         "Saving data in '" + nowhere + "' ...\n*** Failed to write file '" + nowhere +
+             "' in Intel Hex format: path not found.\n"},
         // A hex file with a bad record is not programmed unless confirmed.
         {"hex record errors", [&] { return spiProgramMcs(f.uc.context(), false, 0, bad.c_str(), 0, false); }, false,
          kHexInputError,
@@ -160,7 +170,8 @@ TEST(SpiVerbs, SaveAfterFailedDiscoveryWritesNoFile) {
               "*** Failed to discover parameters of SPI Flash chip 0.\n"
               "+++ Nothing was saved in '" + path + "', since not all of the data could be read.\n");
     EXPECT_EQ(f.controls(), (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_FALSE(std::filesystem::exists(path));
+    // Nor the file that showed the folder takes one.
+    EXPECT_TRUE(std::filesystem::is_empty(f.dir)) << std::filesystem::directory_iterator(f.dir)->path();
 }
 
 // A file whose second section lies past the chip is refused before its first

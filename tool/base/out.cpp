@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "base/progress.h"
 
@@ -20,27 +21,43 @@ void noteWriteFailure() {
 }
 }  // namespace
 
-void vout(const char* fmt, va_list args) {
-    if (gCapture == nullptr) {
-        clearProgressLine();
-        errno = 0;
-        if (std::vfprintf(stream(), fmt, args) < 0) noteWriteFailure();
-        return;
-    }
+namespace {
+// printf into a string, for the capture and for the progress line, which
+// must know whether a text ends its line.
+bool format(std::string& text, const char* fmt, va_list args) {
     va_list copy;
     va_copy(copy, args);
     char small[512];
     int n = std::vsnprintf(small, sizeof small, fmt, copy);
     va_end(copy);
-    if (n < 0) return;
+    if (n < 0) return false;
     if (static_cast<size_t>(n) < sizeof small) {
-        gCapture->text_.append(small, static_cast<size_t>(n));
+        text.assign(small, static_cast<size_t>(n));
+        return true;
+    }
+    text.assign(static_cast<size_t>(n) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), fmt, args);
+    text.resize(static_cast<size_t>(n));
+    return true;
+}
+
+bool endsLine(const std::string& text) { return !text.empty() && text.back() == '\n'; }
+}  // namespace
+
+void vout(const char* fmt, va_list args) {
+    std::string text;
+    if (!format(text, fmt, args)) {
+        if (gCapture == nullptr) noteWriteFailure();
         return;
     }
-    std::string big(static_cast<size_t>(n) + 1, '\0');
-    std::vsnprintf(big.data(), big.size(), fmt, args);
-    big.resize(static_cast<size_t>(n));
-    gCapture->text_ += big;
+    if (gCapture != nullptr) {
+        gCapture->text_ += text;
+        return;
+    }
+    progressBeforePrint(false);
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stream()) != text.size()) noteWriteFailure();
+    progressAfterPrint(false, endsLine(text));
 }
 
 void out(const char* fmt, ...) {
@@ -51,12 +68,21 @@ void out(const char* fmt, ...) {
 }
 
 void hint(const char* fmt, ...) {
-    clearProgressLine();
+    progressBeforePrint(true);
     flushOut();
+    std::string text;
     va_list args;
     va_start(args, fmt);
-    std::vfprintf(stderr, fmt, args);
+    const bool formatted = format(text, fmt, args);
     va_end(args);
+    if (!formatted) return;
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    progressAfterPrint(true, endsLine(text));
+}
+
+void hintErrno(int error) {
+    if (error == 0) return;
+    hint("zorviutil: hint: errno=%d: %s\n", error, std::strerror(error));
 }
 
 void flushOut() {

@@ -18,6 +18,9 @@ void vout(const char* fmt, va_list args) ZORVI_PRINTF(1, 0);
 /// documented output on standard output never changes; help beyond it goes
 /// here.
 void hint(const char* fmt, ...) ZORVI_PRINTF(1, 2);
+/// After a line that gives an errno as a number ("errno=2"): the system's
+/// words for it as a hint, so the line itself stays as it is.
+void hintErrno(int error);
 /// Flushes standard output (no-op while captured); used before waits so a
 /// started line shows.
 void flushOut();

@@ -9,8 +9,22 @@
 namespace {
 
 bool gDrawing = false;
+bool gSharedTerminal = false;  // standard output is the terminal of the line
 bool gShown = false;
 size_t gShownLength = 0;
+// The line of the live operation, drawn again below each line printed over
+// it; empty until its first drawing.
+std::string gLine;
+bool gStdoutMidLine = false;  // on a shared terminal: a started line of standard output
+
+void draw() {
+    // Pad over a longer line drawn before, then return to the line's start.
+    const size_t pad = gShownLength > gLine.size() ? gShownLength - gLine.size() : 0;
+    std::fprintf(stderr, "\r%s%*s\r", gLine.c_str(), static_cast<int>(pad), "");
+    std::fflush(stderr);
+    gShown = true;
+    gShownLength = gLine.size();
+}
 
 constexpr uint32_t kFirstDrawMs = 1000;  // short work shows nothing
 constexpr uint32_t kRedrawMs = 200;
@@ -58,7 +72,10 @@ std::string progressLine(const char* what, uint64_t done, uint64_t total, uint32
 Progress::Progress(const char* what, uint64_t total)
     : what_(what), total_(total), startMs_(nowMs()), active_(gDrawing) {}
 
-Progress::~Progress() { clearProgressLine(); }
+Progress::~Progress() {
+    clearProgressLine();
+    gLine.clear();
+}
 
 void Progress::advance(uint64_t bytes) {
     done_ += bytes;
@@ -66,15 +83,13 @@ void Progress::advance(uint64_t bytes) {
     const uint32_t now = nowMs();
     const uint32_t elapsed = now - startMs_;
     if (elapsed < kFirstDrawMs || (gShown && now - drawnMs_ < kRedrawMs)) return;
+    // A started line of standard output would be drawn over: the line
+    // waits for its end.
+    if (gSharedTerminal && gStdoutMidLine) return;
     drawnMs_ = now;
     std::fflush(stdout);
-    const std::string line = progressLine(what_, done_, total_, elapsed);
-    // Pad over a longer line drawn before, then return to the line's start.
-    const size_t pad = gShownLength > line.size() ? gShownLength - line.size() : 0;
-    std::fprintf(stderr, "\r%s%*s\r", line.c_str(), static_cast<int>(pad), "");
-    std::fflush(stderr);
-    gShown = true;
-    gShownLength = line.size();
+    gLine = progressLine(what_, done_, total_, elapsed);
+    draw();
 }
 
 void clearProgressLine() {
@@ -85,4 +100,18 @@ void clearProgressLine() {
     gShownLength = 0;
 }
 
-void setProgressDrawing(bool drawing) { gDrawing = drawing; }
+void progressBeforePrint(bool onStderr) {
+    if (onStderr || gSharedTerminal) clearProgressLine();
+}
+
+void progressAfterPrint(bool onStderr, bool endsLine) {
+    if (!onStderr && gSharedTerminal) gStdoutMidLine = !endsLine;
+    if (gLine.empty() || gShown || !endsLine || gStdoutMidLine) return;
+    std::fflush(stdout);
+    draw();
+}
+
+void setProgressDrawing(bool drawing, bool stdoutOnSameTerminal) {
+    gDrawing = drawing;
+    gSharedTerminal = stdoutOnSameTerminal;
+}

@@ -31,10 +31,17 @@ private:
     bool active_;
 };
 
-/// Removes a drawn line (out() calls it before it prints, so lines of
-/// standard output never share the terminal line with it).
+/// Removes a drawn line.
 void clearProgressLine();
 
-/// Whether lines are drawn; off until the program turns it on (standard
-/// error a terminal, ZORVIUTIL_PROGRESS not "0").
-void setProgressDrawing(bool drawing);
+/// out() and hint() call these around what they print, so the line stays
+/// below the text as on a package manager's screen: taken off before text
+/// for its terminal (standard error; standard output only when it is the
+/// same terminal), drawn again once that text has ended its line.
+void progressBeforePrint(bool onStderr);
+void progressAfterPrint(bool onStderr, bool endsLine);
+
+/// Whether lines are drawn, and whether standard output shows on the same
+/// terminal; off until the program turns it on (standard error a terminal,
+/// ZORVIUTIL_PROGRESS not "0").
+void setProgressDrawing(bool drawing, bool stdoutOnSameTerminal);

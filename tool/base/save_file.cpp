@@ -97,6 +97,34 @@ SaveOutcome writeSaveFileWith(const char* path, const Fill& fill, bool text) {
     return SaveOutcome::Written;
 }
 
+bool saveFileCanBeOpened(const char* path) {
+    std::error_code ec;
+    const fs::path target = fs::canonical(platform::pathOf(path), ec);
+    if (!ec) {
+        const fs::file_status status = fs::status(target, ec);
+        if (!fs::is_regular_file(status)) return true;
+        std::FILE* probe = platform::openFile(platform::utf8Of(target).c_str(), "ab");
+        if (probe == nullptr) return false;
+        std::fclose(probe);
+        return true;
+    }
+    // A new file (a link to a missing file included): the folder must take
+    // one, as the save's file beside the target or in its place.
+    const fs::path link = fs::read_symlink(platform::pathOf(path), ec);
+    const fs::path fresh = ec ? platform::pathOf(path) : platform::pathOf(path).parent_path() / link;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = platform::utf8Of(fresh) + ".part" + std::to_string(attempt);
+        errno = 0;
+        std::FILE* probe = platform::openFile(name.c_str(), "wbx");
+        if (probe == nullptr && errno == EEXIST) continue;
+        if (probe == nullptr) return false;
+        std::fclose(probe);
+        fs::remove(platform::pathOf(name.c_str()), ec);
+        return true;
+    }
+    return true;  // every name taken: the save itself decides (it writes in place)
+}
+
 void reportNothingSaved(const char* path) {
     out("+++ Nothing was saved in '%s', since not all of the data could be read.\n", path);
 }

@@ -20,6 +20,14 @@ enum class SaveOutcome { Written, OpenFailed, ShortWrite };
 /// `text` opens the stream in text mode (line ends as the platform writes them).
 SaveOutcome writeSaveFileWith(const char* path, const std::function<bool(std::FILE*)>& fill, bool text = false);
 
+/// Whether writeSaveFileWith could open its file now, asked before the
+/// data is gathered (a long read from a device), changing nothing: an
+/// existing file is opened for appending and closed; for a new one a fresh
+/// file beside it is created and removed again. False with errno when the
+/// open would fail. Devices and pipes are not opened (that may not be
+/// harmless): true.
+bool saveFileCanBeOpened(const char* path);
+
 /// writeSaveFileWith for a block of bytes.
 SaveOutcome writeSaveFile(const char* path, const uint8_t* data, size_t size);
 

@@ -12,6 +12,7 @@
 #include "base/out.h"
 #include "base/progress.h"
 #include "cli/help_texts.h"
+#include "cli/ignored_words.h"
 #include "cli/option_parser.h"
 #include "cli/verb_table.h"
 #include "link/openers.h"
@@ -231,6 +232,8 @@ Result runCommandLine(int argc, const char* const* argv) {
 
     std::vector<const char*> words(args.foundParamCount);
     for (uint32_t i = 0; i < args.foundParamCount; ++i) words[i] = args.paramValues[i].text;
+    const std::string ignored = ignoredWordsWarnings(args.foundParamCount, words.data(), o, args.optionCount);
+    if (!ignored.empty()) hint("%s", ignored.c_str());
     if (o[kJson].value.i == 0) return openAndDispatch(run, words);
     // +json: every text line is held back and the run ends in one document.
     JsonRun json;
@@ -278,7 +281,7 @@ int runMain(int argc, const char* const* argv) {
     uint32_t drawing = 1;
     if (platform::getEnv("ZORVIUTIL_PROGRESS", progress))
         (void)readEnvironmentNumber("ZORVIUTIL_PROGRESS", progress.c_str(), &drawing);
-    setProgressDrawing(platform::stderrIsTerminal() && drawing != 0);
+    setProgressDrawing(platform::stderrIsTerminal() && drawing != 0, platform::stdoutOnStderrTerminal());
     const Result r = runZorviutil(argc, argv);
     reportStopRequest();
     std::fflush(stdout);

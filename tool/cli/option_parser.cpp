@@ -199,6 +199,16 @@ namespace {
 // The parser's messages are printed whole, however long the echoed argument:
 // a cut message would hide the very text the user needs to see.
 
+// The help and version options of other programs, typed from habit: the
+// refusal stays as it is, and the hint names what this program has instead.
+void hintForeignOption(const char* word) {
+    for (const char* habit : {"--help", "--version", "-V", "-version"}) {
+        if (std::strcmp(word, habit) != 0) continue;
+        hint("%s: hint: '-h' prints the usage, and the verb 'build-info' tells the version\n", kProgramName);
+        return;
+    }
+}
+
 int32_t handleHelp(CommandLineArgs* args, int argc, const char* const* argv, int index) {
     if (index + 1 < argc && args->helpTopics != nullptr) {
         const char* topicWord = argv[index + 1];
@@ -297,6 +307,7 @@ int32_t sampleParseCommandLine(CommandLineArgs* args, int argc, const char* cons
         }
         if (option == nullptr) {
             out("Unknown option: %s\n", word);
+            hintForeignOption(word);
             return kParseError;
         }
         if (option->type == OPT_BOOLEAN) {

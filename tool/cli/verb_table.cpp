@@ -528,6 +528,16 @@ const VerbRow kVerbs[] = {
 
 }  // namespace
 
+uint32_t maxWords(const VerbRow& row) {
+    uint32_t words = 1;
+    for (const ArgSpec& spec : row.args) {
+        if (spec.kind == Arg::None) break;
+        if (isByteList(spec.kind)) return UINT32_MAX;
+        ++words;
+    }
+    return words;
+}
+
 const VerbRow* verbTable(uint32_t* count) {
     *count = sizeof kVerbs / sizeof kVerbs[0];
     return kVerbs;

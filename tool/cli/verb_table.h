@@ -98,6 +98,10 @@ struct VerbRow {
     VerbHandler handler;
 };
 
+/// The most positional words a row takes, the verb included; UINT32_MAX
+/// when its last argument is a byte list that takes the rest of the words.
+uint32_t maxWords(const VerbRow& row);
+
 /// The table in dispatch order.
 const VerbRow* verbTable(uint32_t* count);
 

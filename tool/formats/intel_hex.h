@@ -158,6 +158,9 @@ bool findHexConflict(const IntelHexImage& image, HexConflict* conflict);
 
 /// writeIntelHex into a new file (replaced if it exists), in large blocks.
 [[nodiscard]] HexWriteResult writeIntelHexFile(const char* path, const IntelHexImage& image);
+/// The result writeIntelHexFile gives when its file fails to open with
+/// `error` (an errno).
+[[nodiscard]] HexWriteResult hexOpenFailure(int error);
 
 // ---- Building blocks -----------------------------------------------------
 

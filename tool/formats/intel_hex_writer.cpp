@@ -154,7 +154,10 @@ HexWriteResult writeIntelHexFile(const char* path, const IntelHexImage& image) {
         case SaveOutcome::ShortWrite: return HexWriteResult::WriteFailed;
         case SaveOutcome::OpenFailed: break;
     }
-    const int error = errno;
+    return hexOpenFailure(errno);
+}
+
+HexWriteResult hexOpenFailure(int error) {
     if (error == ENOENT || error == ENOTDIR) return HexWriteResult::PathNotFound;
     if (error == EACCES || error == EPERM || error == EROFS) return HexWriteResult::AccessDenied;
     out("%d\n", error);

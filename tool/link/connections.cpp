@@ -294,6 +294,13 @@ Result openSerialPort(ConnectionContext* ctx, const std::string& port, uint32_t*
     return kOk;
 }
 
+/// After the product ID failed on an open serial port: a link failure
+/// there (no answer, or not a uC's) most often means it is no board's port.
+void hintSilentPort(Result r, const std::string& port) {
+    if (platform::stopRequested() != 0) return;
+    if (r == kLinkFailure || r == kUnexpectedStatus || r == kReplyTooShort) hint("%s", silentPortHint(port).c_str());
+}
+
 }  // namespace
 
 PsUartSpec splitPsUartString(const char* connection) {
@@ -365,7 +372,10 @@ Result openPsUart(const char* connection, bool verbose, ConnectionContext** resu
     }
     fillContext(ctx.get(), handle, LINK_SERIAL, "PS UART", 1, 1000);
     r = checkProductId(ctx.get(), verbose);
-    if (r != kOk) return r;
+    if (r != kOk) {
+        hintSilentPort(r, spec.port);
+        return r;
+    }
     const bool serviceMode = ctx->inServiceMode != 0;
 
     uint8_t vpd[kVpdSize] = {};
@@ -391,7 +401,10 @@ Result openUsbCom(const char* port, bool verbose, ConnectionContext** result) {
     if (r != kOk) return r;
     fillContext(ctx.get(), handle, LINK_SERIAL, "USB", 0, 5000);
     r = checkProductId(ctx.get(), verbose);
-    if (r != kOk) return r;
+    if (r != kOk) {
+        hintSilentPort(r, port);
+        return r;
+    }
     if (ctx->inServiceMode != 0) {
         ctx->canEnterServiceMode = 1;
         ctx->canExitServiceMode = 1;

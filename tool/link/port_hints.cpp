@@ -33,6 +33,12 @@ std::string choosePortHint(uint32_t status, const PortFacts& f) {
             return "zorviutil: hint: " + name + " belongs to group '" + d.group +
                    "'; you were added to it after this session started: log in again (or run 'newgrp " + d.group +
                    "')\n";
+        // Joining root would give the user every root-group file on the
+        // system; the udev rule gives the board's port a group of its own.
+        if (!d.groupActive && d.group == "root")
+            return "zorviutil: hint: " + name +
+                   " may be opened by root only; install the package's udev rule (see zorviutil(1)), which gives "
+                   "the board's port to group 'dialout', or run the tool as root\n";
         if (!d.groupActive)
             return "zorviutil: hint: " + name + " belongs to group '" + d.group +
                    "' and you are not in it: 'sudo usermod -aG " + d.group +
@@ -44,6 +50,11 @@ std::string choosePortHint(uint32_t status, const PortFacts& f) {
     if (!d.holder.empty())
         return "zorviutil: hint: " + name + " is in use by " + d.holder + "; end that program or close the port there\n";
     return "zorviutil: hint: " + name + " is in use by another program; close it there and try again\n";
+}
+
+std::string silentPortHint(const std::string& port) {
+    return "zorviutil: hint: nothing on " + port +
+           " answered as a board; 'zorviutil list-boards' lists the ports where one answers\n";
 }
 
 void reportPortHint(const std::string& port, uint32_t status) {

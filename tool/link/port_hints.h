@@ -20,5 +20,9 @@ struct PortFacts {
 /// is nothing to add.
 std::string choosePortHint(uint32_t status, const PortFacts& facts);
 
+/// The hint line for a port that opened but gave no product ID: a serial
+/// port of something else, or of no device at all.
+std::string silentPortHint(const std::string& port);
+
 /// Looks the port up and prints its hint, if any, on standard error.
 void reportPortHint(const std::string& port, uint32_t status);

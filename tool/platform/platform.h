@@ -44,6 +44,9 @@ std::string utf8FromWide(const wchar_t* wide, size_t length);
 
 /// Whether standard error is a terminal (a console on Windows).
 bool stderrIsTerminal();
+/// Whether standard output shows on the same terminal as standard error
+/// (both the console on Windows).
+bool stdoutOnStderrTerminal();
 
 /// Opens a file named in UTF-8, like std::fopen.
 std::FILE* openFile(const char* path, const char* mode);

@@ -102,6 +102,12 @@ void initConsole() {}
 
 bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
+bool stdoutOnStderrTerminal() {
+    struct stat outStat {}, errStat {};
+    return isatty(STDOUT_FILENO) == 1 && isatty(STDERR_FILENO) == 1 && fstat(STDOUT_FILENO, &outStat) == 0 &&
+           fstat(STDERR_FILENO, &errStat) == 0 && outStat.st_rdev == errStat.st_rdev;
+}
+
 std::FILE* openFile(const char* path, const char* mode) { return std::fopen(path, mode); }
 
 bool syncFile(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }

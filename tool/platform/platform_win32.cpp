@@ -81,6 +81,12 @@ bool stderrIsTerminal() {
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+// A process has one console: both handles on a console are on the same one.
+bool stdoutOnStderrTerminal() {
+    DWORD mode = 0;
+    return stderrIsTerminal() && GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
 std::FILE* openFile(const char* path, const char* mode) {
     std::string plain(mode);
     const size_t x = plain.find('x');

@@ -13,21 +13,26 @@ Result openBinaryFile(const char* path, BinaryInput& input) {
     input.length = 0;
     input.file.reset(platform::openFile(path, "rb"));
     if (!input.file) {
-        out("*** Failed to open file '%s' for reading; errno=%d.\n", path, errno);
+        const int error = errno;
+        out("*** Failed to open file '%s' for reading; errno=%d.\n", path, error);
+        hintErrno(error);
         return kBinaryInputError;
     }
-    switch (platform::fileLength(input.file.get(), &input.length)) {
+    const platform::FileLength got = platform::fileLength(input.file.get(), &input.length);
+    const int error = errno;
+    switch (got) {
         case platform::FileLength::Ok: return kOk;
         case platform::FileLength::SeekEndFailed:
-            out("*** Failed to seek to end of file '%s'; errno=%d.\n", path, errno);
+            out("*** Failed to seek to end of file '%s'; errno=%d.\n", path, error);
             break;
         case platform::FileLength::TellFailed:
-            out("*** Failed to determine size of file '%s'; errno=%d.\n", path, errno);
+            out("*** Failed to determine size of file '%s'; errno=%d.\n", path, error);
             break;
         case platform::FileLength::SeekStartFailed:
-            out("*** Failed to seek to start of file '%s'; errno=%d.\n", path, errno);
+            out("*** Failed to seek to start of file '%s'; errno=%d.\n", path, error);
             break;
     }
+    hintErrno(error);
     return kBinaryInputError;
 }
 
@@ -38,6 +43,7 @@ Result readBinaryInput(const char* path, BinaryInput& input, std::unique_ptr<uin
     if (!*bytes) {
         out("*** Failed to allocate %llu(0x%llX) byte(s) for reading file '%s' into buffer; errno=%d.\n", n, n, path,
             ENOMEM);
+        hintErrno(ENOMEM);
         return kBinaryInputError;
     }
     const bool complete = std::fread(bytes->get(), 1, n, input.file.get()) == n;
@@ -48,14 +54,19 @@ Result readBinaryInput(const char* path, BinaryInput& input, std::unique_ptr<uin
     return kBinaryInputError;
 }
 
+Result reportBinaryOpenFailed(const char* path) {
+    const int error = errno;
+    out("*** Failed to open file '%s' for writing; errno=%d.\n", path, error);
+    hintErrno(error);
+    return kBinaryOutputError;
+}
+
 Result writeBinaryFile(const char* path, uint64_t length, const uint8_t* bytes) {
     const unsigned long long n = length;
     errno = 0;
     switch (writeSaveFile(path, bytes, static_cast<size_t>(n))) {
         case SaveOutcome::Written: return kOk;
-        case SaveOutcome::OpenFailed:
-            out("*** Failed to open file '%s' for writing; errno=%d.\n", path, errno);
-            return kBinaryOutputError;
+        case SaveOutcome::OpenFailed: return reportBinaryOpenFailed(path);
         case SaveOutcome::ShortWrite: break;
     }
     out("*** Failed to write all %llu(0x%llX) byte(s) to file '%s'.\n", n, n, path);

@@ -22,5 +22,7 @@ struct BinaryInput {
 /// Reads the whole opened file (nothing for length 0) and closes it; 44 with
 /// its message on failure.
 [[nodiscard]] Result readBinaryInput(const char* path, BinaryInput& input, std::unique_ptr<uint8_t[]>* bytes);
+/// Says that the file cannot be opened for writing (errno tells why); 45.
+[[nodiscard]] Result reportBinaryOpenFailed(const char* path);
 /// Creates the file and writes the bytes; 45 with its message on failure.
 [[nodiscard]] Result writeBinaryFile(const char* path, uint64_t length, const uint8_t* bytes);

@@ -1,4 +1,6 @@
 // The SPI verbs on Intel Hex files.
+#include <cerrno>
+
 #include "base/out.h"
 #include "formats/intel_hex.h"
 #include "spiflash/spi_range.h"
@@ -8,7 +10,9 @@
 namespace {
 
 /// Reads and summarises the file; 31 with its message when unreadable.
-Result readHexImage(const char* path, IntelHexImagePtr& image) {
+/// `binVerb` is the verb for the same work on a binary image, named when
+/// the file holds nothing that reads as Intel Hex.
+Result readHexImage(const char* path, IntelHexImagePtr& image, const char* binVerb) {
     const HexReadResult r = readIntelHexFile(path, image);
     switch (r) {
         case HexReadResult::Ok:
@@ -20,6 +24,10 @@ Result readHexImage(const char* path, IntelHexImagePtr& image) {
                 hint("+++ Sections %u and %u of Intel Hex file '%s' give address 0x%X different data; where they "
                      "overlap, section %u's data is used.\n",
                      c.first, c.second, path, c.address, c.second);
+            // A binary image given by mistake: its lines are no records.
+            if (image->sectionCount == 0 && image->errorCount != 0)
+                hint("zorviutil: hint: '%s' holds no data that reads as Intel Hex; a binary image is given to %s\n",
+                     path, binVerb);
             return kOk;
         case HexReadResult::NoMemory:
             out("*** Failed to read file '%s' in Intel Hex format: unable to allocate memory.\n", path);
@@ -52,7 +60,7 @@ Result spiProgramMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const 
                      bool confirmed, bool skipSame) {
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
     IntelHexImagePtr image;
-    if (Result r = readHexImage(path, image); r != kOk) return r;
+    if (Result r = readHexImage(path, image, "spi-program-bin"); r != kOk) return r;
     // A record with an error may hold wrong data or none; what is on the
     // chip afterwards would not be what the file meant.
     if (image->errorCount != 0 && !confirmed) {
@@ -97,7 +105,7 @@ Result spiProgramMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const 
 Result spiVerifyMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, int32_t translation) {
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
     IntelHexImagePtr image;
-    if (Result r = readHexImage(path, image); r != kOk) return r;
+    if (Result r = readHexImage(path, image, "spi-verify-bin"); r != kOk) return r;
     if (refuseInServiceMode(ctx, "spi-verify-mcs")) return kRefusedInServiceMode;
     SpiVerbSession s(ctx, verbose, chip);
     if (Result r = s.begin(); r != kOk) return r;
@@ -134,12 +142,8 @@ Result spiVerifyMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const c
 
 namespace {
 
-Result writeHexSave(const char* path, uint32_t start, uint32_t count, const uint8_t* data) {
-    out("Saving data in '%s' ...\n", path);
-    HexSection section{start, count, const_cast<uint8_t*>(data)};
-    const uint32_t order = 0;
-    const IntelHexImage image{0, {}, 1, &section, &order, nullptr};
-    const HexWriteResult w = writeIntelHexFile(path, image);
+/// The failure line of an Intel Hex save that did not succeed; 43.
+Result reportHexWrite(const char* path, HexWriteResult w) {
     switch (w) {
         case HexWriteResult::Ok: return kOk;
         case HexWriteResult::AccessDenied:
@@ -161,9 +165,23 @@ Result writeHexSave(const char* path, uint32_t start, uint32_t count, const uint
     return kHexOutputError;
 }
 
+Result writeHexSave(const char* path, uint32_t start, uint32_t count, const uint8_t* data) {
+    out("Saving data in '%s' ...\n", path);
+    HexSection section{start, count, const_cast<uint8_t*>(data)};
+    const uint32_t order = 0;
+    const IntelHexImage image{0, {}, 1, &section, &order, nullptr};
+    return reportHexWrite(path, writeIntelHexFile(path, image));
+}
+
+Result hexSaveOpenFailed(const char* path, uint32_t) {
+    const int error = errno;
+    out("Saving data in '%s' ...\n", path);
+    return reportHexWrite(path, hexOpenFailure(error));
+}
+
 }  // namespace
 
 Result spiSaveToMcs(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t start,
                     uint32_t count) {
-    return spiSaveVerb(ctx, verbose, chip, path, start, count, "spi-save-to-mcs", writeHexSave);
+    return spiSaveVerb(ctx, verbose, chip, path, start, count, "spi-save-to-mcs", writeHexSave, hexSaveOpenFailed);
 }

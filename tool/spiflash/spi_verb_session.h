@@ -37,7 +37,11 @@ struct SpiVerbSession {
 
 /// Writes a save verb's file (its "Saving" line first); the verb's result.
 using SpiSaveWriter = Result (*)(const char* path, uint32_t start, uint32_t count, const uint8_t* data);
-/// A save verb: reads the range inside the session, then writes the file
-/// only when every byte could be read.
+/// Says, as the writer would, that the file cannot be opened (errno tells
+/// why); the verb's result.
+using SpiSaveOpenFailure = Result (*)(const char* path, uint32_t count);
+/// A save verb: checks that the file can be opened, reads the range inside
+/// the session, then writes the file only when every byte could be read.
 [[nodiscard]] Result spiSaveVerb(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path,
-                                 uint32_t start, uint32_t count, const char* verb, SpiSaveWriter write);
+                                 uint32_t start, uint32_t count, const char* verb, SpiSaveWriter write,
+                                 SpiSaveOpenFailure openFailed);

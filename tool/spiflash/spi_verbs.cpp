@@ -1,5 +1,6 @@
 #include "spiflash/spi_verbs.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -179,6 +180,13 @@ Result writeBinarySave(const char* path, uint32_t, uint32_t count, const uint8_t
     return writeBinaryFile(path, count, data);
 }
 
+Result binarySaveOpenFailed(const char* path, uint32_t count) {
+    const int error = errno;
+    out("Saving %u(0x%X) bytes of data in '%s' ...\n", count, count, path);
+    errno = error;
+    return reportBinaryOpenFailed(path);
+}
+
 }  // namespace
 
 Result spiProgramBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t address,
@@ -191,7 +199,7 @@ Result spiVerifyBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const c
 }
 
 Result spiSaveVerb(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t start,
-                   uint32_t count, const char* verb, SpiSaveWriter write) {
+                   uint32_t count, const char* verb, SpiSaveWriter write, SpiSaveOpenFailure openFailed) {
     if (!spiChipInRange(chip)) return kBadSpiChipIndex;
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[count == 0 ? 1 : count]);
     if (!buffer) {
@@ -199,6 +207,9 @@ Result spiSaveVerb(ConnectionContext* ctx, bool verbose, uint32_t chip, const ch
         return kNoMemory;
     }
     if (refuseInServiceMode(ctx, verb)) return kRefusedInServiceMode;
+    // A file that cannot be opened is said before the chip is read, which
+    // can take minutes; the lines are those of a save that failed to open.
+    if (!saveFileCanBeOpened(path)) return openFailed(path, count);
     SpiVerbSession s(ctx, verbose, chip);
     Result r = s.begin();
     SpiRangeStats stats;
@@ -218,5 +229,5 @@ Result spiSaveVerb(ConnectionContext* ctx, bool verbose, uint32_t chip, const ch
 
 Result spiSaveToBin(ConnectionContext* ctx, bool verbose, uint32_t chip, const char* path, uint32_t start,
                     uint32_t count) {
-    return spiSaveVerb(ctx, verbose, chip, path, start, count, "spi-save-to-bin", writeBinarySave);
+    return spiSaveVerb(ctx, verbose, chip, path, start, count, "spi-save-to-bin", writeBinarySave, binarySaveOpenFailed);
 }
