@@ -1,21 +1,13 @@
-// The verb table: every verb's minimum word count, the kinds of its
-// arguments, its flags and the function that carries it out.
+// The verb table: a row is the one description of a verb. It names the
+// verb, holds its lines of the usage and its text of the man page, its
+// arguments by name and kind, its flags and the function that carries it
+// out; the usage, the man page and the completion are made from the rows.
 #pragma once
 
 #include <cstdint>
 
 #include "base/result_codes.h"
 #include "link/connection.h"
-
-/// What a verb receives from the main program.
-struct VerbCall {
-    ConnectionContext* ctx;
-    bool verbose;
-    bool confirm;            ///< the -confirm option (force-mez-power)
-    uint32_t wordCount;      ///< positional words, the verb included ("N")
-    const char* const* words;  ///< words[0] is the verb as typed
-    bool skipSame = false;   ///< the +skip-same option (SPI programming)
-};
 
 /// How one argument word is read; each kind has its message (kArgKinds in
 /// verb_table.cpp). The result code belongs to the verb's row.
@@ -58,8 +50,10 @@ enum class Arg : uint8_t {
     CommandBytes,       ///< likewise, for raw
 };
 
-/// One argument of a row: its kind and the code of its refusal.
+/// One argument of a row: its name (what the handler asks the call for),
+/// its kind and the code of its refusal.
 struct ArgSpec {
+    const char* name = nullptr;
     Arg kind = Arg::None;
     Result code = kOk;
 };
@@ -67,13 +61,39 @@ struct ArgSpec {
 constexpr uint32_t kMaxVerbArgs = 5;
 
 /// The arguments after conversion, by word position (1 = the first word
-/// after the verb); words not given keep their defaults.
+/// after the verb); words not given keep their defaults. A signed number
+/// (a translation) is kept as its 32 bits.
 struct VerbArgs {
     uint32_t number[kMaxVerbArgs + 1] = {};
-    int32_t translation = 0;
     const char* word[kMaxVerbArgs + 1] = {};
     const uint8_t* bytes = nullptr;  ///< a byte list, bytesCount long
     uint32_t bytesCount = 0;
+};
+
+struct VerbRow;
+
+/// What a verb receives: the link, the options that verbs read, the words
+/// as typed and, once `dispatchVerb` has converted them, its row and its
+/// arguments, asked for by the names the row gives them.
+struct VerbCall {
+    ConnectionContext* ctx;
+    bool verbose;
+    bool confirm;            ///< the -confirm option (force-mez-power)
+    uint32_t wordCount;      ///< positional words, the verb included ("N")
+    const char* const* words;  ///< words[0] is the verb as typed
+    bool skipSame = false;   ///< the +skip-same option (SPI programming)
+    const VerbRow* row = nullptr;  ///< set by dispatchVerb
+    VerbArgs args{};               ///< set by dispatchVerb
+
+    /// A converted number argument; 0 when the word was not given.
+    [[nodiscard]] uint32_t number(const char* name) const;
+    [[nodiscard]] int32_t signedNumber(const char* name) const;
+    /// The word as typed, or null when it was not given.
+    [[nodiscard]] const char* word(const char* name) const;
+    [[nodiscard]] bool given(const char* name) const { return word(name) != nullptr; }
+    /// The row's byte list (its last argument).
+    [[nodiscard]] const uint8_t* bytes() const { return args.bytes; }
+    [[nodiscard]] uint32_t byteCount() const { return args.bytesCount; }
 };
 
 /// Row flags.
@@ -84,10 +104,34 @@ enum : uint8_t {
     kNeedsNoLink = 8,         ///< answered before any link is opened
 };
 
-using VerbHandler = Result (*)(const VerbCall& call, const VerbArgs& args);
+using VerbHandler = Result (*)(const VerbCall& call);
+
+/// The subsections of the man page's verb list, in their order there.
+enum class VerbGroup : uint8_t {
+    Identity,
+    ServiceMode,
+    Images,
+    BoardInfo,
+    Smbus,
+    Clocks,
+    BootAndPower,
+    I2c,
+    Spi,
+};
+
+/// The heading of a group on the man page.
+const char* verbGroupHeading(VerbGroup group);
 
 struct VerbRow {
     const char* name;
+    /// The verb's lines of the usage, as `-h` prints them (newline ended).
+    const char* synopsis;
+    /// What the verb does, for the man page.
+    const char* help;
+    VerbGroup group;
+    /// Its place on the man page (1 = first), which groups the verbs by
+    /// topic where the usage keeps its own order.
+    uint8_t manPlace;
     uint32_t minWords;
     /// The "must be followed by" line: printed as it stands, or, when
     /// `tooFewTyped` is set, after "*** '<verb as typed>' ".
@@ -98,8 +142,21 @@ struct VerbRow {
     VerbHandler handler;
 };
 
-/// The table in dispatch order.
+/// The table in the order of the usage.
 const VerbRow* verbTable(uint32_t* count);
+
+/// The most positional words a row uses, the verb included; UINT32_MAX for
+/// a row that ends in a byte list.
+uint32_t maxWords(const VerbRow& row);
+
+/// Whether an argument kind is one the conversion knows.
+bool isKnownArgKind(Arg kind);
+
+/// Whether an argument kind takes the rest of the words as bytes.
+bool isByteList(Arg kind);
+
+/// The usage's verb list ("One of:" and every row's synopsis).
+const char* verbListText();
 
 /// The row of a verb word (without regard to case), or null.
 const VerbRow* findVerb(const char* word);
