@@ -1,7 +1,7 @@
 // Writes the man pages and the bash completion from the programs' own
 // tables, so that neither can drift from what the programs accept:
 //
-//   gen_docs zorviutil-man TEMPLATE VERB_NOTES OUT   verbs, options, exit codes
+//   gen_docs zorviutil-man TEMPLATE OUT              verbs, options, exit codes
 //   gen_docs completion    TEMPLATE OUT              verbs, options, file arguments
 //   gen_docs zorvisim-man  TEMPLATE ZORVISIM OUT     options from `ZORVISIM --help`
 //   gen_docs windows-help  TEMPLATE OUT              the Windows zip's text help:
@@ -21,7 +21,6 @@
 
 #include "base/out.h"
 #include "base/result_code_texts.h"
-#include "cli/help_texts.h"
 #include "cli/main_program.h"
 #include "cli/option_parser.h"
 #include "cli/verb_table.h"
@@ -123,31 +122,34 @@ std::string roffProse(const std::string& text) {
 // --- the verb list --------------------------------------------------------
 
 struct VerbLine {
+    const VerbRow* row;
     std::string name;
     std::string arguments;           ///< as the usage shows them, e.g. "<index> <Hz>"
     std::vector<std::string> notes;  ///< note lines shown under the verb
 };
 
-/// The verbs of the usage text, in its order, with their argument synopsis.
-std::vector<VerbLine> parseVerbList() {
+/// The verbs in the order of the usage, with their argument synopsis and
+/// notes, read from each row's usage lines.
+std::vector<VerbLine> verbLines() {
     std::vector<VerbLine> verbs;
-    for (const std::string& line : lines(kVerbListText)) {
-        const size_t indent = indentOf(line);
-        if (indent == line.size() || indent < 5) continue;  // "One of:" and blank lines
-        const std::string text = trim(line);
-        if (indent == 5) {
-            VerbLine v;
-            const size_t space = text.find(' ');
-            v.name = text.substr(0, space);
-            if (space != std::string::npos) v.arguments = text.substr(space + 1);
-            verbs.push_back(v);
-        } else if (!verbs.empty()) {
-            // Continuation lines of a note are joined to it.
-            if (indent > 7 && !verbs.back().notes.empty())
-                verbs.back().notes.back() += " " + text;
-            else
-                verbs.back().notes.push_back(text);
+    uint32_t count = 0;
+    const VerbRow* table = verbTable(&count);
+    for (uint32_t i = 0; i < count; ++i) {
+        VerbLine v{&table[i], table[i].name, "", {}};
+        const std::vector<std::string> rowLines = lines(table[i].synopsis);
+        for (size_t l = 0; l < rowLines.size(); ++l) {
+            const std::string text = trim(rowLines[l]);
+            if (l == 0) {
+                const size_t space = text.find(' ');
+                if (space != std::string::npos) v.arguments = text.substr(space + 1);
+            } else if (indentOf(rowLines[l]) > 7 && !v.notes.empty()) {
+                // Continuation lines of a note are joined to it.
+                v.notes.back() += " " + text;
+            } else {
+                v.notes.push_back(text);
+            }
         }
+        verbs.push_back(v);
     }
     return verbs;
 }
@@ -188,64 +190,24 @@ std::vector<std::string> keywordsOf(const std::string& token) {
     return words;
 }
 
-/// Verb notes file: "## Heading" lines and "verb: what it does" lines.
-struct VerbNotes {
-    std::vector<std::pair<std::string, std::vector<std::string>>> groups;  ///< heading, verbs
-    std::map<std::string, std::string> text;
-};
-
-VerbNotes parseVerbNotes(const std::string& content) {
-    VerbNotes notes;
-    for (const std::string& line : lines(content)) {
-        if (line.rfind("## ", 0) == 0) {
-            notes.groups.push_back({line.substr(3), {}});
-        } else if (!line.empty() && line[0] != '#' && !notes.groups.empty()) {
-            const size_t colon = line.find(": ");
-            if (colon == std::string::npos) continue;
-            notes.groups.back().second.push_back(line.substr(0, colon));
-            notes.text[line.substr(0, colon)] = line.substr(colon + 2);
-        }
-    }
-    return notes;
-}
-
-void writeVerb(std::string& out, const VerbLine& verb, const std::string& description) {
+void writeVerb(std::string& out, const VerbLine& verb) {
     out += cat(".TP\n\\fB", roff(verb.name, true), "\\fR");
     if (!verb.arguments.empty()) out += cat(" ", roffSynopsis(verb.arguments));
     out += "\n";
-    if (!description.empty()) out += roff(description) + "\n";
+    out += roff(verb.row->help) + "\n";
     for (const std::string& note : verb.notes) out += cat(".br\n", roff(note), "\n");
 }
 
-std::string verbSection(const std::string& notesFile) {
-    std::vector<VerbLine> verbs = parseVerbList();
-    // Every verb the program dispatches is listed, even one the usage text
-    // lacks.
-    uint32_t count = 0;
-    const VerbRow* table = verbTable(&count);
-    for (uint32_t i = 0; i < count; ++i) {
-        bool listed = false;
-        for (const VerbLine& v : verbs) listed = listed || v.name == table[i].name;
-        if (!listed) verbs.push_back({table[i].name, "", {}});
-    }
-    VerbNotes notes = parseVerbNotes(notesFile);
+/// The verbs by their place on the man page, under their group's heading.
+std::string verbSection() {
+    std::vector<VerbLine> verbs = verbLines();
+    std::stable_sort(verbs.begin(), verbs.end(),
+                     [](const VerbLine& a, const VerbLine& b) { return a.row->manPlace < b.row->manPlace; });
     std::string out;
-    std::vector<bool> done(verbs.size(), false);
-    for (const auto& [heading, names] : notes.groups) {
-        out += cat(".SS ", roff(heading), "\n");
-        for (const std::string& name : names)
-            for (size_t i = 0; i < verbs.size(); ++i)
-                if (verbs[i].name == name && !done[i]) {
-                    writeVerb(out, verbs[i], notes.text[name]);
-                    done[i] = true;
-                }
-    }
-    bool other = false;
     for (size_t i = 0; i < verbs.size(); ++i) {
-        if (done[i]) continue;
-        if (!other) out += ".SS Other verbs\n";
-        other = true;
-        writeVerb(out, verbs[i], "");
+        if (i == 0 || verbs[i].row->group != verbs[i - 1].row->group)
+            out += cat(".SS ", roff(verbGroupHeading(verbs[i].row->group)), "\n");
+        writeVerb(out, verbs[i]);
     }
     return out;
 }
@@ -302,7 +264,7 @@ std::string exitSection() {
 
 std::string completionTables() {
     std::string verbs, options, files, keywords;
-    for (const VerbLine& v : parseVerbList()) {
+    for (const VerbLine& v : verbLines()) {
         verbs += (verbs.empty() ? "" : " ") + v.name;
         std::vector<std::string> tokens = argumentTokens(v.arguments);
         std::string positions;
@@ -458,16 +420,15 @@ int fail(const std::string& what) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> a(argv + 1, argv + argc);
-    std::string templateText, extra;
+    std::string templateText;
     if (a.size() < 3 || !readText(a[1], templateText)) return fail("usage, or template unreadable");
     const std::string mode = a[0];
-    if (mode == "zorviutil-man" && a.size() == 4) {
-        if (!readText(a[2], extra)) return fail("cannot read " + a[2]);
-        return writeText(a[3], fill(templateText, {{"@OPTIONS@", optionSection()},
-                                                   {"@VERBS@", verbSection(extra)},
+    if (mode == "zorviutil-man" && a.size() == 3) {
+        return writeText(a[2], fill(templateText, {{"@OPTIONS@", optionSection()},
+                                                   {"@VERBS@", verbSection()},
                                                    {"@EXIT_STATUS@", exitSection()}}))
                    ? 0
-                   : fail("cannot write " + a[3]);
+                   : fail("cannot write " + a[2]);
     }
     if (mode == "completion" && a.size() == 3)
         return writeText(a[2], fill(templateText, {{"@TABLES@", completionTables()}})) ? 0 : fail("cannot write");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -32,21 +33,47 @@ Dispatch dispatch(std::vector<const char*> words) {
     return {r, cap.text(), uc.requests().size()};
 }
 
+// Every row describes its verb whole: a name of its own, its usage lines
+// starting with that name, its man page text and a place there of its own,
+// arguments of a known kind with names of their own (a byte list last), and
+// a word count the arguments can hold.
 TEST(VerbTable, EveryRowIsUniqueAndComplete) {
     uint32_t count = 0;
     const VerbRow* rows = verbTable(&count);
-    EXPECT_EQ(count, 64u);
+    ASSERT_GT(count, 0u);
     std::set<std::string> names;
+    std::set<uint32_t> places;
     for (uint32_t i = 0; i < count; ++i) {
-        SCOPED_TRACE(rows[i].name);
-        EXPECT_TRUE(names.insert(rows[i].name).second);
-        EXPECT_NE(rows[i].handler, nullptr);
-        EXPECT_GE(rows[i].minWords, 1u);
-        EXPECT_GE(maxWords(rows[i]), rows[i].minWords);
-        if (rows[i].minWords > 1) {
-            EXPECT_NE(rows[i].tooFew, nullptr);
+        const VerbRow& row = rows[i];
+        SCOPED_TRACE(row.name);
+        EXPECT_TRUE(names.insert(row.name).second);
+        EXPECT_NE(row.handler, nullptr);
+        const std::string synopsis = row.synopsis != nullptr ? row.synopsis : "";
+        const std::string first = "     " + std::string(row.name);
+        EXPECT_EQ(synopsis.compare(0, first.size(), first), 0) << synopsis;
+        EXPECT_TRUE(synopsis.size() == first.size() + 1 || synopsis[first.size()] == ' ') << synopsis;
+        EXPECT_TRUE(synopsis.ends_with("\n"));
+        EXPECT_TRUE(row.help != nullptr && row.help[0] != '\0');
+        EXPECT_TRUE(places.insert(row.manPlace).second) << "man page place " << unsigned(row.manPlace);
+        std::set<std::string> argNames;
+        bool byteList = false;
+        for (const ArgSpec& a : row.args) {
+            if (a.kind == Arg::None) break;
+            EXPECT_FALSE(byteList) << "an argument after the byte list";
+            EXPECT_TRUE(isKnownArgKind(a.kind)) << static_cast<int>(a.kind);
+            EXPECT_TRUE(a.name != nullptr && argNames.insert(a.name).second);
+            byteList = isByteList(a.kind);
         }
+        EXPECT_GE(row.minWords, 1u);
+        EXPECT_LE(row.minWords, maxWords(row));
+        EXPECT_TRUE(row.minWords == 1 || row.tooFew != nullptr);
     }
+    // The man page groups follow one another.
+    std::vector<const VerbRow*> byPlace;
+    for (uint32_t i = 0; i < count; ++i) byPlace.push_back(&rows[i]);
+    std::sort(byPlace.begin(), byPlace.end(), [](auto* a, auto* b) { return a->manPlace < b->manPlace; });
+    for (size_t i = 1; i < byPlace.size(); ++i)
+        EXPECT_LE(byPlace[i - 1]->group, byPlace[i]->group) << byPlace[i]->name;
 }
 
 TEST(VerbTable, WordsAfterTheVerbThatNoOneReads) {
