@@ -78,7 +78,9 @@ SensorChannel decodeChannel(const uint8_t* page, uint32_t c, uint32_t drawingNum
     SensorChannel ch;
     const bool adc = c < kAdcChannels;
     ch.index = c;
-    std::snprintf(ch.label, sizeof ch.label, "%s%02u", adc ? "ADC" : "TMP", adc ? c : c - kAdcChannels);
+    // Channel numbers have two digits (the page has 18 channels).
+    const unsigned number = (adc ? c : c - kAdcChannels) % 100u;
+    std::snprintf(ch.label, sizeof ch.label, "%s%02u", adc ? "ADC" : "TMP", number);
     ch.raw = getLe16(readingBytes(page, c));
     ch.status = statusNibble(page, c);
     ch.descriptor = sensorDescriptor(c, drawingNumber, pcbMajorRevision);
