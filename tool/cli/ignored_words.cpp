@@ -23,7 +23,7 @@ std::string ignoredWordsWarnings(uint32_t wordCount, const char* const* words, c
     std::string text;
     for (uint32_t i = 1; i < wordCount; ++i) {
         if (optionOf(words[i], options, optionCount) == nullptr) continue;
-        text += std::string(kProgramName) + ": warning: '" + words[i] + "' after the verb is a word of '" + verb +
+        text += std::string("zorviutil: warning: '") + words[i] + "' after the verb is a word of '" + verb +
                 "', not an option; options go before the verb\n";
     }
     const VerbRow* row = findVerb(words[0]);
@@ -33,7 +33,7 @@ std::string ignoredWordsWarnings(uint32_t wordCount, const char* const* words, c
     std::string unread;
     for (uint32_t i = most; i < wordCount; ++i) unread += std::string(unread.empty() ? "" : " ") + words[i];
     const uint32_t takes = most - 1;
-    text += std::string(kProgramName) + ": warning: '" + verb + "' takes " +
+    text += std::string("zorviutil: warning: '") + verb + "' takes " +
             (takes == 0 ? std::string("no words") : "at most " + std::to_string(takes) + (takes == 1 ? " word" : " words")) +
             " after it; ignored: " + unread + "\n";
     return text;
