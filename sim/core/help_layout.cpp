@@ -46,7 +46,8 @@ std::string wrap(std::string_view text, size_t width) {
             lines += line + "\n";
             line.clear();
         }
-        line += (line.empty() ? "" : " ") + std::string(word);
+        if (!line.empty()) line += ' ';
+        line.append(word);
     }
     return line.empty() ? lines : lines + line;
 }
@@ -70,7 +71,10 @@ std::string faultLines() {
             help += " (default " + std::to_string(f.defaultParam) + ")";
         }
         t += columns("  " + kind, help, kHelpColumn);
-        if (f.shorthand != nullptr) shorthands += (shorthands.empty() ? "Shorthands: " : ", ") + std::string(f.shorthand);
+        if (f.shorthand != nullptr) {
+            shorthands += shorthands.empty() ? "Shorthands: " : ", ";
+            shorthands += f.shorthand;
+        }
     }
     const std::string wrapped = wrap(shorthands + ".", kWidth - 2);
     for (std::string_view lines = wrapped;;) {
