@@ -47,19 +47,13 @@ struct SfdpLayout {
     std::vector<uint32_t> sectorMap = {};  // DWORDs; empty (a row may leave it out): no sector map table
 };
 
-// DWORD 16 bits used below.
-constexpr uint32_t kDw16EnterB7 = 1u << 24;
-constexpr uint32_t kDw16EnterExtAddr = 1u << 26;
-constexpr uint32_t kDw16EnterBank = 1u << 27;
-constexpr uint32_t kDw16Always4Byte = 1u << 30;
-constexpr uint32_t kDw16ExtAddrDescribed = 1u << 16;
-constexpr uint32_t kDw16BankDescribed = 1u << 17;
-constexpr uint32_t kDw16HardResetExits = 1u << 19;
-constexpr uint32_t kDw16SoftResetExits = 1u << 20;
-constexpr uint32_t kDw16ExitE9 = 1u << 14;
-constexpr uint32_t kDw16Reset8Clocks = 1u << 8;
-constexpr uint32_t kDw16ResetF0 = 1u << 11;
-constexpr uint32_t kDw16Reset6699 = 1u << 12;
+// DWORD 16 bits used below: how 4-byte addressing is entered, which
+// register the table describes, what leaves it, how the part is reset.
+constexpr uint32_t kDw16EnterB7 = 1u << 24, kDw16EnterExtAddr = 1u << 26, kDw16EnterBank = 1u << 27,
+                   kDw16Always4Byte = 1u << 30;
+constexpr uint32_t kDw16ExtAddrDescribed = 1u << 16, kDw16BankDescribed = 1u << 17;
+constexpr uint32_t kDw16HardResetExits = 1u << 19, kDw16SoftResetExits = 1u << 20, kDw16ExitE9 = 1u << 14;
+constexpr uint32_t kDw16Reset8Clocks = 1u << 8, kDw16ResetF0 = 1u << 11, kDw16Reset6699 = 1u << 12;
 
 // Builds an SFDP area: the header, a basic parameter table header, a sector
 // map table header when there is a map, then the tables in that order.

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/no_copy.h"
 #include "base/result_codes.h"
 
 /// Object keys keep the order they were added in, so documents read in the
@@ -22,12 +23,10 @@ bool jsonMode();
 
 /// Collects the run's machine output; the main program creates one when +json
 /// is given, and nothing else does.
-class JsonRun {
+class JsonRun : NoCopy {
 public:
     JsonRun();
     ~JsonRun();
-    JsonRun(const JsonRun&) = delete;
-    JsonRun& operator=(const JsonRun&) = delete;
     /// The text to print for a run of `verb` that ended with `result` and
     /// printed `text` (the held-back lines): one JSON document and a newline.
     std::string finish(const char* verb, Result result, const std::string& text) const;

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/no_copy.h"
+
 #define ZORVI_PRINTF(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
 
 /// Prints a printf-style message to the current sink.
@@ -35,12 +37,10 @@ void flushOut();
 std::FILE* setOutStream(std::FILE* stream);
 
 /// Redirects out() into a string for as long as the object lives.
-class OutCapture {
+class OutCapture : NoCopy {
 public:
     OutCapture();
     ~OutCapture();
-    OutCapture(const OutCapture&) = delete;
-    OutCapture& operator=(const OutCapture&) = delete;
     /// Everything printed since construction (or the last take()).
     const std::string& text() const { return text_; }
     /// Returns the captured text and clears it.

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/no_copy.h"
+
 /// The line itself: what is being done, bytes done of total, percent, rate
 /// and time left ("--" until a rate can be told).
 std::string progressLine(const char* what, uint64_t done, uint64_t total, uint32_t elapsedMs);
@@ -14,12 +16,10 @@ std::string progressLine(const char* what, uint64_t done, uint64_t total, uint32
 /// Draws progressLine while an operation runs, at most five times a second
 /// and only after its first second (short work shows nothing), and clears
 /// it when destroyed.
-class Progress {
+class Progress : NoCopy {
 public:
     Progress(const char* what, uint64_t total);
     ~Progress();
-    Progress(const Progress&) = delete;
-    Progress& operator=(const Progress&) = delete;
     void advance(uint64_t bytes);
 
 private:

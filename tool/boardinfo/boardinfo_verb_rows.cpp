@@ -8,20 +8,17 @@
 
 namespace {
 
-using A = Arg;
-using G = VerbGroup;
-constexpr uint8_t kRefuses = kRefusesInService;
 
 constexpr VerbRow kVpdVerbRows[] = {
     {"display-vpd",
      VERB_LINE "display-vpd\n",
      "Decodes the board's VPD record: model, serial number, fitted parts, checksum.",
-     G::BoardInfo, 20,
+     VerbGroup::BoardInfo, 20,
      1, VERB_NO_ARGS, 0, [](const VerbCall& c) { return displayVpd(c.verbose, c.ctx); }},
     {"display-vpd-raw",
      VERB_LINE "display-vpd-raw\n",
      "Shows the VPD record as a hex dump.",
-     G::BoardInfo, 21,
+     VerbGroup::BoardInfo, 21,
      1, VERB_NO_ARGS, 0,
      [](const VerbCall& c) { return displayVpdRaw(c.verbose, c.ctx); }},
 };
@@ -31,23 +28,24 @@ constexpr VerbRow kSensorVerbRows[] = {
      VERB_LINE "display-black-box [clobber|noclobber|both] [count]\n",
      "Decodes the black-box records the uC keeps of past events: clobber, noclobber or both kinds (the default), and "
      "optionally only the first count records.",
-     G::BoardInfo, 25,
+     VerbGroup::BoardInfo, 25,
      1, nullptr, false,
-     {{"type", A::BlackBoxType, kBadBlackBoxType}, {"count", A::BlackBoxCount, kBadBlackBoxCount}}, kRefuses,
+     {{"type", Arg::BlackBoxType, kBadBlackBoxType}, {"count", Arg::BlackBoxCount, kBadBlackBoxCount}},
+     kRefusesInService,
      [](const VerbCall& c) {
          return displayBlackBox(c.ctx, c.verbose, c.given("type") ? c.number("type") : 3, c.number("count"));
      }},
     {"display-sensors",
      VERB_LINE "display-sensors\n",
      "Shows the board's voltages, currents, temperatures and status bits.",
-     G::BoardInfo, 22,
-     1, VERB_NO_ARGS, kRefuses,
+     VerbGroup::BoardInfo, 22,
+     1, VERB_NO_ARGS, kRefusesInService,
      [](const VerbCall& c) { return displaySensors(c.verbose, c.ctx); }},
     {"display-sensors-raw",
      VERB_LINE "display-sensors-raw\n",
      "Shows the sensor page as a hex dump.",
-     G::BoardInfo, 23,
-     1, VERB_NO_ARGS, kRefuses,
+     VerbGroup::BoardInfo, 23,
+     1, VERB_NO_ARGS, kRefusesInService,
      [](const VerbCall& c) { return displaySensorsRaw(c.ctx, c.verbose); }},
 };
 
@@ -55,18 +53,19 @@ constexpr VerbRow kSensorOverrideVerbRows[] = {
     {"override-sensor",
      VERB_LINE "override-sensor <index> <unscaled value>\n",
      "Makes the uC report the given raw value for a sensor instead of its reading.",
-     G::BoardInfo, 26,
+     VerbGroup::BoardInfo, 26,
      3,
      VERB_MUST("*** 'override-sensor-raw' must be followed by the (1) sensor index and (2) the unscaled override "
                "value.\n"),
-     {{"index", A::SensorIndex, kBadIndexOrCount}, {"value", A::OverrideValue, kBadOverrideValue}}, kRefuses,
+     {{"index", Arg::SensorIndex, kBadIndexOrCount}, {"value", Arg::OverrideValue, kBadOverrideValue}},
+     kRefusesInService,
      [](const VerbCall& c) { return overrideSensor(c.number("index"), c.ctx, c.verbose, c.number("value")); }},
     {"release-sensor",
      VERB_LINE "release-sensor <index>\n",
      "Ends an override-sensor for that sensor.",
-     G::BoardInfo, 27,
+     VerbGroup::BoardInfo, 27,
      2, VERB_MUST("*** 'release-sensor' must be followed by the sensor index.\n"),
-     {{"index", A::SensorIndex, kBadIndexOrCount}}, kRefuses,
+     {{"index", Arg::SensorIndex, kBadIndexOrCount}}, kRefusesInService,
      [](const VerbCall& c) { return releaseSensor(c.number("index"), c.ctx, c.verbose); }},
 };
 

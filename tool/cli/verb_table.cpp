@@ -190,15 +190,12 @@ Result convertArgs(const VerbRow& row, const VerbCall& c, VerbArgs& args, std::u
 
 // The verbs of the program itself; the subsystems hold the others.
 
-using A = Arg;
-using G = VerbGroup;
-constexpr uint8_t kRefuses = kRefusesInService;
 
 constexpr VerbRow kBuildInfoVerbRows[] = {
     {"build-info",
      VERB_LINE "build-info\n",
      "Prints the program's version, the link library versions and the supported board models. Needs no link option.",
-     G::Identity, 1,
+     VerbGroup::Identity, 1,
      1, VERB_NO_ARGS, kNeedsNoLink,
      [](const VerbCall&) -> Result {
          showBuildInfo();
@@ -211,11 +208,11 @@ constexpr VerbRow kMetricsVerbRows[] = {
      VERB_LINE "write-metrics <file.prom | ->\n",
      "Writes the board's readings and status bits as Prometheus metrics to a file, replaced in one step, or with "
      "\"-\" to standard output. See METRICS.",
-     G::BoardInfo, 24,
+     VerbGroup::BoardInfo, 24,
      2,
      VERB_MUST("*** 'write-metrics' command must be followed by the metrics filename (.prom), or - for standard "
                "output.\n"),
-     {{"file", A::Word}}, kRefuses,
+     {{"file", Arg::Word}}, kRefusesInService,
      [](const VerbCall& c) { return writeMetrics(c.ctx, c.verbose, c.word("file")); }},
 };
 

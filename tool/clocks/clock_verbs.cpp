@@ -74,19 +74,6 @@ Json clockFields(uint32_t index, uint32_t frequency, bool nonVolatile) {
     return fields;
 }
 
-}  // namespace
-
-Result getClockFrequency(ConnectionContext* ctx, uint32_t index, bool verbose) {
-    uint32_t frequency = 0;
-    Result r = clockExchange(ClockVerb::Get, "getclk", ctx, verbose, index, 0, &frequency);
-    if (r != kOk) return r;
-    jsonDocument(clockFields(index, frequency, false));
-    out("Frequency of clock generator %u is %lu Hz\n", index, static_cast<unsigned long>(frequency));
-    return kOk;
-}
-
-namespace {
-
 /// The override line of getclknv ("is") and setclknv ("set to").
 void printOverride(uint32_t index, uint32_t frequency, const char* verb) {
     const unsigned long hz = frequency;
@@ -98,15 +85,28 @@ void printOverride(uint32_t index, uint32_t frequency, const char* verb) {
             index, verb, hz, hz);
 }
 
+/// getclk and getclknv: one read, printed as the frequency or as the override.
+Result readClock(ConnectionContext* ctx, uint32_t index, bool verbose, bool nonVolatile) {
+    uint32_t f = 0;
+    Result r = nonVolatile ? clockExchange(ClockVerb::GetOverride, "getclknv", ctx, verbose, index, 0, &f)
+                           : clockExchange(ClockVerb::Get, "getclk", ctx, verbose, index, 0, &f);
+    if (r != kOk) return r;
+    jsonDocument(clockFields(index, f, nonVolatile));
+    if (nonVolatile)
+        printOverride(index, f, "is");
+    else
+        out("Frequency of clock generator %u is %lu Hz\n", index, static_cast<unsigned long>(f));
+    return kOk;
+}
+
 }  // namespace
 
+Result getClockFrequency(ConnectionContext* ctx, uint32_t index, bool verbose) {
+    return readClock(ctx, index, verbose, false);
+}
+
 Result getClockOverride(ConnectionContext* ctx, uint32_t index, bool verbose) {
-    uint32_t f = 0;
-    Result r = clockExchange(ClockVerb::GetOverride, "getclknv", ctx, verbose, index, 0, &f);
-    if (r != kOk) return r;
-    jsonDocument(clockFields(index, f, true));
-    printOverride(index, f, "is");
-    return kOk;
+    return readClock(ctx, index, verbose, true);
 }
 
 Result setClockFrequency(ConnectionContext* ctx, uint32_t frequency, bool verbose, uint32_t index) {

@@ -13,9 +13,6 @@
 
 namespace {
 
-using A = Arg;
-using G = VerbGroup;
-constexpr uint8_t kRefuses = kRefusesInService;
 
 constexpr VerbRow kIdentityVerbRows[] = {
     {"list-boards",
@@ -28,8 +25,8 @@ constexpr VerbRow kIdentityVerbRows[] = {
      "/dev/serial/by-id/... (/dev/ttyACM0): product ID 721, firmware 4.26.0.7, drawing 1353, serial 100001\", or ends "
      "in \"error CODE (NAME): what the failure printed\" for a board that did not answer; \"No boards found.\" when "
      "there is none. With +json: an array of objects, see list-boards.schema.json. Needs no link option.",
-     G::Identity, 2,
-     1, nullptr, false, {{"noprobe", A::Word}}, kNeedsNoLink,
+     VerbGroup::Identity, 2,
+     1, nullptr, false, {{"noprobe", Arg::Word}}, kNeedsNoLink,
      [](const VerbCall& c) -> Result {
          const bool probe = c.word("noprobe") == nullptr;
          if (!probe && strcasecmp(c.word("noprobe"), "noprobe") != 0) {
@@ -41,18 +38,18 @@ constexpr VerbRow kIdentityVerbRows[] = {
     {"product-id",
      VERB_LINE "product-id\n",
      "Prints the uC firmware's product ID.",
-     G::Identity, 4,
+     VerbGroup::Identity, 4,
      1, VERB_NO_ARGS, 0,
      [](const VerbCall& c) { return showProductId(c.ctx, c.verbose); }},
     {"version",
      VERB_LINE "version\n",
      "Prints the name and version of the firmware the uC runs (normal or service-mode firmware).",
-     G::Identity, 3,
+     VerbGroup::Identity, 3,
      1, VERB_NO_ARGS, 0, [](const VerbCall& c) { return showVersion(c.ctx, c.verbose); }},
     {"comm-test",
      VERB_LINE "comm-test\n",
      "Sends a series of loopback messages and reports errors and data rates of the link.",
-     G::Identity, 5,
+     VerbGroup::Identity, 5,
      1, VERB_NO_ARGS, 0, [](const VerbCall& c) { return runCommTest(c.ctx, c.verbose); }},
 };
 
@@ -60,28 +57,28 @@ constexpr VerbRow kSmbusVerbRows[] = {
     {"get-smbus-addr",
      VERB_LINE "get-smbus-addr\n",
      "Prints the uC's SMBus address now in use.",
-     G::Smbus, 28,
+     VerbGroup::Smbus, 28,
      1, VERB_NO_ARGS, 0,
      [](const VerbCall& c) { return getSmbusAddress(false, c.ctx, c.verbose); }},
     {"set-smbus-addr",
      VERB_LINE "set-smbus-addr <7-bit SMBUS address>\n",
      "Sets the uC's SMBus address until the next power cycle.",
-     G::Smbus, 30,
+     VerbGroup::Smbus, 30,
      2, VERB_MUST_TYPED("command must be followed by a 7-bit SMBUS chip address.\n"),
-     {{"address", A::SmbusAddress, kTooFewArguments}}, 0,
+     {{"address", Arg::SmbusAddress, kTooFewArguments}}, 0,
      [](const VerbCall& c) { return setSmbusAddress(c.number("address"), false, c.ctx, c.verbose); }},
     {"get-smbus-addr-nv",
      VERB_LINE "get-smbus-addr-nv\n",
      "Prints the uC's SMBus address kept in non-volatile memory.",
-     G::Smbus, 29,
+     VerbGroup::Smbus, 29,
      1, VERB_NO_ARGS, kNonVolatile,
      [](const VerbCall& c) { return getSmbusAddress(true, c.ctx, c.verbose); }},
     {"set-smbus-addr-nv",
      VERB_LINE "set-smbus-addr-nv <7-bit SMBUS address>\n",
      "Sets the uC's SMBus address in non-volatile memory.",
-     G::Smbus, 31,
+     VerbGroup::Smbus, 31,
      2, VERB_MUST_TYPED("command must be followed by a 7-bit SMBUS chip address.\n"),
-     {{"address", A::SmbusAddress, kTooFewArguments}}, kNonVolatile,
+     {{"address", Arg::SmbusAddress, kTooFewArguments}}, kNonVolatile,
      [](const VerbCall& c) { return setSmbusAddress(c.number("address"), true, c.ctx, c.verbose); }},
 };
 
@@ -89,11 +86,11 @@ constexpr VerbRow kBootModeVerbRows[] = {
     {"set-boot-mode",
      VERB_LINE "set-boot-mode <boot mode | switch>\n",
      "Sets the FPGA boot mode until the next power cycle: a number, a mode name or \"switch\" (the board's switches).",
-     G::BootAndPower, 39,
+     VerbGroup::BootAndPower, 39,
      2,
      VERB_MUST("*** 'set-boot-mode' command must be followed by either a decimal or hexadecimal number between 0 and "
                "15 inclusive, or the word 'switch'.\n"),
-     {{"mode", A::Word}}, kRefuses,
+     {{"mode", Arg::Word}}, kRefusesInService,
      [](const VerbCall& c) { return setBootMode(c.word("mode"), c.ctx, c.verbose, false); }},
     {"set-boot-mode-nv",
      VERB_LINE "set-boot-mode-nv <boot mode | switch>\n"
@@ -103,23 +100,23 @@ constexpr VerbRow kBootModeVerbRows[] = {
      VERB_MORE "sd1_v2, emmc1, ospi, selectmap, sd1_v3\n"
      VERB_NOTE "\"switch\" means use switch setting on board\n",
      "Sets the FPGA boot mode in non-volatile memory.",
-     G::BootAndPower, 40,
+     VerbGroup::BootAndPower, 40,
      2,
      VERB_MUST("*** 'set-boot-mode-nv' command must be followed by either a decimal or hexadecimal number between 0 "
                "and 15 inclusive, or the word 'switch'.\n"),
-     {{"mode", A::Word}}, kRefuses | kNonVolatile,
+     {{"mode", Arg::Word}}, kRefusesInService | kNonVolatile,
      [](const VerbCall& c) { return setBootMode(c.word("mode"), c.ctx, c.verbose, true); }},
     {"get-boot-mode",
      VERB_LINE "get-boot-mode\n",
      "Prints the FPGA boot mode in use.",
-     G::BootAndPower, 41,
-     1, VERB_NO_ARGS, kRefuses,
+     VerbGroup::BootAndPower, 41,
+     1, VERB_NO_ARGS, kRefusesInService,
      [](const VerbCall& c) { return getBootMode(c.verbose, c.ctx, false); }},
     {"get-boot-mode-nv",
      VERB_LINE "get-boot-mode-nv\n",
      "Prints the FPGA boot mode kept in non-volatile memory.",
-     G::BootAndPower, 42,
-     1, VERB_NO_ARGS, kRefuses | kNonVolatile,
+     VerbGroup::BootAndPower, 42,
+     1, VERB_NO_ARGS, kRefusesInService | kNonVolatile,
      [](const VerbCall& c) { return getBootMode(c.verbose, c.ctx, true); }},
 };
 
@@ -127,14 +124,14 @@ constexpr VerbRow kI2cVerbRows[] = {
     {"i2c-read-to-file",
      VERB_LINE "i2c-read-to-file <bus> <device> <address> <count> <output file.bin>\n",
      "Reads count bytes from an I2C device into a file.",
-     G::I2c, 52,
+     VerbGroup::I2c, 52,
      6,
      VERB_MUST("*** 'i2c-read-to-file' command must be followed by (1) the I2C bus number, (2) the I2C chip address, "
                "(3) the address, (4) the byte count, and (5) the filename (.bin).\n"),
-     {{"bus", A::I2cBus, kBadI2cBus}, {"device", A::I2cChip, kBadI2cChip},
-      {"address", A::I2cAddress, kBadI2cAddress}, {"count", A::Count, kBadI2cCount},
-      {"file", A::Word}},
-     kRefuses,
+     {{"bus", Arg::I2cBus, kBadI2cBus}, {"device", Arg::I2cChip, kBadI2cChip},
+      {"address", Arg::I2cAddress, kBadI2cAddress}, {"count", Arg::Count, kBadI2cCount},
+      {"file", Arg::Word}},
+     kRefusesInService,
      [](const VerbCall& c) {
          return i2cReadToFile(c.word("file"), c.number("address"), c.ctx, c.verbose, c.number("bus"),
                               c.number("device"), c.number("count"));
@@ -142,13 +139,13 @@ constexpr VerbRow kI2cVerbRows[] = {
     {"i2c-verify-with-file",
      VERB_LINE "i2c-verify-with-file <bus> <device> <address> <input file.bin>\n",
      "Compares an I2C device's bytes with a file.",
-     G::I2c, 54,
+     VerbGroup::I2c, 54,
      5,
      VERB_MUST("*** 'i2c-verify-with-file' command must be followed by (1) the I2C bus number, (2) the I2C chip "
                "address, (3) the address and (4) the filename (.bin).\n"),
-     {{"bus", A::I2cBus, kBadIndexOrCount}, {"device", A::I2cChip, kBadIndexOrCount},
-      {"address", A::I2cAddress, kBadIndexOrCount}, {"file", A::Word}},
-     kRefuses,
+     {{"bus", Arg::I2cBus, kBadIndexOrCount}, {"device", Arg::I2cChip, kBadIndexOrCount},
+      {"address", Arg::I2cAddress, kBadIndexOrCount}, {"file", Arg::Word}},
+     kRefusesInService,
      [](const VerbCall& c) {
          return i2cVerifyWithFile(c.word("file"), c.ctx, c.verbose, c.number("bus"), c.number("device"),
                                   c.number("address"));
@@ -156,12 +153,12 @@ constexpr VerbRow kI2cVerbRows[] = {
     {"i2c-write-from-file",
      VERB_LINE "i2c-write-from-file <bus> <device> <address> <input file.bin>\n",
      "Writes a file's bytes to an I2C device.",
-     G::I2c, 53,
+     VerbGroup::I2c, 53,
      5,
      VERB_MUST("*** 'i2c-write-from-file' command must be followed by (1) the I2C bus number, (2) the I2C chip "
                "address, (3) the address and (4) the filename (.bin).\n"),
-     {{"bus", A::I2cBus, kBadI2cBus}, {"device", A::I2cChip, kBadI2cChip},
-      {"address", A::I2cAddress, kBadI2cAddress}, {"file", A::Word}}, kRefuses,
+     {{"bus", Arg::I2cBus, kBadI2cBus}, {"device", Arg::I2cChip, kBadI2cChip},
+      {"address", Arg::I2cAddress, kBadI2cAddress}, {"file", Arg::Word}}, kRefusesInService,
      [](const VerbCall& c) {
          return i2cWriteFromFile(c.number("address"), c.word("file"), c.ctx, c.verbose, c.number("bus"),
                                  c.number("device"));
@@ -169,26 +166,28 @@ constexpr VerbRow kI2cVerbRows[] = {
     {"i2c-read",
      VERB_LINE "i2c-read <bus> <device> <address> <count>\n",
      "Reads count bytes from an I2C device at an address and prints them.",
-     G::I2c, 49,
+     VerbGroup::I2c, 49,
      5,
      VERB_MUST("*** 'i2c-read' command must be followed by (1) the I2C bus number, (2) the I2C chip address, (3) the "
                "address, (4) the byte count\n"),
-     {{"bus", A::I2cBus, kBadI2cBus}, {"device", A::I2cChip, kBadI2cChip}, {"address", A::I2cAddress, kBadI2cAddress},
-      {"count", A::Count, kBadIndexOrCount}},
-     kRefuses,
+     {{"bus", Arg::I2cBus, kBadI2cBus}, {"device", Arg::I2cChip, kBadI2cChip},
+      {"address", Arg::I2cAddress, kBadI2cAddress},
+      {"count", Arg::Count, kBadIndexOrCount}},
+     kRefusesInService,
      [](const VerbCall& c) {
          return i2cRead(c.number("count"), c.ctx, c.verbose, c.number("bus"), c.number("device"), c.number("address"));
      }},
     {"i2c-write",
      VERB_LINE "i2c-write <bus> <device> <address> <data byte> ...\n",
      "Writes bytes to an I2C device at an address.",
-     G::I2c, 50,
+     VerbGroup::I2c, 50,
      5,
      VERB_MUST("*** 'i2c-write' command must be followed by (1) the I2C bus number, (2) the I2C chip address, (3) the "
                "address, (4) one or more address/data bytes to write\n"),
-     {{"bus", A::I2cBus, kBadI2cBus}, {"device", A::I2cChip, kBadI2cChip}, {"address", A::I2cAddress, kBadI2cAddress},
-      {"bytes", A::DataBytes, kBadI2cDataByte}},
-     kRefuses,
+     {{"bus", Arg::I2cBus, kBadI2cBus}, {"device", Arg::I2cChip, kBadI2cChip},
+      {"address", Arg::I2cAddress, kBadI2cAddress},
+      {"bytes", Arg::DataBytes, kBadI2cDataByte}},
+     kRefusesInService,
      [](const VerbCall& c) {
          return i2cWrite(c.ctx, c.verbose, c.number("bus"), c.number("device"), c.number("address"), c.bytes(),
                          c.byteCount());
@@ -196,14 +195,14 @@ constexpr VerbRow kI2cVerbRows[] = {
     {"i2c-write-read",
      VERB_LINE "i2c-write-read <bus> <device> <read count> <write address/data byte> ...\n",
      "Writes bytes to an I2C device, then reads the given number of bytes back.",
-     G::I2c, 51,
+     VerbGroup::I2c, 51,
      4,
      VERB_MUST("*** 'i2c-write-read' command must be followed by (1) the I2C bus number, (2) the I2C chip address, (3) "
                "read byte count, (4) zero or more address/data bytes to write\n"),
-     {{"bus", A::I2cBus, kBadI2cBus}, {"device", A::I2cChip, kBadI2cChip},
-      {"read count", A::ReadByteCount, kBadI2cCount},
-      {"bytes", A::WriteBytes, kBadI2cDataByte}},
-     kRefuses,
+     {{"bus", Arg::I2cBus, kBadI2cBus}, {"device", Arg::I2cChip, kBadI2cChip},
+      {"read count", Arg::ReadByteCount, kBadI2cCount},
+      {"bytes", Arg::WriteBytes, kBadI2cDataByte}},
+     kRefusesInService,
      [](const VerbCall& c) {
          return i2cWriteRead(c.ctx, c.verbose, c.number("bus"), c.number("device"), c.byteCount(),
                              c.number("read count"), c.bytes());
@@ -214,13 +213,13 @@ constexpr VerbRow kTestVerbRows[] = {
     {"test-clobber",
      VERB_LINE "test-clobber\n",
      "Sends the uC's clobber test request, which exercises its black-box clobber records.",
-     G::Identity, 6,
-     1, VERB_NO_ARGS, kRefuses,
+     VerbGroup::Identity, 6,
+     1, VERB_NO_ARGS, kRefusesInService,
      [](const VerbCall& c) { return testClobber(c.ctx, c.verbose); }},
     {"test-timeout",
      VERB_LINE "test-timeout\n",
      "Sends a request the uC never answers; succeeds when the link reports the time-out.",
-     G::Identity, 7,
+     VerbGroup::Identity, 7,
      1, VERB_NO_ARGS, 0, [](const VerbCall& c) { return testTimeout(c.ctx, c.verbose); }},
 };
 
@@ -228,40 +227,40 @@ constexpr VerbRow kPowerVerbRows[] = {
     {"set-brd-power",
      VERB_LINE "set-brd-power <on|off>\n",
      "Turns the board's main power on or off.",
-     G::BootAndPower, 43,
+     VerbGroup::BootAndPower, 43,
      2, VERB_MUST("*** 'set-brd-power' command must be followed by 'on' or 'off'\n"),
-     {{"state", A::PowerState, kTooFewArguments}}, kRefuses,
+     {{"state", Arg::PowerState, kTooFewArguments}}, kRefusesInService,
      [](const VerbCall& c) { return setBoardPower(c.ctx, c.number("state") != 0, c.verbose); }},
     {"get-brd-power",
      VERB_LINE "get-brd-power\n",
      "Prints whether the board's main power is on.",
-     G::BootAndPower, 44,
-     1, VERB_NO_ARGS, kRefuses,
+     VerbGroup::BootAndPower, 44,
+     1, VERB_NO_ARGS, kRefusesInService,
      [](const VerbCall& c) { return getBoardPower(c.ctx, c.verbose); }},
     {"get-mez-power",
      VERB_LINE "get-mez-power <index>\n",
      "Prints the I/O voltage setting of a mezzanine.",
-     G::BootAndPower, 45,
+     VerbGroup::BootAndPower, 45,
      2, VERB_MUST_TYPED("command must be followed by (1) Mezzanine index\n"),
-     {{"index", A::MezzanineIndex, kBadIndexOrCount}}, kRefuses,
+     {{"index", Arg::MezzanineIndex, kBadIndexOrCount}}, kRefusesInService,
      [](const VerbCall& c) { return getMezzaninePower(c.ctx, false, c.number("index"), c.verbose); }},
     {"get-mez-power-nv",
      VERB_LINE "get-mez-power-nv <index>\n",
      "Prints the non-volatile I/O voltage setting of a mezzanine.",
-     G::BootAndPower, 46,
+     VerbGroup::BootAndPower, 46,
      2, VERB_MUST_TYPED("command must be followed by (1) Mezzanine index\n"),
-     {{"index", A::MezzanineIndex, kBadIndexOrCount}}, kRefuses | kNonVolatile,
+     {{"index", Arg::MezzanineIndex, kBadIndexOrCount}}, kRefusesInService | kNonVolatile,
      [](const VerbCall& c) { return getMezzaninePower(c.ctx, true, c.number("index"), c.verbose); }},
     {"force-mez-power",
      VERB_LINE "force-mez-power <requested mV> <min mV> <max mV> <index>\n",
      "Forces a mezzanine I/O voltage (mV) within the given limits; asks for confirmation unless +confirm is given.",
-     G::BootAndPower, 47,
+     VerbGroup::BootAndPower, 47,
      5,
      VERB_MUST_TYPED("command must be followed by (1) requested voltage (mV), (2) minumum allowed voltage (mV), (3) "
                      "maximum allowed voltage (mV) and (4) Mezzanine index\n"),
-     {{"requested mV", A::RequestedVoltage, kBadVoltageWord}, {"min mV", A::MinimumVoltage, kBadVoltageWord},
-      {"max mV", A::MaximumVoltage, kBadVoltageWord}, {"index", A::MezzanineIndex, kBadIndexOrCount}},
-     kRefuses,
+     {{"requested mV", Arg::RequestedVoltage, kBadVoltageWord}, {"min mV", Arg::MinimumVoltage, kBadVoltageWord},
+      {"max mV", Arg::MaximumVoltage, kBadVoltageWord}, {"index", Arg::MezzanineIndex, kBadIndexOrCount}},
+     kRefusesInService,
      [](const VerbCall& c) {
          return forceMezzaninePower(c.number("requested mV"), c.ctx, c.nonVolatile(), c.verbose, c.confirm,
                                     c.number("index"), c.number("min mV"),
@@ -271,13 +270,13 @@ constexpr VerbRow kPowerVerbRows[] = {
      VERB_LINE "force-mez-power-nv <requested mV> <min mV> <max mV> <index>\n"
      VERB_NOTE "INCORRECT USE OF FORCE MEZZANINE POWER COMMANDS MAY DAMAGE HARDWARE. USE WITH CARE.\n",
      "Like force-mez-power, kept in non-volatile memory.",
-     G::BootAndPower, 48,
+     VerbGroup::BootAndPower, 48,
      5,
      VERB_MUST_TYPED("command must be followed by (1) requested voltage (mV), (2) minumum allowed voltage (mV), (3) "
                      "maximum allowed voltage (mV) and (4) Mezzanine index\n"),
-     {{"requested mV", A::RequestedVoltage, kBadVoltageWord}, {"min mV", A::MinimumVoltage, kBadVoltageWord},
-      {"max mV", A::MaximumVoltage, kBadVoltageWord}, {"index", A::MezzanineIndex, kBadIndexOrCount}},
-     kRefuses | kNonVolatile,
+     {{"requested mV", Arg::RequestedVoltage, kBadVoltageWord}, {"min mV", Arg::MinimumVoltage, kBadVoltageWord},
+      {"max mV", Arg::MaximumVoltage, kBadVoltageWord}, {"index", Arg::MezzanineIndex, kBadIndexOrCount}},
+     kRefusesInService | kNonVolatile,
      [](const VerbCall& c) {
          return forceMezzaninePower(c.number("requested mV"), c.ctx, c.nonVolatile(), c.verbose, c.confirm,
                                     c.number("index"), c.number("min mV"),
@@ -290,11 +289,11 @@ constexpr VerbRow kRawVerbRows[] = {
      VERB_LINE "raw <expected response length> <command bytes ...>\n",
      "Sends the given request bytes (group and command first) and prints the reply; the first argument is the reply "
      "length expected, at most 515 (the longest reply the uC sends).",
-     G::Identity, 8,
+     VerbGroup::Identity, 8,
      4,
      VERB_MUST("*** 'raw' command must be followed by (1) the expected response length, (2) two or more command bytes "
                "to write\n"),
-     {{"response length", A::ResponseLength, kBadRawLength}, {"bytes", A::CommandBytes, kBadRawByte}}, 0,
+     {{"response length", Arg::ResponseLength, kBadRawLength}, {"bytes", Arg::CommandBytes, kBadRawByte}}, 0,
      [](const VerbCall& c) {
          return sendRaw(c.bytes(), c.number("response length"), c.ctx, c.verbose, c.byteCount());
      }},

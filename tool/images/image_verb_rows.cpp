@@ -7,18 +7,16 @@
 
 namespace {
 
-using A = Arg;
-using G = VerbGroup;
 constexpr uint8_t kSwitches = kSwitchesService;
 
 constexpr VerbRow kImageVerbRows[] = {
     {"update-brdcfg",
      VERB_LINE "update-brdcfg <board configuration file.bin>\n",
      "Writes a board configuration image and verifies it.",
-     G::Images, 14,
+     VerbGroup::Images, 14,
      2,
      VERB_MUST("*** 'update-brdcfg' command must be followed by the board config. filename (.bin).\n"),
-     {{"file", A::Word}},
+     {{"file", Arg::Word}},
      kSwitches,
      [](const VerbCall& c) {
          return updateImage(ImageKind::BoardConfig, c.word("file"), c.ctx, c.verbose);
@@ -26,21 +24,21 @@ constexpr VerbRow kImageVerbRows[] = {
     {"save-brdcfg",
      VERB_LINE "save-brdcfg <board configuration save file.bin>\n",
      "Saves the board configuration into a file.",
-     G::Images, 16,
+     VerbGroup::Images, 16,
      2,
      VERB_MUST("*** 'save-brdcfg' command must be followed by the filename (.bin) into which the board config. is to "
                "be saved.\n"),
-     {{"file", A::Word}}, kSwitches,
+     {{"file", Arg::Word}}, kSwitches,
      [](const VerbCall& c) {
          return saveImage(ImageKind::BoardConfig, c.word("file"), c.ctx, c.verbose);
      }},
     {"verify-brdcfg",
      VERB_LINE "verify-brdcfg <board configuration file.bin>\n",
      "Compares the board configuration with an image file.",
-     G::Images, 15,
+     VerbGroup::Images, 15,
      2,
      VERB_MUST("*** 'verify-brdcfg' command must be followed by the board config. filename (.bin).\n"),
-     {{"file", A::Word}},
+     {{"file", Arg::Word}},
      kSwitches,
      [](const VerbCall& c) {
          return verifyImage(ImageKind::BoardConfig, c.word("file"), c.ctx, c.verbose);
@@ -48,25 +46,25 @@ constexpr VerbRow kImageVerbRows[] = {
     {"update-firmware",
      VERB_LINE "update-firmware <firmware file.bin>\n",
      "Writes a uC firmware image into the application flash and verifies it.",
-     G::Images, 11,
+     VerbGroup::Images, 11,
      2, VERB_MUST("*** 'update-firmware' command must be followed by the firmware filename (.bin).\n"),
-     {{"file", A::Word}}, kSwitches,
+     {{"file", Arg::Word}}, kSwitches,
      [](const VerbCall& c) { return updateImage(ImageKind::Firmware, c.word("file"), c.ctx, c.verbose); }},
     {"save-firmware",
      VERB_LINE "save-firmware <firmware save file.bin>\n",
      "Saves the firmware region of the application flash into a file.",
-     G::Images, 13,
+     VerbGroup::Images, 13,
      2,
      VERB_MUST("*** 'save-firmware' command must be followed by the filename (.bin) into which the firmware is to be "
                "saved.\n"),
-     {{"file", A::Word}}, kSwitches,
+     {{"file", Arg::Word}}, kSwitches,
      [](const VerbCall& c) { return saveImage(ImageKind::Firmware, c.word("file"), c.ctx, c.verbose); }},
     {"verify-firmware",
      VERB_LINE "verify-firmware <firmware file.bin>\n",
      "Compares the firmware in the application flash with an image file (exit code 8 when they differ).",
-     G::Images, 12,
+     VerbGroup::Images, 12,
      2, VERB_MUST("*** 'verify-firmware' command must be followed by the firmware filename (.bin).\n"),
-     {{"file", A::Word}}, kSwitches,
+     {{"file", Arg::Word}}, kSwitches,
      [](const VerbCall& c) { return verifyImage(ImageKind::Firmware, c.word("file"), c.ctx, c.verbose); }},
 };
 
@@ -74,23 +72,23 @@ constexpr VerbRow kVpdImageVerbRows[] = {
     {"update-vpd",
      VERB_LINE "update-vpd <VPD file.bin>\n",
      "Writes a VPD (vital product data) image and verifies it.",
-     G::Images, 17,
-     2, VERB_MUST("*** 'update-vpd' command must be followed by the VPD filename (.bin).\n"), {{"file", A::Word}},
+     VerbGroup::Images, 17,
+     2, VERB_MUST("*** 'update-vpd' command must be followed by the VPD filename (.bin).\n"), {{"file", Arg::Word}},
      kSwitches,
      [](const VerbCall& c) { return updateImage(ImageKind::Vpd, c.word("file"), c.ctx, c.verbose); }},
     {"save-vpd",
      VERB_LINE "save-vpd <VPD save file.bin>\n",
      "Saves the VPD into a file.",
-     G::Images, 19,
+     VerbGroup::Images, 19,
      2,
      VERB_MUST("*** 'save-vpd' command must be followed by the filename (.bin) into which the VPD is to be saved.\n"),
-     {{"file", A::Word}}, kSwitches,
+     {{"file", Arg::Word}}, kSwitches,
      [](const VerbCall& c) { return saveImage(ImageKind::Vpd, c.word("file"), c.ctx, c.verbose); }},
     {"verify-vpd",
      VERB_LINE "verify-vpd <VPD file.bin>\n",
      "Compares the VPD with an image file.",
-     G::Images, 18,
-     2, VERB_MUST("*** 'verify-vpd' command must be followed by the VPD filename (.bin).\n"), {{"file", A::Word}},
+     VerbGroup::Images, 18,
+     2, VERB_MUST("*** 'verify-vpd' command must be followed by the VPD filename (.bin).\n"), {{"file", Arg::Word}},
      kSwitches,
      [](const VerbCall& c) { return verifyImage(ImageKind::Vpd, c.word("file"), c.ctx, c.verbose); }},
 };

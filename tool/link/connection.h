@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/no_copy.h"
 #include "base/result_codes.h"
 
 enum LinkKind : uint32_t {
@@ -64,12 +65,10 @@ const char* narrowText(const wchar_t* text);
 /// the steps that hand the board back as the verb found it (leaving the
 /// service mode the verb entered, ending a lengthy SPI operation, clearing
 /// the write enable latch).
-class WindDown {
+class WindDown : NoCopy {
 public:
     WindDown();
     ~WindDown();
-    WindDown(const WindDown&) = delete;
-    WindDown& operator=(const WindDown&) = delete;
 };
 
 /// Prints, once per run, that a stop request ended the conversation.

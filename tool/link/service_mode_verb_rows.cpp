@@ -7,20 +7,19 @@
 
 namespace {
 
-using G = VerbGroup;
 
 constexpr VerbRow kServiceModeVerbRows[] = {
     {"enter-service-mode",
      VERB_LINE "enter-service-mode\n",
      "Switches the uC to its service-mode firmware, which reads and writes the application flash. Prints \"Nothing to "
      "do.\" when it is there already. See SERVICE MODE.",
-     G::ServiceMode, 9,
+     VerbGroup::ServiceMode, 9,
      1, VERB_NO_ARGS, 0,
      [](const VerbCall& c) { return enterServiceMode(c.ctx, c.verbose); }},
     {"exit-service-mode",
      VERB_LINE "exit-service-mode\n",
      "Switches the uC back to its normal firmware.",
-     G::ServiceMode, 10,
+     VerbGroup::ServiceMode, 10,
      1, VERB_NO_ARGS, 0,
      [](const VerbCall& c) { return exitServiceMode(c.ctx, c.verbose); }},
 };

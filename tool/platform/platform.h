@@ -14,21 +14,23 @@ namespace platform {
 // What the program calls itself and its libraries on this system. Texts
 // that name them print these, so the shared code needs no system checks.
 #ifdef _WIN32
-inline constexpr char kProgramFileName[] = "zorviutil.exe";
+#define ZORVI_PROGRAM_FILE(stem) stem ".exe"
+#define ZORVI_LIBRARY_FILE(stem) stem ".dll"
 inline constexpr char kSystemName[] = "Windows";
-inline constexpr char kZorviApiFile[] = "zorviapi.dll";
-inline constexpr char kTobraFile[] = "tobra.dll";
-inline constexpr char kQuentaFile[] = "quenta.dll";
 /// Ports are device files that describeDevice can look up.
 inline constexpr bool kPortsAreDeviceFiles = false;
 #else
-inline constexpr char kProgramFileName[] = "zorviutil";
+#define ZORVI_PROGRAM_FILE(stem) stem
+#define ZORVI_LIBRARY_FILE(stem) "lib" stem ".so"
 inline constexpr char kSystemName[] = "Linux";
-inline constexpr char kZorviApiFile[] = "libzorviapi.so";
-inline constexpr char kTobraFile[] = "libtobra.so";
-inline constexpr char kQuentaFile[] = "libquenta.so";
 inline constexpr bool kPortsAreDeviceFiles = true;
 #endif
+inline constexpr char kProgramFileName[] = ZORVI_PROGRAM_FILE("zorviutil");
+inline constexpr char kZorviApiFile[] = ZORVI_LIBRARY_FILE("zorviapi");
+inline constexpr char kTobraFile[] = ZORVI_LIBRARY_FILE("tobra");
+inline constexpr char kQuentaFile[] = ZORVI_LIBRARY_FILE("quenta");
+#undef ZORVI_PROGRAM_FILE
+#undef ZORVI_LIBRARY_FILE
 
 /// Prepares standard input and output for UTF-8 text (the console's code
 /// page on Windows; nothing elsewhere). Call once at the program's start.

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/no_copy.h"
 #include "base/result_codes.h"
 
 /// The folder of the recovery files, absolute; empty when none can be named.
@@ -64,11 +65,9 @@ void removeKeptBlock(const std::string& path);
 void warnAboutLegacyRecoveryFiles(uint32_t chip, const std::string& link);
 
 /// One block's recovery file while the block is rewritten.
-class RecoveryFile {
+class RecoveryFile : NoCopy {
 public:
     RecoveryFile() = default;
-    RecoveryFile(const RecoveryFile&) = delete;
-    RecoveryFile& operator=(const RecoveryFile&) = delete;
 
     /// Before the erase: writes the block as it must read (`size` bytes) to
     /// its file and puts it on the disk. False, with the failure line

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/no_copy.h"
 #include "link/service_refusal.h"
 #include "spiflash/spi_flash.h"
 
@@ -13,11 +14,9 @@ bool spiChipInRange(uint32_t chip);
 /// Clears the write enable latch; prints its failure.
 [[nodiscard]] Result spiDisableWrites(ConnectionContext* ctx, bool verbose, uint32_t chip, const SpiFlashInfo& info);
 
-struct SpiVerbSession {
+struct SpiVerbSession : private NoCopy {
     SpiVerbSession(ConnectionContext* c, bool v, uint32_t ch) : ctx(c), verbose(v), chip(ch) {}
     ~SpiVerbSession();
-    SpiVerbSession(const SpiVerbSession&) = delete;
-    SpiVerbSession& operator=(const SpiVerbSession&) = delete;
 
     /// Hardware reset and begin notice: enough for a verb that only reads
     /// the SFDP area.
