@@ -216,45 +216,54 @@ TEST(E2eLink, LateReplyWithinAndBeyondTheTimeout) {
     EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83", "03 86", "03 83", "03 86", "03 86"}));
 }
 
-// Faults on the line that the serial decoder must see through.
-TEST(E2eLink, SerialLineFaultsThatStillGiveTheReply) {
-    for (const char* fault : {"noise@2=24", "restart@2", "noise@all=3"}) {
-        SCOPED_TRACE(fault);
-        SimBoard board({"--fault", fault});
+// One fault, one run: the serial decoder sees through line noise and a
+// restarted frame; an oversize reply is cut and warned; a one-byte reply is
+// too short; no reply to the product ID fails the open (-timeout applies
+// after the open: that read waits its 1 s); a status from the board.
+TEST(E2eLink, OneFaultOneRun) {
+    const Lines version = {"03 86", "03 83"};
+    const struct {
+        const char* fault;
+        std::vector<std::string> verb;
+        std::string out;
+        int exitCode;
+        Lines requests;
+    } cases[] = {
+        {"noise@2=24", {"version"}, kVersionLine, 0, version},
+        {"restart@2", {"version"}, kVersionLine, 0, version},
+        {"noise@all=3", {"version"}, kVersionLine, 0, version},
+        {"oversize@2=5", {"+verbose", "version"},
+         "DEBUG: ZORVI command[2] = { 03 86 }\n"
+         "DEBUG: ZORVI response[6] = { 03 06 D1 02 00 00 }\n"
+         "Current microcontroller mode: Normal Mode\n"
+         "DEBUG: ZORVI command[2] = { 03 83 }\n"
+         "DEBUG: ZORVI response[10] = { 03 03 04 00 1A 00 00 00 07 00 }\n"
+         "DEBUG: 5 extra unexpected characters of actual ZORVI response were discarded.\n"
+         "+++ Unexpected ZORVI response length 15 bytes; expected 10 bytes.\n"
+         "ZORVI Keeper2 version is 4.26.0.7\n",
+         0, version},
+        {"short@2", {"version"},
+         "+++ Unexpected ZORVI response length 1 bytes; expected 10 bytes.\n"
+         "+++ ZORVI response too short to be valid.\n",
+         104, version},
+        {"no-reply@1", {"-timeout", "100", "version"},
+         "*** Failed to send command to ZORVI uC via USB: ZORVI_TIMEOUT\n"
+         "*** Failed to get ZORVI firmware Product ID.\n",
+         102, {"03 86"}},
+        {"status@05.86=0x05", {"test-clobber"}, "*** ZORVI returned status 0x05 => ** UNEXPECTED ERROR CODE **\n", 103,
+         {"03 86", "05 86"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        SimBoard board({"--fault", c.fault});
         ASSERT_BOARD(board);
-        RunResult r = board.run({"-usbcom", "{port}", "version"});
-        EXPECT_EQ(r.out, kVersionLine);
-        EXPECT_EQ(r.exitCode, 0);
-        EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83"}));
+        std::vector<std::string> args = {"-usbcom", "{port}"};
+        args.insert(args.end(), c.verb.begin(), c.verb.end());
+        RunResult r = board.run(args);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_EQ(board.requests(), c.requests);
     }
-}
-
-TEST(E2eLink, OversizeReplyIsCutToTheBufferAndWarned) {
-    SimBoard board({"--fault", "oversize@2=5"});
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-usbcom", "{port}", "+verbose", "version"});
-    EXPECT_EQ(r.out,
-              "DEBUG: ZORVI command[2] = { 03 86 }\n"
-              "DEBUG: ZORVI response[6] = { 03 06 D1 02 00 00 }\n"
-              "Current microcontroller mode: Normal Mode\n"
-              "DEBUG: ZORVI command[2] = { 03 83 }\n"
-              "DEBUG: ZORVI response[10] = { 03 03 04 00 1A 00 00 00 07 00 }\n"
-              "DEBUG: 5 extra unexpected characters of actual ZORVI response were discarded.\n"
-              "+++ Unexpected ZORVI response length 15 bytes; expected 10 bytes.\n"
-              "ZORVI Keeper2 version is 4.26.0.7\n");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83"}));
-}
-
-TEST(E2eLink, OneByteReplyIsTooShort) {
-    SimBoard board({"--fault", "short@2"});
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-usbcom", "{port}", "version"});
-    EXPECT_EQ(r.out,
-              "+++ Unexpected ZORVI response length 1 bytes; expected 10 bytes.\n"
-              "+++ ZORVI response too short to be valid.\n");
-    EXPECT_EQ(r.exitCode, 104);
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83"}));
 }
 
 // A wrong reply code: the serial library's decoder drops the frame (and
@@ -272,18 +281,6 @@ TEST(E2eLink, WrongReplyCodeDependsOnTheLink) {
               "ZORVI Keeper2 version is 4.26.0.7\n");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83", "03 86", "03 83"}));
-}
-
-TEST(E2eLink, NoReplyToTheProductIdFailsTheOpen) {
-    SimBoard board({"--fault", "no-reply@1"});
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-usbcom", "{port}", "-timeout", "100", "version"});
-    // -timeout applies after the open: the product-ID read waits its 1 s.
-    EXPECT_EQ(r.out,
-              "*** Failed to send command to ZORVI uC via USB: ZORVI_TIMEOUT\n"
-              "*** Failed to get ZORVI firmware Product ID.\n");
-    EXPECT_EQ(r.exitCode, 102);
-    EXPECT_EQ(board.requests(), (Lines{"03 86"}));
 }
 
 // A command the uC does not know: the status form of the reply with 0xFF,
@@ -309,15 +306,6 @@ TEST(E2eLink, UnknownCommandIsAnsweredOrIgnored) {
         EXPECT_EQ(r.exitCode, c.exitCode);
         EXPECT_EQ(board.requests(), (Lines{"03 86", "05 9F"}));
     }
-}
-
-TEST(E2eLink, TestClobberStatusFromTheBoard) {
-    SimBoard board({"--fault", "status@05.86=0x05"});
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-usbcom", "{port}", "test-clobber"});
-    EXPECT_EQ(r.out, "*** ZORVI returned status 0x05 => ** UNEXPECTED ERROR CODE **\n");
-    EXPECT_EQ(r.exitCode, 103);
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "05 86"}));
 }
 
 TEST(E2eLink, EnterServiceModeOverPsUartSticksForTheNextRun) {

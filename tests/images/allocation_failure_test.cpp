@@ -12,47 +12,41 @@
 
 namespace {
 
+enum class Op { Update, Verify, Save };
+
 TEST(ImageVerbsAllocation, FirmwareBuffersThatCannotBeHad) {
+    const struct {
+        Op op;
+        ImageKind kind;
+        const char* file;
+        size_t fileBytes;   // 0: the verb writes the file
+        size_t failFrom;    // allocations of this size or more fail
+        const char* lines;  // after the length line, when there is a file
+    } cases[] = {
+        {Op::Update, ImageKind::Firmware, "fw.bin", 1000, 1000,
+         "' length is 1000(0x3E8) byte(s).\n*** Failed to allocate firmware file buffer.\n"},
+        {Op::Verify, ImageKind::BoardConfig, "cfg.bin", 300, 300,
+         "' length is 300(0x12C) byte(s).\n*** Failed to allocate board config. file buffer.\n"},
+        {Op::Save, ImageKind::Firmware, "saved.bin", 0, 130048, "*** Failed to buffer for firmware save data.\n"},
+    };
     flashtest::InstantClock clock;
     flashtest::TempDir dir;
-    {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
         FakeUc fake;
         flashtest::FlashUc uc;
         uc.bind(fake);
         flashtest::grantAll(fake.context());
-        const std::string path = dir.writeFile("fw.bin", flashtest::pattern(1000, 2));
-        FailAllocations fail(1000);
+        const std::string path =
+            c.fileBytes == 0 ? dir.path(c.file) : dir.writeFile(c.file, flashtest::pattern(c.fileBytes, 2));
+        FailAllocations fail(c.failFrom);
         OutCapture cap;
-        EXPECT_EQ(updateImage(ImageKind::Firmware, path.c_str(), fake.context(), false), 7u);
-        EXPECT_EQ(cap.text(), "Firmware file '" + path +
-                                  "' length is 1000(0x3E8) byte(s).\n"
-                                  "*** Failed to allocate firmware file buffer.\n");
-        EXPECT_TRUE(fake.requests().empty());
-    }
-    {
-        FakeUc fake;
-        flashtest::FlashUc uc;
-        uc.bind(fake);
-        flashtest::grantAll(fake.context());
-        const std::string path = dir.writeFile("cfg.bin", flashtest::pattern(300, 2));
-        FailAllocations fail(300);
-        OutCapture cap;
-        EXPECT_EQ(verifyImage(ImageKind::BoardConfig, path.c_str(), fake.context(), false), 7u);
-        EXPECT_EQ(cap.text(), "Board config file '" + path +
-                                  "' length is 300(0x12C) byte(s).\n"
-                                  "*** Failed to allocate board config. file buffer.\n");
-        EXPECT_TRUE(fake.requests().empty());
-    }
-    {
-        FakeUc fake;
-        flashtest::FlashUc uc;
-        uc.bind(fake);
-        flashtest::grantAll(fake.context());
-        const std::string path = dir.path("saved.bin");
-        FailAllocations fail(130048);
-        OutCapture cap;
-        EXPECT_EQ(saveImage(ImageKind::Firmware, path.c_str(), fake.context(), false), 7u);
-        EXPECT_EQ(cap.text(), "*** Failed to buffer for firmware save data.\n");
+        const Result r = c.op == Op::Update   ? updateImage(c.kind, path.c_str(), fake.context(), false)
+                         : c.op == Op::Verify ? verifyImage(c.kind, path.c_str(), fake.context(), false)
+                                              : saveImage(c.kind, path.c_str(), fake.context(), false);
+        EXPECT_EQ(r, 7u);
+        const std::string named = c.kind == ImageKind::Firmware ? "Firmware file '" : "Board config file '";
+        EXPECT_EQ(cap.text(), c.fileBytes == 0 ? std::string(c.lines) : named + path + c.lines);
         EXPECT_TRUE(fake.requests().empty());
     }
 }
