@@ -114,7 +114,21 @@ public:
     }
 };
 
-/// Every device of the board the options describe, in routing order.
+/// Every device of the board the options describe, in routing order: the
+/// ones registry.cpp wires together, then the ones that register
+/// themselves, by name.
 std::vector<std::unique_ptr<BoardDevice>> makeBoardDevices(BoardState& state);
+
+/// A device that needs nothing but the board's state registers itself from
+/// its own file with ZSIM_BOARD_DEVICE(Class), so that adding one is that
+/// file alone. Returns true, for the static initialiser.
+using DeviceFactory = std::unique_ptr<BoardDevice> (*)(BoardState& state);
+bool registerBoardDevice(const char* name, DeviceFactory make);
+
+#define ZSIM_BOARD_DEVICE(Type)                                                                   \
+    [[maybe_unused]] static const bool zsimRegistered##Type = ::zsim::registerBoardDevice(       \
+        #Type, [](::zsim::BoardState& s) -> std::unique_ptr<::zsim::BoardDevice> {               \
+            return std::make_unique<Type>(s);                                                     \
+        })
 
 }  // namespace zsim

@@ -1,6 +1,11 @@
-// Which devices a simulated board carries: the one list to edit when a
-// device is added (its model lives in a file of its own under sim/devices
-// and claims its requests; the board routes them to it).
+// Which devices a simulated board carries. Each model lives in a file of
+// its own under sim/devices and claims its requests; the board routes them
+// to it. The list below wires the devices that hold or reach one another;
+// a device that needs only the board's state registers itself in its own
+// file (ZSIM_BOARD_DEVICE) and is not listed here.
+#include <algorithm>
+#include <cstring>
+
 #include "devices/app_flash.h"
 #include "devices/board_device.h"
 #include "devices/board_power.h"
@@ -11,12 +16,31 @@
 #include "devices/mezzanine_power.h"
 #include "devices/sensors.h"
 #include "devices/si5338.h"
-#include "devices/smbus_address.h"
 #include "devices/spi_master.h"
 #include "devices/uc_firmware.h"
 #include "devices/vpd_request.h"
 
 namespace zsim {
+namespace {
+
+struct Registered {
+    const char* name;
+    DeviceFactory make;
+};
+
+// A function's static, so that registrations from other files' static
+// initialisers find it made whatever their order.
+std::vector<Registered>& registered() {
+    static std::vector<Registered> devices;
+    return devices;
+}
+
+}  // namespace
+
+bool registerBoardDevice(const char* name, DeviceFactory make) {
+    registered().push_back({name, make});
+    return true;
+}
 
 std::vector<std::unique_ptr<BoardDevice>> makeBoardDevices(BoardState& state) {
     std::vector<std::unique_ptr<BoardDevice>> devices;
@@ -46,10 +70,15 @@ std::vector<std::unique_ptr<BoardDevice>> makeBoardDevices(BoardState& state) {
     devices.push_back(std::make_unique<BootModeDevice>(state));
     devices.push_back(std::make_unique<BoardPowerDevice>(state));
     devices.push_back(std::make_unique<MezzaninePowerDevice>(state));
-    devices.push_back(std::make_unique<SmbusAddressDevice>(state));
     // The clock generators; the uC programs SI5338 maps into the chip above.
     devices.push_back(std::make_unique<ClockGenerators>(state, clockChip));
 
+    // The self-registered ones, by name: static initialisers run in an
+    // order the linker picks, and routing and state loading should not.
+    std::vector<Registered> own = registered();
+    std::sort(own.begin(), own.end(),
+              [](const Registered& a, const Registered& b) { return std::strcmp(a.name, b.name) < 0; });
+    for (const Registered& r : own) devices.push_back(r.make(state));
     return devices;
 }
 

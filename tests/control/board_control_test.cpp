@@ -12,6 +12,7 @@
 #include "control/i2c_verbs.h"
 #include "platform/platform.h"
 #include "support/fake_uc.h"
+#include "support/typed_verb.h"
 
 namespace {
 
@@ -302,33 +303,33 @@ TEST(BoardControl, RepliesAndStatusTexts) {
 }
 
 TEST(SmbusAddress, MessagesPerSettingAndValue) {
-    auto set = [](uint32_t a, bool nv) { return [=](ConnectionContext* c) { return setSmbusAddress(a, nv, c, false); }; };
-    auto get = [](bool nv) { return [=](ConnectionContext* c) { return getSmbusAddress(nv, c, false); }; };
+    auto set = [](const char* a, bool nv) { return typedVerb({nv ? "set-smbus-addr-nv" : "set-smbus-addr", a}); };
+    auto get = [](bool nv) { return typedVerb({nv ? "get-smbus-addr-nv" : "get-smbus-addr"}); };
     const std::string reboot =
         "The microcontroller can be made to reboot by either (a) removing and then\n"
         "restoring all power including standby power, or (b) entering and exiting Service\n"
         "Mode.\n";
     const Bytes ok = {0x05, 0x12, 0x00};
     runRows({
-        {"nv 0x48", set(0x48, true), {ok}, 0,
+        {"nv 0x48", set("0x48", true), {ok}, 0,
          "The microcontroller's nonvolatile SMBUS chip address has been set to 0x48.\n"
          "The microcontroller will enable its SMBUS interface when it next reboots.\n" + reboot,
          {{0x05, 0x92, 0x02, 0x48}}},
-        {"nv 0", set(0, true), {ok}, 0,
+        {"nv 0", set("0", true), {ok}, 0,
          "The microcontroller's nonvolatile SMBUS chip address has been set to 0.\n"
          "The microcontroller will disable its SMBUS interface when it next reboots.\n" + reboot,
          {{0x05, 0x92, 0x02, 0x00}}},
-        {"now 0x10", set(0x10, false), {ok}, 0,
+        {"now 0x10", set("0x10", false), {ok}, 0,
          "The microcontroller's volatile SMBUS chip address has been set to 0x10.\n"
          "This has enabled the microcontroller's SMBUS interface.\n"
          "This condition will persist until the microcontroller next reboots.\n" + reboot,
          {{0x05, 0x92, 0x01, 0x10}}},
-        {"now 0", set(0, false), {ok}, 0,
+        {"now 0", set("0", false), {ok}, 0,
          "The microcontroller's volatile SMBUS chip address has been set to 0.\n"
          "This has disabled the microcontroller's SMBUS interface.\n"
          "This condition will persist until the microcontroller next reboots.\n" + reboot,
          {{0x05, 0x92, 0x01, 0x00}}},
-        {"refused", set(0x7F, false), {{0x05, 0x12, 0x01}}, 103,
+        {"refused", set("0x7F", false), {{0x05, 0x12, 0x01}}, 103,
          "*** ZORVI returned error status 0x01 => Invalid SMBUS chip address\n", {{0x05, 0x92, 0x01, 0x7F}}},
         {"get now", get(false), {{0x05, 0x13, 0x00, 0x48}}, 0,
          "Current SMBUS chip address is 0x48.\nThe microcontroller's SMBUS interface is currently enabled.\n",
@@ -368,7 +369,7 @@ TEST(BoardControl, RangeChecksThenServiceModeRefusals) {
              "*** Mezzanine index of 256 is not valid; maximum allowed value is 255.\n", {}},
             {"get index", [](ConnectionContext* c) { return getMezzaninePower(c, true, 256, false); }, {}, 112,
              "*** Mezzanine index of 256 is not valid; maximum allowed value is 255.\n", {}},
-            {"smbus", [](ConnectionContext* c) { return setSmbusAddress(128, false, c, false); }, {}, 3,
+            {"smbus", typedVerb({"set-smbus-addr", "128"}), {}, 3,
              "*** SMBUS chip address be in the range 0 to 127(0x7F).\n", {}},
             {"bus", [](ConnectionContext* c) { return i2cRead(1, c, false, 256, 0, 0); }, {}, 15,
              "*** I2C bus number be in the range 0 to 255.\n", {}},
@@ -405,7 +406,7 @@ TEST(BoardControl, RangeChecksThenServiceModeRefusals) {
              13, refusal("i2c-write-read"), {}},
             {"i2c-read-to-file", [](ConnectionContext* c) { return i2cReadToFile("x", 0, c, false, 0, 0, 1); }, {}, 13,
              refusal("i2c-read-to-file"), {}},
-            {"get-smbus-addr", [](ConnectionContext* c) { return getSmbusAddress(false, c, false); },
+            {"get-smbus-addr", typedVerb({"get-smbus-addr"}),
              {{0x05, 0x13, 0x00, 0x00}}, 0,
              "Current SMBUS chip address is 0.\nThe microcontroller's SMBUS interface is currently disabled.\n",
              {{0x05, 0x93, 0x01, 0x00}}},

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -144,91 +145,98 @@ TEST(ImageVerbs, DirectoryIsNoImageFile) {
     EXPECT_TRUE(rig.fake.requests().empty());
 }
 
-TEST(ImageVerbs, UpdateVpdFromNormalModePatchesPage255AndReturns) {
-    Rig rig;
-    const Bytes vpd = flashtest::pattern(8, 0x40);
-    const std::string path = rig.dir.writeFile("vpd.bin", vpd);
-    Bytes expectedFlash = rig.uc.flash;
-    std::copy(vpd.begin(), vpd.end(), expectedFlash.begin() + 0x1FF00);
-
-    OutCapture cap;
-    EXPECT_EQ(updateImage(ImageKind::Vpd, path.c_str(), rig.ctx(), false), 0u);
-    EXPECT_EQ(cap.text(), "VPD file '" + path +
-                              "' length is 8(0x8) byte(s).\n"
-                              "Entering service mode: OK\n"
-                              "Reading Application Flash page @ 0x1FE00...\n"
-                              "Writing Application Flash page @ 0x1FE00...\n"
-                              "Reading Application Flash page @ 0x1FE00...\n"
-                              "Verified OK.\n"
-                              "Exiting service mode: OK\n");
-    EXPECT_EQ(rig.requests(), (Words{"enter", "id", "R255", "W255", "R255", "exit", "id"}));
-    EXPECT_TRUE(rig.uc.flash == expectedFlash);
-    EXPECT_EQ(sleeps(), (std::vector<uint32_t>{1000, 1000}));
-    EXPECT_EQ(rig.ctx()->inServiceMode, 0u);
-    EXPECT_FALSE(rig.uc.service);
-}
-
-TEST(ImageVerbs, FullFirmwareFillsPages0To253WithoutReadingFirst) {
-    Rig rig;
-    const Bytes fw = flashtest::pattern(130048, 0x11);
-    const std::string path = rig.dir.writeFile("fw.bin", fw);
-    OutCapture cap;
-    EXPECT_EQ(updateImage(ImageKind::Firmware, path.c_str(), rig.ctx(), false), 0u);
-    EXPECT_EQ(cap.text(), "Firmware file '" + path + "' length is 130048(0x1FC00) byte(s).\nEntering service mode: OK\n" +
-                              lines('W', 0, 253) + lines('R', 0, 253) + "Verified OK.\nExiting service mode: OK\n");
-    EXPECT_EQ(rig.requests(), join({{"enter", "id"}, pages('W', 0, 253), pages('R', 0, 253), {"exit", "id"}}));
-    EXPECT_TRUE(std::equal(fw.begin(), fw.end(), rig.uc.flash.begin()));
-}
-
-TEST(ImageVerbs, BoardConfigUpdateStartedInServiceModeStaysThere) {
-    Rig rig(true);
-    const Bytes cfg = flashtest::pattern(512, 0x22);
-    const std::string path = rig.dir.writeFile("cfg.bin", cfg);
-    OutCapture cap;
-    EXPECT_EQ(updateImage(ImageKind::BoardConfig, path.c_str(), rig.ctx(), false), 0u);
-    EXPECT_EQ(cap.text(), "Board config file '" + path +
-                              "' length is 512(0x200) byte(s).\n"
-                              "Writing Application Flash page @ 0x1FC00...\n"
-                              "Reading Application Flash page @ 0x1FC00...\n"
-                              "Verified OK.\n");
-    EXPECT_EQ(rig.requests(), (Words{"W254", "R254"}));
-    EXPECT_TRUE(sleeps().empty());
-    EXPECT_EQ(rig.ctx()->inServiceMode, 1u);
-}
-
-TEST(ImageVerbs, EmptyFileWritesNothing) {
-    Rig rig;
-    const std::string path = rig.dir.writeFile("empty.bin", {});
-    const Bytes before = rig.uc.flash;
-    OutCapture cap;
-    EXPECT_EQ(updateImage(ImageKind::Firmware, path.c_str(), rig.ctx(), false), 0u);
-    EXPECT_EQ(cap.text(), "Firmware file '" + path +
-                              "' length is 0(0x0) byte(s).\n"
-                              "Entering service mode: OK\n"
-                              "Verified OK.\n"
-                              "Exiting service mode: OK\n");
-    EXPECT_EQ(rig.requests(), (Words{"enter", "id", "exit", "id"}));
-    EXPECT_TRUE(rig.uc.flash == before);
-}
-
-TEST(ImageVerbs, VerifyOnlyReadsAndRestoresTheModeEvenOnMismatch) {
-    Rig rig;
-    Bytes cfg(rig.uc.flash.begin() + 0x1FC00, rig.uc.flash.begin() + 0x1FC10);
+// One verb, one image file: the exact text ("{path}" is the file's path),
+// the requests, where the file's bytes land in flash (-1: the flash stays as
+// it was) and the mode the uC is left in.
+TEST(ImageVerbs, PathsOfOneRun) {
+    struct Case {
+        const char* name;
+        VerbFn fn;
+        ImageKind kind;
+        bool service;
+        Bytes file;
+        void (*fault)(FlashUc&, ConnectionContext*);
+        Result result;
+        std::string text;
+        Words requests;
+        int landsAt;
+        uint32_t modeAfter;
+        std::optional<std::vector<uint32_t>> sleeps;
+    };
+    const FlashUc fresh;
+    Bytes cfg(fresh.flash.begin() + 0x1FC00, fresh.flash.begin() + 0x1FC10);
     cfg[3] ^= 0x80;
-    const std::string path = rig.dir.writeFile("cfg.bin", cfg);
-    const Bytes before = rig.uc.flash;
-    OutCapture cap;
-    EXPECT_EQ(verifyImage(ImageKind::BoardConfig, path.c_str(), rig.ctx(), false), 8u);
-    char line[128];
-    std::snprintf(line, sizeof line, "*** Verification error at address 0x1FC03; expected=0x%02X actual=0x%02X\n",
-                  cfg[3], before[0x1FC03]);
-    EXPECT_EQ(cap.text(), "Board config file '" + path +
-                              "' length is 16(0x10) byte(s).\n"
-                              "Entering service mode: OK\n"
-                              "Reading Application Flash page @ 0x1FC00...\n" +
-                              line + "*** Total of 1 verification errors detected.\nExiting service mode: OK\n");
-    EXPECT_EQ(rig.requests(), (Words{"enter", "id", "R254", "exit", "id"}));
-    EXPECT_TRUE(rig.uc.flash == before);
+    char mismatch[128];
+    std::snprintf(mismatch, sizeof mismatch,
+                  "*** Verification error at address 0x1FC03; expected=0x%02X actual=0x%02X\n", cfg[3],
+                  fresh.flash[0x1FC03]);
+    const std::string vpdLength = "VPD file '{path}' length is 8(0x8) byte(s).\nEntering service mode: ";
+    const Case cases[] = {
+        {"vpd from normal mode patches page 255 and returns", updateImage, ImageKind::Vpd, false,
+         flashtest::pattern(8, 0x40), nullptr, 0,
+         vpdLength + "OK\n"
+                     "Reading Application Flash page @ 0x1FE00...\n"
+                     "Writing Application Flash page @ 0x1FE00...\n"
+                     "Reading Application Flash page @ 0x1FE00...\n"
+                     "Verified OK.\n"
+                     "Exiting service mode: OK\n",
+         {"enter", "id", "R255", "W255", "R255", "exit", "id"}, 0x1FF00, 0, std::vector<uint32_t>{1000, 1000}},
+        {"full firmware fills pages 0-253 without reading first", updateImage, ImageKind::Firmware, false,
+         flashtest::pattern(130048, 0x11), nullptr, 0,
+         "Firmware file '{path}' length is 130048(0x1FC00) byte(s).\nEntering service mode: OK\n" + lines('W', 0, 253) +
+             lines('R', 0, 253) + "Verified OK.\nExiting service mode: OK\n",
+         join({{"enter", "id"}, pages('W', 0, 253), pages('R', 0, 253), {"exit", "id"}}), 0, 0, std::nullopt},
+        {"board config started in service mode stays there", updateImage, ImageKind::BoardConfig, true,
+         flashtest::pattern(512, 0x22), nullptr, 0,
+         "Board config file '{path}' length is 512(0x200) byte(s).\n"
+         "Writing Application Flash page @ 0x1FC00...\n"
+         "Reading Application Flash page @ 0x1FC00...\n"
+         "Verified OK.\n",
+         {"W254", "R254"}, 0x1FC00, 1, std::vector<uint32_t>{}},
+        {"empty file writes nothing", updateImage, ImageKind::Firmware, false, {}, nullptr, 0,
+         "Firmware file '{path}' length is 0(0x0) byte(s).\n"
+         "Entering service mode: OK\n"
+         "Verified OK.\n"
+         "Exiting service mode: OK\n",
+         {"enter", "id", "exit", "id"}, -1, 0, std::nullopt},
+        {"verify only reads and restores the mode on a mismatch", verifyImage, ImageKind::BoardConfig, false, cfg,
+         nullptr, 8,
+         "Board config file '{path}' length is 16(0x10) byte(s).\n"
+         "Entering service mode: OK\n"
+         "Reading Application Flash page @ 0x1FC00...\n" +
+             std::string(mismatch) + "*** Total of 1 verification errors detected.\nExiting service mode: OK\n",
+         {"enter", "id", "R254", "exit", "id"}, -1, 0, std::nullopt},
+        {"a failure before any write restores the mode", updateImage, ImageKind::Vpd, false,
+         flashtest::pattern(8, 0x44), [](FlashUc& uc, ConnectionContext*) { uc.failReadPage = 255; }, 102,
+         vpdLength + "OK\n"
+                     "Reading Application Flash page @ 0x1FE00...\n"
+                     "*** ZORVI returned status 0x04 for Flash Application Read command\n"
+                     "Exiting service mode: OK\n",
+         {"enter", "id", "R255", "exit", "id"}, -1, 0, std::nullopt},
+        {"a failed switch stops before any page", updateImage, ImageKind::Vpd, false, flashtest::pattern(8, 0x44),
+         [](FlashUc& uc, ConnectionContext*) { uc.stuck = true; }, 12,
+         vpdLength + "*** uC did not enter Service Mode as requested.\n", {"enter", "id"}, -1, 0, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig(c.service);
+        if (c.fault != nullptr) c.fault(rig.uc, rig.ctx());
+        const std::string path = rig.dir.writeFile("image.bin", c.file);
+        Bytes expectedFlash = rig.uc.flash;
+        if (c.landsAt >= 0) std::copy(c.file.begin(), c.file.end(), expectedFlash.begin() + c.landsAt);
+        OutCapture cap;
+        EXPECT_EQ(c.fn(c.kind, path.c_str(), rig.ctx(), false), c.result);
+        std::string text = c.text;
+        text.replace(text.find("{path}"), 6, path);
+        EXPECT_EQ(cap.text(), text);
+        EXPECT_EQ(rig.requests(), c.requests);
+        EXPECT_TRUE(rig.uc.flash == expectedFlash);
+        EXPECT_EQ(rig.ctx()->inServiceMode, c.modeAfter);
+        EXPECT_EQ(rig.uc.service, c.modeAfter == 1);
+        if (c.sleeps) {
+            EXPECT_EQ(sleeps(), *c.sleeps);
+        }
+    }
 }
 
 TEST(ImageVerbs, FailedUpdateAfterAWriteKeepsServiceMode) {
@@ -264,36 +272,6 @@ TEST(ImageVerbs, FailedUpdateAfterAWriteKeepsServiceMode) {
         EXPECT_EQ(rig.ctx()->inServiceMode, 1u);
         EXPECT_TRUE(rig.uc.service);
     }
-}
-
-TEST(ImageVerbs, FailureBeforeAnyWriteRestoresTheMode) {
-    Rig rig;
-    rig.uc.failReadPage = 255;
-    const Bytes before = rig.uc.flash;
-    const std::string path = rig.dir.writeFile("vpd.bin", flashtest::pattern(8, 0x44));
-    OutCapture cap;
-    EXPECT_EQ(updateImage(ImageKind::Vpd, path.c_str(), rig.ctx(), false), 102u);
-    EXPECT_EQ(cap.text(), "VPD file '" + path +
-                              "' length is 8(0x8) byte(s).\n"
-                              "Entering service mode: OK\n"
-                              "Reading Application Flash page @ 0x1FE00...\n"
-                              "*** ZORVI returned status 0x04 for Flash Application Read command\n"
-                              "Exiting service mode: OK\n");
-    EXPECT_EQ(rig.requests(), (Words{"enter", "id", "R255", "exit", "id"}));
-    EXPECT_TRUE(rig.uc.flash == before);
-    EXPECT_EQ(rig.ctx()->inServiceMode, 0u);
-}
-
-TEST(ImageVerbs, FailedSwitchStopsBeforeAnyPage) {
-    Rig rig;
-    rig.uc.stuck = true;
-    const std::string path = rig.dir.writeFile("vpd.bin", flashtest::pattern(8, 0x44));
-    OutCapture cap;
-    EXPECT_EQ(updateImage(ImageKind::Vpd, path.c_str(), rig.ctx(), false), 12u);
-    EXPECT_EQ(cap.text(), "VPD file '" + path +
-                              "' length is 8(0x8) byte(s).\n"
-                              "Entering service mode: *** uC did not enter Service Mode as requested.\n");
-    EXPECT_EQ(rig.requests(), (Words{"enter", "id"}));
 }
 
 TEST(ImageVerbs, FailedRestoreIsReportedButTheResultStands) {

@@ -64,7 +64,3 @@ Json mezzaninePowerDocument(uint32_t mezzanineIndex, bool nonVolatile, uint32_t 
 /// white space, or 0 for a blank line.
 char confirmationAnswer(const char* line);
 
-/// Verbs get-smbus-addr and get-smbus-addr-nv.
-[[nodiscard]] Result getSmbusAddress(bool nonVolatile, ConnectionContext* ctx, bool verbose);
-/// Verbs set-smbus-addr and set-smbus-addr-nv.
-[[nodiscard]] Result setSmbusAddress(uint32_t address, bool nonVolatile, ConnectionContext* ctx, bool verbose);

@@ -11,8 +11,11 @@
 #include "control/list_boards.h"
 #include "link/connection.h"
 
-namespace {
+// Handlers that take the call as it stands, declared here beside their rows.
+Result getSmbusAddressVerb(const VerbCall& c);
+Result setSmbusAddressVerb(const VerbCall& c);
 
+namespace {
 
 constexpr VerbRow kIdentityVerbRows[] = {
     {"list-boards",
@@ -59,27 +62,27 @@ constexpr VerbRow kSmbusVerbRows[] = {
      "Prints the uC's SMBus address now in use.",
      VerbGroup::Smbus, 28,
      1, VERB_NO_ARGS, 0,
-     [](const VerbCall& c) { return getSmbusAddress(false, c.ctx, c.verbose); }},
+     getSmbusAddressVerb},
     {"set-smbus-addr",
      VERB_LINE "set-smbus-addr <7-bit SMBUS address>\n",
      "Sets the uC's SMBus address until the next power cycle.",
      VerbGroup::Smbus, 30,
      2, VERB_MUST_TYPED("command must be followed by a 7-bit SMBUS chip address.\n"),
      {{"address", Arg::SmbusAddress, kTooFewArguments}}, 0,
-     [](const VerbCall& c) { return setSmbusAddress(c.number("address"), false, c.ctx, c.verbose); }},
+     setSmbusAddressVerb},
     {"get-smbus-addr-nv",
      VERB_LINE "get-smbus-addr-nv\n",
      "Prints the uC's SMBus address kept in non-volatile memory.",
      VerbGroup::Smbus, 29,
      1, VERB_NO_ARGS, kNonVolatile,
-     [](const VerbCall& c) { return getSmbusAddress(true, c.ctx, c.verbose); }},
+     getSmbusAddressVerb},
     {"set-smbus-addr-nv",
      VERB_LINE "set-smbus-addr-nv <7-bit SMBUS address>\n",
      "Sets the uC's SMBus address in non-volatile memory.",
      VerbGroup::Smbus, 31,
      2, VERB_MUST_TYPED("command must be followed by a 7-bit SMBUS chip address.\n"),
      {{"address", Arg::SmbusAddress, kTooFewArguments}}, kNonVolatile,
-     [](const VerbCall& c) { return setSmbusAddress(c.number("address"), true, c.ctx, c.verbose); }},
+     setSmbusAddressVerb},
 };
 
 constexpr VerbRow kBootModeVerbRows[] = {

@@ -1,8 +1,14 @@
 // The uC's own SMBus chip address, now and from its next reboot. Address 0
 // switches its SMBus interface off.
+// Laid out as a verb with requests of its own is: its handlers here, each
+// taking the call, declared where its rows are (control_verb_rows.cpp), its
+// requests rows of control_commands.h; the simulator's device is
+// sim/devices/smbus_address.cpp.
+#include "base/json_out.h"
 #include "base/out.h"
-#include "control/board_control.h"
+#include "base/verb_row.h"
 #include "control/control_commands.h"
+#include "link/connection.h"
 
 namespace {
 
@@ -24,10 +30,11 @@ void printRebootHint() {
 
 }  // namespace
 
-Result getSmbusAddress(bool nonVolatile, ConnectionContext* ctx, bool verbose) {
+Result getSmbusAddressVerb(const VerbCall& c) {
+    const bool nonVolatile = c.nonVolatile();
     const uint8_t args[2] = {flagByte(nonVolatile), 0x00};
     uint8_t address = 0;
-    Result r = ucRequest(ctx, verbose, kGetSmbusAddress,
+    Result r = ucRequest(c.ctx, c.verbose, kGetSmbusAddress,
                          {.args = args, .argLength = sizeof args, .payload = &address, .payloadLength = 1});
     if (r != kOk) return r;
     jsonDocument(addressFields(address, nonVolatile));
@@ -49,13 +56,15 @@ Result getSmbusAddress(bool nonVolatile, ConnectionContext* ctx, bool verbose) {
     return kOk;
 }
 
-Result setSmbusAddress(uint32_t address, bool nonVolatile, ConnectionContext* ctx, bool verbose) {
+Result setSmbusAddressVerb(const VerbCall& c) {
+    const uint32_t address = c.number("address");
+    const bool nonVolatile = c.nonVolatile();
     if (address > kMaxSmbusAddress) {
         out("*** SMBUS chip address be in the range 0 to 127(0x7F).\n");
         return kBadIndexOrCount;
     }
     const uint8_t args[2] = {flagByte(nonVolatile), static_cast<uint8_t>(address)};
-    if (Result r = ucRequest(ctx, verbose, kSetSmbusAddress, {.args = args, .argLength = sizeof args}); r != kOk)
+    if (Result r = ucRequest(c.ctx, c.verbose, kSetSmbusAddress, {.args = args, .argLength = sizeof args}); r != kOk)
         return r;
     jsonSummaryFields(addressFields(address, nonVolatile));
     if (nonVolatile) {
