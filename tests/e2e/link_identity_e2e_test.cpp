@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <regex>
 
 #include "e2e_harness.h"
@@ -35,56 +36,147 @@ std::string loopbackRequest(unsigned seed) {
     return line;
 }
 
-TEST(E2eLink, UsbVersionReadsProductIdThenVersion) {
-    SimBoard board;
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-usbcom", "{port}", "version"});
-    EXPECT_EQ(r.out, kVersionLine);
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83"}));
-}
-
-TEST(E2eLink, ServiceFirmwareNamesItselfAndReportsItsVersion) {
-    SimBoard board({"--service"});
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-usbcom", "{port}", "version"});
-    EXPECT_EQ(r.out, "ZORVI Ignis2 version is 1.3.0.2\n");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83"}));
-}
-
-TEST(E2eLink, PortCanBeOpenedAndClosedRepeatedly) {
-    SimBoard board;
-    ASSERT_BOARD(board);
-    for (int i = 0; i < 4; ++i) {
-        SCOPED_TRACE(i);
-        RunResult r = board.run({"-usbcom", "{port}", "version"});
-        EXPECT_EQ(r.out, kVersionLine);
-        EXPECT_EQ(r.exitCode, 0);
+// One run a row: its exact standard output, exit code and the requests the
+// board received. A run of consecutive rows with the same simulator
+// arguments shares one board, in order, so a row sees what the rows before
+// it left there.
+TEST(E2eLink, OneRunPerRow) {
+    const Lines version = {"03 86", "03 83"};
+    const struct {
+        const char* what;
+        Lines simArgs;
+        Lines args;
+        std::string out;
+        int exitCode;
+        Lines requests;
+    } rows[] = {
+        {"usb version", {}, {"-usbcom", "{port}", "version"}, kVersionLine, 0, version},
+        // The port opens and closes again and again.
+        {"again 1", {}, {"-usbcom", "{port}", "version"}, kVersionLine, 0, version},
+        {"again 2", {}, {"-usbcom", "{port}", "version"}, kVersionLine, 0, version},
+        {"again 3", {}, {"-usbcom", "{port}", "version"}, kVersionLine, 0, version},
+        // Opening reads the product ID and the VPD's drawing number; then the
+        // verb's own read.
+        {"ps uart", {}, {"-psuart", "{port},171428", "product-id"}, "ZORVI firmware Product ID is 721(0x2D1)\n", 0,
+         {"03 86", "05 8C", "03 86"}},
+        {"quenta raw", {}, {"-quenta", "0", "raw", "6", "0x03", "0x86"},
+         "Expected/actual response length = 6 / 6\n03 06 D1 02 00 00 \n", 0, {"03 86", "03 86"}},
+        // test-timeout succeeds exactly when the link reports a failure; every
+        // link names its own library's time-out status.
+        {"usb test-timeout", {}, {"-usbcom", "{port}", "-timeout", "150", "test-timeout"}, kTimeoutUsb, 0,
+         {"03 86", "FF 81"}},
+        {"tobra test-timeout", {}, {"-index", "0", "-timeout", "150", "test-timeout"},
+         "*** Failed to send command to ZORVI uC: TOBRA_TIMEOUT\n", 0, {"03 86", "FF 81"}},
+        {"quenta test-timeout", {}, {"-quenta", "0", "-timeout", "150", "test-timeout"},
+         "*** Failed to send command to uC: QUENTA_TIMEOUT\n", 0, {"03 86", "FF 81"}},
+        // A command the uC does not know: the status form with 0xFF, or with
+        // --silent-unknown no reply at all, which the link reports as a
+        // time-out.
+        {"unknown answered", {}, {"-usbcom", "{port}", "-timeout", "20000", "raw", "3", "0x05", "0x9F"},
+         "Expected/actual response length = 3 / 3\n05 1F FF \n", 0, {"03 86", "05 9F"}},
+        {"unknown ignored", {"--silent-unknown"}, {"-usbcom", "{port}", "-timeout", "150", "raw", "3", "0x05", "0x9F"},
+         kTimeoutUsb, 102, {"03 86", "05 9F"}},
+        {"service firmware", {"--service"}, {"-usbcom", "{port}", "version"}, "ZORVI Ignis2 version is 1.3.0.2\n", 0,
+         version},
+        // The opener reads the VPD copy from flash and prints its progress
+        // line (page 255).
+        {"ps uart in service mode", {"--service", "--product-ids", "xdma"}, {"-psuart", "{port}", "product-id"},
+         "Reading Application Flash page @ 0x1FE00...\nZORVI firmware Product ID is 184320(0x2D000)\n", 0,
+         {"03 86", "06 80 09 FF 00", "03 86"}},
+        {"tobra card of another type", {"--card-type", "0x120"}, {"-index", "0", "version"},
+         "*** TOBRA Driver connection can be used only with the following models:\n"
+         "\n"
+         "  o CARD-A30\n"
+         "  o CARD-A31\n"
+         "  o CARD-A07\n"
+         "  o CARD-A08(-FH) / CARD-A10\n"
+         "  o CARD-A32\n"
+         "  o CARD-A33\n",
+         9, {}},
+        // The card's serial number is no uC request: nothing reached the uC.
+        {"tobra other serial", {"--card-serial", "4242"}, {"-index", "0", "-sn", "4243", "version"},
+         "*** Failed to open card: TOBRA_DEVICE_NOT_FOUND\n", 100, {}},
+        {"tobra its serial", {"--card-serial", "4242"}, {"-index", "0", "-sn", "4242", "version"}, kVersionLine, 0,
+         version},
+        {"quenta without socket", {"--no-pcie"}, {"-quenta", "0", "version"},
+         "*** Failed to open device: QUENTA_BAD_DRIVER\n", 100, {}},
+        {"unknown product id", {"--product-id", "1234"}, {"-usbcom", "{port}", "version"},
+         "*** ZORVI firmware Product ID 1234(0x4D2) not recognized. Aborting as a precaution against firmware "
+         "corruption.\n",
+         14, {"03 86"}},
+        // A late reply: within a time-out far beyond the delay, however busy
+        // the machine; beyond a short one. The late answer is still on the
+        // line when the next run opens: it is not taken for a new reply.
+        {"late within", {"--fault", "late@03.83=400"}, {"-usbcom", "{port}", "-timeout", "20000", "version"},
+         kVersionLine, 0, version},
+        {"late beyond", {"--fault", "late@03.83=400"}, {"-usbcom", "{port}", "-timeout", "100", "version"},
+         kTimeoutUsb, 102, version},
+        {"late answer left", {"--fault", "late@03.83=400"}, {"-usbcom", "{port}", "product-id"},
+         "ZORVI firmware Product ID is 721(0x2D1)\n", 0, {"03 86", "03 86"}},
+        // The serial decoder sees through line noise and a restarted frame;
+        // an oversize reply is cut and warned; a one-byte reply is too short;
+        // no reply to the product ID fails the open (-timeout applies after
+        // the open: that read waits its 1 s); a status from the board.
+        {"noise", {"--fault", "noise@2=24"}, {"-usbcom", "{port}", "version"}, kVersionLine, 0, version},
+        {"restart", {"--fault", "restart@2"}, {"-usbcom", "{port}", "version"}, kVersionLine, 0, version},
+        {"noise everywhere", {"--fault", "noise@all=3"}, {"-usbcom", "{port}", "version"}, kVersionLine, 0, version},
+        {"oversize", {"--fault", "oversize@2=5"}, {"-usbcom", "{port}", "+verbose", "version"},
+         "DEBUG: ZORVI command[2] = { 03 86 }\n"
+         "DEBUG: ZORVI response[6] = { 03 06 D1 02 00 00 }\n"
+         "Current microcontroller mode: Normal Mode\n"
+         "DEBUG: ZORVI command[2] = { 03 83 }\n"
+         "DEBUG: ZORVI response[10] = { 03 03 04 00 1A 00 00 00 07 00 }\n"
+         "DEBUG: 5 extra unexpected characters of actual ZORVI response were discarded.\n"
+         "+++ Unexpected ZORVI response length 15 bytes; expected 10 bytes.\n"
+         "ZORVI Keeper2 version is 4.26.0.7\n",
+         0, version},
+        {"short", {"--fault", "short@2"}, {"-usbcom", "{port}", "version"},
+         "+++ Unexpected ZORVI response length 1 bytes; expected 10 bytes.\n"
+         "+++ ZORVI response too short to be valid.\n",
+         104, version},
+        {"no reply", {"--fault", "no-reply@1"}, {"-usbcom", "{port}", "-timeout", "100", "version"},
+         "*** Failed to send command to ZORVI uC via USB: ZORVI_TIMEOUT\n"
+         "*** Failed to get ZORVI firmware Product ID.\n",
+         102, {"03 86"}},
+        {"status", {"--fault", "status@05.86=0x05"}, {"-usbcom", "{port}", "test-clobber"},
+         "*** ZORVI returned status 0x05 => ** UNEXPECTED ERROR CODE **\n", 103, {"03 86", "05 86"}},
+        // A wrong reply code: the serial library's decoder drops the frame and
+        // waits for the right one until the time-out; the PCIe libraries carry
+        // the bytes as they are and the exchange only warns.
+        {"wrong code usb", {"--fault", "wrong-code@03.83"}, {"-usbcom", "{port}", "-timeout", "200", "version"},
+         kTimeoutUsb, 102, version},
+        {"wrong code quenta", {"--fault", "wrong-code@03.83"}, {"-quenta", "0", "version"},
+         "+++ Unexpected ZORVI response code { 0x03, 0x04 }; expected { 0x03, 0x03 }.\n"
+         "ZORVI Keeper2 version is 4.26.0.7\n",
+         0, version},
+        // Service mode entered over the PS UART sticks for the next run.
+        {"enter over ps uart", {}, {"-psuart", "{port}", "enter-service-mode"}, "Entering service mode: OK\n", 0,
+         {"03 86", "05 8C", "03 80", "03 86"}},
+        {"next run in service mode", {}, {"-usbcom", "{port}", "version"}, "ZORVI Ignis2 version is 1.3.0.2\n", 0,
+         version},
+        // A refused switch is not confirmed by another product-ID read.
+        {"switch refused", {"--refuse-switch", "0x09"}, {"-psuart", "{port}", "enter-service-mode"},
+         "Entering service mode: *** ZORVI returned status 0x09 for Enter Service Mode command\n", 102,
+         {"03 86", "05 8C", "03 80"}},
+        {"switch without effect", {"--switch-no-effect"}, {"-psuart", "{port}", "enter-service-mode"},
+         "Entering service mode: *** uC did not enter Service Mode as requested.\n", 12,
+         {"03 86", "05 8C", "03 80", "03 86"}},
+    };
+    std::unique_ptr<SimBoard> board;
+    const Lines* boardArgs = nullptr;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (board == nullptr || *boardArgs != row.simArgs) {
+            board = std::make_unique<SimBoard>(row.simArgs);
+            boardArgs = &row.simArgs;
+            ASSERT_BOARD(*board);
+        }
+        board->clearRequests();
+        const RunResult r = board->run(row.args);
+        EXPECT_EQ(r.out, row.out);
+        EXPECT_EQ(r.exitCode, row.exitCode);
+        EXPECT_EQ(board->requests(), row.requests);
     }
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83", "03 86", "03 83", "03 86", "03 83", "03 86", "03 83"}));
-}
-
-TEST(E2eLink, PsUartReadsVpdForPermissionsThenProductId) {
-    SimBoard board;
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-psuart", "{port},171428", "product-id"});
-    EXPECT_EQ(r.out, "ZORVI firmware Product ID is 721(0x2D1)\n");
-    EXPECT_EQ(r.exitCode, 0);
-    // Opening: product ID, VPD (drawing number); then the verb's own read.
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "05 8C", "03 86"}));
-}
-
-TEST(E2eLink, PsUartInServiceModeReadsTheVpdCopyFromFlash) {
-    SimBoard board({"--service", "--product-ids", "xdma"});
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-psuart", "{port}", "product-id"});
-    // The opener's flash read prints its progress line (page 255).
-    EXPECT_EQ(r.out,
-              "Reading Application Flash page @ 0x1FE00...\n"
-              "ZORVI firmware Product ID is 184320(0x2D000)\n");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "06 80 09 FF 00", "03 86"}));
 }
 
 TEST(E2eLink, TobraCardCommTestEchoesLoopbackData) {
@@ -110,234 +202,6 @@ TEST(E2eLink, TobraCardCommTestEchoesLoopbackData) {
         EXPECT_EQ(rq[i], loopbackRequest(seed));
         seed = seed == 255 ? 1 : seed + 1;
     }
-}
-
-TEST(E2eLink, QuentaRawProductId) {
-    SimBoard board;
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-quenta", "0", "raw", "6", "0x03", "0x86"});
-    EXPECT_EQ(r.out, "Expected/actual response length = 6 / 6\n03 06 D1 02 00 00 \n");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 86"}));
-}
-
-TEST(E2eLink, TobraCardOfAnotherTypeIsRefused) {
-    SimBoard board({"--card-type", "0x120"});
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-index", "0", "version"});
-    EXPECT_EQ(r.out,
-              "*** TOBRA Driver connection can be used only with the following models:\n"
-              "\n"
-              "  o CARD-A30\n"
-              "  o CARD-A31\n"
-              "  o CARD-A07\n"
-              "  o CARD-A08(-FH) / CARD-A10\n"
-              "  o CARD-A32\n"
-              "  o CARD-A33\n");
-    EXPECT_EQ(r.exitCode, 9);
-    EXPECT_TRUE(board.requests().empty());
-}
-
-TEST(E2eLink, TobraSerialNumberMismatchFailsTheOpen) {
-    SimBoard board({"--card-serial", "4242"});
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-index", "0", "-sn", "4243", "version"});
-    EXPECT_EQ(r.out, "*** Failed to open card: TOBRA_DEVICE_NOT_FOUND\n");
-    EXPECT_EQ(r.exitCode, 100);
-    // The card's serial number is no uC request: nothing reached the uC.
-    EXPECT_TRUE(board.requests().empty());
-    r = board.run({"-index", "0", "-sn", "4242", "version"});
-    EXPECT_EQ(r.out, kVersionLine);
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83"}));
-}
-
-TEST(E2eLink, QuentaWithoutSimulatorSocketFailsToOpen) {
-    SimBoard board({"--no-pcie"});
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-quenta", "0", "version"});
-    EXPECT_EQ(r.out, "*** Failed to open device: QUENTA_BAD_DRIVER\n");
-    EXPECT_EQ(r.exitCode, 100);
-    EXPECT_TRUE(board.requests().empty());
-}
-
-TEST(E2eLink, UnknownProductIdStopsTheRun) {
-    SimBoard board({"--product-id", "1234"});
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-usbcom", "{port}", "version"});
-    EXPECT_EQ(r.out,
-              "*** ZORVI firmware Product ID 1234(0x4D2) not recognized. Aborting as a precaution against firmware "
-              "corruption.\n");
-    EXPECT_EQ(r.exitCode, 14);
-    EXPECT_EQ(board.requests(), (Lines{"03 86"}));
-}
-
-// test-timeout succeeds exactly when the link reports a failure; every link
-// names its own library's time-out status.
-TEST(E2eLink, TestTimeoutOnEveryLink) {
-    SimBoard board;
-    ASSERT_BOARD(board);
-    struct Case {
-        std::vector<std::string> link;
-        std::string message;
-    };
-    const Case cases[] = {
-        {{"-usbcom", "{port}"}, kTimeoutUsb},
-        {{"-index", "0"}, "*** Failed to send command to ZORVI uC: TOBRA_TIMEOUT\n"},
-        {{"-quenta", "0"}, "*** Failed to send command to uC: QUENTA_TIMEOUT\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.link[0]);
-        board.clearRequests();
-        std::vector<std::string> args = c.link;
-        args.insert(args.end(), {"-timeout", "150", "test-timeout"});
-        RunResult r = board.run(args);
-        EXPECT_EQ(r.out, c.message);
-        EXPECT_EQ(r.exitCode, 0);
-        EXPECT_EQ(board.requests(), (Lines{"03 86", "FF 81"}));
-    }
-}
-
-TEST(E2eLink, LateReplyWithinAndBeyondTheTimeout) {
-    SimBoard board({"--fault", "late@03.83=400"});
-    ASSERT_BOARD(board);
-    // Within: a time-out far beyond the delay, however busy the machine.
-    RunResult r = board.run({"-usbcom", "{port}", "-timeout", "20000", "version"});
-    EXPECT_EQ(r.out, kVersionLine);
-    EXPECT_EQ(r.exitCode, 0);
-    r = board.run({"-usbcom", "{port}", "-timeout", "100", "version"});
-    EXPECT_EQ(r.out, kTimeoutUsb);
-    EXPECT_EQ(r.exitCode, 102);
-    // The late answer to the timed-out request is still on the line when
-    // the next run opens the port; it must not be taken for a new reply.
-    r = board.run({"-usbcom", "{port}", "product-id"});
-    EXPECT_EQ(r.out, "ZORVI firmware Product ID is 721(0x2D1)\n");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83", "03 86", "03 83", "03 86", "03 86"}));
-}
-
-// One fault, one run: the serial decoder sees through line noise and a
-// restarted frame; an oversize reply is cut and warned; a one-byte reply is
-// too short; no reply to the product ID fails the open (-timeout applies
-// after the open: that read waits its 1 s); a status from the board.
-TEST(E2eLink, OneFaultOneRun) {
-    const Lines version = {"03 86", "03 83"};
-    const struct {
-        const char* fault;
-        std::vector<std::string> verb;
-        std::string out;
-        int exitCode;
-        Lines requests;
-    } cases[] = {
-        {"noise@2=24", {"version"}, kVersionLine, 0, version},
-        {"restart@2", {"version"}, kVersionLine, 0, version},
-        {"noise@all=3", {"version"}, kVersionLine, 0, version},
-        {"oversize@2=5", {"+verbose", "version"},
-         "DEBUG: ZORVI command[2] = { 03 86 }\n"
-         "DEBUG: ZORVI response[6] = { 03 06 D1 02 00 00 }\n"
-         "Current microcontroller mode: Normal Mode\n"
-         "DEBUG: ZORVI command[2] = { 03 83 }\n"
-         "DEBUG: ZORVI response[10] = { 03 03 04 00 1A 00 00 00 07 00 }\n"
-         "DEBUG: 5 extra unexpected characters of actual ZORVI response were discarded.\n"
-         "+++ Unexpected ZORVI response length 15 bytes; expected 10 bytes.\n"
-         "ZORVI Keeper2 version is 4.26.0.7\n",
-         0, version},
-        {"short@2", {"version"},
-         "+++ Unexpected ZORVI response length 1 bytes; expected 10 bytes.\n"
-         "+++ ZORVI response too short to be valid.\n",
-         104, version},
-        {"no-reply@1", {"-timeout", "100", "version"},
-         "*** Failed to send command to ZORVI uC via USB: ZORVI_TIMEOUT\n"
-         "*** Failed to get ZORVI firmware Product ID.\n",
-         102, {"03 86"}},
-        {"status@05.86=0x05", {"test-clobber"}, "*** ZORVI returned status 0x05 => ** UNEXPECTED ERROR CODE **\n", 103,
-         {"03 86", "05 86"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.fault);
-        SimBoard board({"--fault", c.fault});
-        ASSERT_BOARD(board);
-        std::vector<std::string> args = {"-usbcom", "{port}"};
-        args.insert(args.end(), c.verb.begin(), c.verb.end());
-        RunResult r = board.run(args);
-        EXPECT_EQ(r.out, c.out);
-        EXPECT_EQ(r.exitCode, c.exitCode);
-        EXPECT_EQ(board.requests(), c.requests);
-    }
-}
-
-// A wrong reply code: the serial library's decoder drops the frame (and
-// waits for the right one until the time-out); the PCIe libraries carry
-// the bytes as they are and the exchange only warns.
-TEST(E2eLink, WrongReplyCodeDependsOnTheLink) {
-    SimBoard board({"--fault", "wrong-code@03.83"});
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-usbcom", "{port}", "-timeout", "200", "version"});
-    EXPECT_EQ(r.out, kTimeoutUsb);
-    EXPECT_EQ(r.exitCode, 102);
-    r = board.run({"-quenta", "0", "version"});
-    EXPECT_EQ(r.out,
-              "+++ Unexpected ZORVI response code { 0x03, 0x04 }; expected { 0x03, 0x03 }.\n"
-              "ZORVI Keeper2 version is 4.26.0.7\n");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "03 83", "03 86", "03 83"}));
-}
-
-// A command the uC does not know: the status form of the reply with 0xFF,
-// or (--silent-unknown) no reply at all, which the link reports as a
-// time-out.
-TEST(E2eLink, UnknownCommandIsAnsweredOrIgnored) {
-    struct Case {
-        std::vector<std::string> simArgs;
-        const char* timeoutMs;  // short only where no reply comes
-        std::string out;
-        int exitCode;
-    };
-    const Case cases[] = {
-        {{}, "20000", "Expected/actual response length = 3 / 3\n05 1F FF \n", 0},
-        {{"--silent-unknown"}, "150", kTimeoutUsb, 102},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.simArgs.empty() ? "answering" : c.simArgs[0]);
-        SimBoard board(c.simArgs);
-        ASSERT_BOARD(board);
-        RunResult r = board.run({"-usbcom", "{port}", "-timeout", c.timeoutMs, "raw", "3", "0x05", "0x9F"});
-        EXPECT_EQ(r.out, c.out);
-        EXPECT_EQ(r.exitCode, c.exitCode);
-        EXPECT_EQ(board.requests(), (Lines{"03 86", "05 9F"}));
-    }
-}
-
-TEST(E2eLink, EnterServiceModeOverPsUartSticksForTheNextRun) {
-    SimBoard board;
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-psuart", "{port}", "enter-service-mode"});
-    EXPECT_EQ(r.out, "Entering service mode: OK\n");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "05 8C", "03 80", "03 86"}));
-    r = board.run({"-usbcom", "{port}", "version"});
-    EXPECT_EQ(r.out, "ZORVI Ignis2 version is 1.3.0.2\n");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "05 8C", "03 80", "03 86", "03 86", "03 83"}));
-}
-
-TEST(E2eLink, RefusedModeSwitchReportsTheStatus) {
-    SimBoard board({"--refuse-switch", "0x09"});
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-psuart", "{port}", "enter-service-mode"});
-    EXPECT_EQ(r.out, "Entering service mode: *** ZORVI returned status 0x09 for Enter Service Mode command\n");
-    EXPECT_EQ(r.exitCode, 102);
-    // A refused switch is not confirmed by another product-ID read.
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "05 8C", "03 80"}));
-}
-
-TEST(E2eLink, SwitchThatNeverHappensIsDetected) {
-    SimBoard board({"--switch-no-effect"});
-    ASSERT_BOARD(board);
-    RunResult r = board.run({"-psuart", "{port}", "enter-service-mode"});
-    EXPECT_EQ(r.out, "Entering service mode: *** uC did not enter Service Mode as requested.\n");
-    EXPECT_EQ(r.exitCode, 12);
-    EXPECT_EQ(board.requests(), (Lines{"03 86", "05 8C", "03 80", "03 86"}));
 }
 
 TEST(E2eLink, FailingPageWriteLeavesTheSavedFlashAlone) {
