@@ -8,12 +8,15 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 
+#include "base/json_out.h"
 #include "base/out.h"
 #include "support/fake_uc.h"
 #include "support/temp_dir.h"
+#include "support/typed_verb.h"
 
 namespace {
 
@@ -223,6 +226,73 @@ TEST(I2cFiles, VerifyShowsTwentyMismatchesAndCountsAll) {
     EXPECT_EQ(i2cVerifyWithFile(bad.c_str(), dev.ctx(), false, 0, 0x50, 0xF0), 103u);
     EXPECT_EQ(cap.take(), "File '" + bad + "' length is 25(0x19) byte(s).\n"
                           "*** ZORVI returned status 0x01 for byte 1 => General failure\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A bus where 0x03 and 0x50 answer and 0x77's status is `lastStatus`;
+// every other address is not acknowledged.
+void scanBus(FakeUc& uc, uint8_t lastStatus) {
+    uc.onRequest([lastStatus](const Bytes& rq, Bytes& reply) -> uint32_t {
+        const uint8_t status = rq[3] == 0x03 || rq[3] == 0x50 ? 0 : rq[3] == 0x77 ? lastStatus : 2;
+        // A failure's reply ends at its status, as the uC sends it.
+        reply = status == 0 ? Bytes{0x05, 0x14, 0, 2, 0x5A} : Bytes{0x05, 0x14, status};
+        return 0;
+    });
+}
+
+TEST(I2cScan, GridRefusalsAndDocument) {
+    const std::string grid =
+        "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f\n"
+        "00:          03 -- -- -- -- -- -- -- -- -- -- -- --\n"
+        "10: -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --\n"
+        "20: -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --\n"
+        "30: -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --\n"
+        "40: -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --\n"
+        "50: 50 -- -- -- -- -- -- -- -- -- -- -- -- -- -- --\n"
+        "60: -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- --\n"
+        "70: -- -- -- -- -- -- -- --\n";
+    const struct {
+        const char* what;
+        std::vector<const char*> words;
+        bool confirm, json;
+        uint8_t lastStatus;
+        Result code;
+        std::string out;
+        size_t requests;
+    } rows[] = {
+        {"scan", {"i2c-scan", "0"}, true, false, 2, 0, grid, 117},
+        {"document", {"i2c-scan", "0"}, true, true, 2, 0, grid, 117},
+        {"without +confirm", {"i2c-scan", "0"}, false, false, 2, 42,
+         "*** 'i2c-scan' reads one byte at every address of the bus, which changes the state of some devices; give "
+         "+confirm before the verb to scan.\n",
+         0},
+        {"bus out of range", {"i2c-scan", "256"}, true, false, 2, 15,
+         "*** I2C bus number be in the range 0 to 255.\n", 0},
+        {"another status stops the scan", {"i2c-scan", "1"}, true, false, 1, 103,
+         "*** ZORVI returned status 0x01 for I2C address 0x77 of bus 1; scan stopped.\n", 117},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        FakeUc uc;
+        scanBus(uc, row.lastStatus);
+        std::optional<JsonRun> json;
+        if (row.json) json.emplace();
+        OutCapture cap;
+        EXPECT_EQ(typedVerb(row.words, row.confirm)(uc.context()), row.code);
+        EXPECT_EQ(cap.text(), row.out);
+        ASSERT_EQ(uc.requests().size(), row.requests);
+        if (row.requests != 0) {
+            EXPECT_EQ(uc.requests()[0], (Bytes{0x05, 0x94, static_cast<uint8_t>(row.words[1][0] - '0'), 0x03, 0, 1}));
+            EXPECT_EQ(uc.requests().back()[3], 0x77);
+        }
+        if (row.json) {
+            EXPECT_EQ(Json::parse(json->finish("i2c-scan", row.code, cap.text())),
+                      (Json{{"bus", 0}, {"addresses", {3, 80}}}));
+        }
+    }
 }
 
 }  // namespace

@@ -100,6 +100,8 @@ TEST(E2eJson, DocumentsSummariesAndErrorsMatchTheirSchemasAndTheBoard) {
                {"/four_byte_method", "opcode_b7"}, {"/sector_map/3/configuration", 3},
                {"/sector_map/3/regions/2", {{"size_bytes", 0x8000}, {"erase_types", {1}}}}}},
              {"i2c-read 0 0x50 0xFA 3", "i2c-read.schema.json", {{"/address", 0xFA}, {"/bytes", {0x02, 0x5A, 0x00}}}},
+             // The clock chip answers at 0x70; the silent device at 0x21 does not.
+             {"+confirm i2c-scan 1", "i2c-scan.schema.json", {{"/bus", 1}, {"/addresses", {0x70}}}},
              {"setclk 0 125000000", "summary.schema.json", {{"/verb", "setclk"}, {"/frequency_hz", 125000000}}},
              {"i2c-write 0 0x50 0x10 1 2 3", "summary.schema.json", {{"/address", 0x10}, {"/count", 3}}},
              {"getclk 300", "error.schema.json", {{"/error/name", "bad_index_or_count"}}, 3},

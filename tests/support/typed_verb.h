@@ -9,9 +9,9 @@
 
 #include "cli/verb_table.h"
 
-inline std::function<Result(ConnectionContext*)> typedVerb(std::vector<const char*> words) {
-    return [words](ConnectionContext* ctx) {
-        const VerbCall call{ctx, false, false, static_cast<uint32_t>(words.size()), words.data()};
+inline std::function<Result(ConnectionContext*)> typedVerb(std::vector<const char*> words, bool confirm = false) {
+    return [words, confirm](ConnectionContext* ctx) {
+        const VerbCall call{ctx, false, confirm, static_cast<uint32_t>(words.size()), words.data()};
         return dispatchVerb(call);
     };
 }

@@ -77,3 +77,9 @@ inline constexpr StatusText kI2cWriteReadTexts[] = {
 /// Arguments: bus, device, write count, read count, the bytes to write.
 /// Reply: bytes transferred, the bytes read.
 inline constexpr UcRequest kI2cWriteRead{.group = 0x05, .command = 0x94, .texts = kI2cWriteReadTexts};
+/// The same request for a bus scan, whose caller reads the status itself
+/// (not acknowledged is an answer there, not a failure). Reply payload:
+/// status, bytes transferred, the bytes read; a failure's reply may end at
+/// its status.
+inline constexpr UcRequest kI2cProbe{
+    .group = 0x05, .command = 0x94, .line = StatusLine::None, .failureEndsAtStatus = true};

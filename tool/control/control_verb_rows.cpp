@@ -14,6 +14,7 @@
 // Handlers that take the call as it stands, declared here beside their rows.
 Result getSmbusAddressVerb(const VerbCall& c);
 Result setSmbusAddressVerb(const VerbCall& c);
+Result i2cScanVerb(const VerbCall& c);
 
 namespace {
 
@@ -210,6 +211,15 @@ constexpr VerbRow kI2cVerbRows[] = {
          return i2cWriteRead(c.ctx, c.verbose, c.number("bus"), c.number("device"), c.byteCount(),
                              c.number("read count"), c.bytes());
      }},
+    {"i2c-scan",
+     VERB_LINE "i2c-scan <bus>\n"
+     VERB_NOTE "Requires +confirm: reading can change some devices\n",
+     "Reads one byte at each 7-bit address 0x03 to 0x77 of an I2C bus and prints the address grid: the address "
+     "where a device answered, \"--\" where none did. A read can change the state of some devices, so the verb runs "
+     "only with +confirm given before it. With +json: the bus and the addresses that answered.",
+     VerbGroup::I2c, 55,
+     2, VERB_MUST("*** 'i2c-scan' command must be followed by the I2C bus number.\n"),
+     {{"bus", Arg::I2cBus, kBadI2cBus}}, kRefusesInService, i2cScanVerb},
 };
 
 constexpr VerbRow kTestVerbRows[] = {

@@ -56,10 +56,12 @@ const char* narrowText(const wchar_t* text);
 /// when a reply of at least 2 bytes arrived (wrong length or code only
 /// warn), 102 on a link failure, 104 for a reply shorter than 2 bytes.
 /// After a stop request (Ctrl-C) nothing more is sent: the first refused
-/// exchange says so, and each returns 102 (see WindDown).
+/// exchange says so, and each returns 102 (see WindDown). With
+/// `failureEndsAtStatus`, a 3-byte reply whose status byte is not 0 is whole
+/// too (a uC that ends a failed request's reply there).
 [[nodiscard]] Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbose, uint32_t timeoutUs,
                                    const uint8_t* request, const uint8_t expectedCode[2], uint8_t* reply,
-                                   uint32_t expectedLength, uint32_t* actualLength);
+                                   uint32_t expectedLength, uint32_t* actualLength, bool failureEndsAtStatus = false);
 
 /// While one of these lives, exchanges still go out after a stop request:
 /// the steps that hand the board back as the verb found it (leaving the

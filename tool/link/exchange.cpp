@@ -57,7 +57,7 @@ void reportStopRequest() {
 
 Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbose, uint32_t timeoutUs,
                      const uint8_t* request, const uint8_t expectedCode[2], uint8_t* reply, uint32_t expectedLength,
-                     uint32_t* actualLength) {
+                     uint32_t* actualLength, bool failureEndsAtStatus) {
     // A stop request lets the exchange under way finish; the next one is
     // refused, so the verb takes its normal failure path.
     if (platform::stopRequested() != 0 && gWindDown == 0) {
@@ -93,7 +93,8 @@ Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbos
                 static_cast<unsigned long>(actual - expectedLength));
         }
     }
-    if (actual != expectedLength) {
+    const bool wholeFailure = failureEndsAtStatus && actual == 3 && reply[2] != 0;
+    if (actual != expectedLength && !wholeFailure) {
         out("+++ Unexpected ZORVI response length %lu bytes; expected %lu bytes.\n", static_cast<unsigned long>(actual),
             static_cast<unsigned long>(expectedLength));
     }

@@ -48,7 +48,7 @@ Result ucRequest(ConnectionContext* ctx, bool verbose, const UcRequest& request,
     uint32_t actual = 0;
     const uint32_t timeoutUs = call.timeoutUs != 0 ? call.timeoutUs : request.timeoutUs;
     Result r = sendUcCommand(2 + call.argLength, ctx, verbose, timeoutUs, bytes, code, reply,
-                             head + call.payloadLength, &actual);
+                             head + call.payloadLength, &actual, request.failureEndsAtStatus);
     if (call.reply != nullptr) {
         call.reply->length = actual;
         call.reply->codeMatched = actual >= 2 && reply[0] == code[0] && reply[1] == code[1];

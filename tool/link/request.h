@@ -42,6 +42,7 @@ struct UcRequest {
     uint8_t chipErrorsFrom = 0;          ///< non-zero: statuses from here up are the chip's own
                                          ///< ("chip-specific error 0x%X", the low 7 bits)
     uint32_t timeoutUs = 0;              ///< 0: the link's time-out
+    bool failureEndsAtStatus = false;    ///< a failed request's reply may end after its status byte
 };
 
 /// How complete a reply was.
