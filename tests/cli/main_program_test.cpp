@@ -128,7 +128,8 @@ TEST(MainProgram, UsageListsVerbsAndOptions) {
         "    /timeout     uint          1000  Timeout for ZORVI microcontroller commands (milliseconds)\n"
         "  -/+confirm  boolean         FALSE  TRUE => confirm potentially dangerous operation\n"
         "     -/+json  boolean         FALSE  TRUE => print one JSON document instead of text\n"
-        "-/+skip-same  boolean         FALSE  TRUE => SPI programming skips what the chip already holds\n";
+        "-/+skip-same  boolean         FALSE  TRUE => SPI programming skips what the chip already holds\n"
+        "  /wait-busy     uint             0  Seconds to wait for a serial port another program holds\n";
     ASSERT_GE(o.text.size(), tail.size());
     EXPECT_EQ(o.text.substr(o.text.size() - tail.size()), tail);
 }

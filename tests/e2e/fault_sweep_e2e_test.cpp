@@ -58,8 +58,10 @@ const VerbRow kVerbs[] = {
     {"spi", {"spi-save-to-bin", "0", "{out}", "0x1000", "16"}, false, {"--spi-chip", "0=w25q128"}, {25, 103}, {}, 16,
      false},
 #ifdef ZORVI_SWEEP_LONG
-    {"spi program", {"spi-program-bin", "0", "{in}", "0x10008"}, false, {"--spi-chip", "0=w25q128"}, {25, 103}, {}, 0,
-     false},
+    // Before a partly covered block is erased the board is identified by
+    // its VPD, whose request reports a status as a failed request (102).
+    {"spi program", {"spi-program-bin", "0", "{in}", "0x10008"}, false, {"--spi-chip", "0=w25q128"}, {25, 102, 103},
+     {}, 0, false},
 #endif
 };
 

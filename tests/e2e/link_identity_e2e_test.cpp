@@ -7,10 +7,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <regex>
+#include <thread>
 
 #include "e2e_harness.h"
 
@@ -259,6 +261,27 @@ TEST(E2eLink, SerialPortFailuresNameTheLibraryStatus) {
         // The hint on standard error names the holder, found by its lock.
         EXPECT_EQ(r.err, "zorviutil: hint: " + port + " is in use by test_e2e (pid " + std::to_string(getpid()) +
                              "); end that program or close the port there\n");
+    }
+    {
+        // A program reads busy apart from missing; -wait-busy waits for the
+        // holder to let go (here after a second, well within the wait).
+        int held = open(port.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(held, 0);
+        ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+        RunResult r = board.run({"-usbcom", "{port}", "+json", "version"});
+        EXPECT_NE(r.out.find("\"reason\": \"port_busy\""), std::string::npos) << r.out;
+        EXPECT_EQ(r.exitCode, 100);
+        r = board.run({"-usbcom", port + "-none", "+json", "version"});
+        EXPECT_NE(r.out.find("\"reason\": \"port_not_found\""), std::string::npos) << r.out;
+        std::thread release([held] {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            close(held);
+        });
+        r = board.run({"-usbcom", "{port}", "-wait-busy", "120", "version"});
+        release.join();
+        EXPECT_EQ(r.out, kVersionLine);
+        EXPECT_EQ(r.exitCode, 0);
+        board.clearRequests();
     }
     {
         // A name without /dev/ that exists there.

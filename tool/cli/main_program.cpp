@@ -21,7 +21,7 @@
 namespace {
 
 enum OptionIndex { kIndex, kQuenta, kPsUart, kUsbCom, kSmbus, kIpmi, kSn, kVerbose, kChipAddr, kTimeout, kConfirm,
-                   kJson, kSkipSame, kOptionCount };
+                   kJson, kSkipSame, kWaitBusy, kOptionCount };
 static_assert(kOptionCount == kProgramOptionCount);
 
 OptionValue textValue(const char* text) {
@@ -39,6 +39,7 @@ OptionValue uintValue(uint32_t u) {
 constexpr uint32_t kMinChipAddr = 0x1;
 constexpr uint32_t kMaxChipAddr = 0x7F;
 constexpr uint32_t kMaxTimeoutMs = 3600000;
+constexpr uint32_t kMaxWaitBusySeconds = 86400;
 constexpr size_t kEnvironmentBuffer = 16;
 
 /// Everything a run owns, released on every path.
@@ -116,6 +117,8 @@ void fillProgramOptions(CommandLineOption* o) {
     o[kJson] = {"json", OPT_BOOLEAN, "TRUE => print one JSON document instead of text", uintValue(0), 0, {}};
     o[kSkipSame] = {"skip-same", OPT_BOOLEAN, "TRUE => SPI programming skips what the chip already holds",
                     uintValue(0), 0, {}};
+    o[kWaitBusy] = {"wait-busy", OPT_UINT, "Seconds to wait for a serial port another program holds", uintValue(0), 0,
+                    {}};
 }
 
 namespace {
@@ -149,6 +152,12 @@ Result openAndDispatch(Run& run, const std::vector<const char*>& words) {
         printLinkHint();
         return kTooManyLinks;
     }
+
+    if (o[kWaitBusy].value.u > kMaxWaitBusySeconds) {
+        out("*** Value for '-wait-busy' option must be in the range 0 .. 86400.\n");
+        return kBadTimeout;
+    }
+    setBusyPortWait(o[kWaitBusy].value.u);
 
     const bool verbose = o[kVerbose].value.i != 0;
     Result r;

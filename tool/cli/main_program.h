@@ -7,7 +7,7 @@
 
 /// The program's option table, in usage order (also read by the man page
 /// and completion generator).
-constexpr uint32_t kProgramOptionCount = 13;
+constexpr uint32_t kProgramOptionCount = 14;
 void fillProgramOptions(CommandLineOption* options);
 
 /// The process's run, for both entry points once they have the arguments as

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/bytes.h"
+#include "base/json_out.h"
 #include "base/out.h"
 #include "base/numbers.h"
 #include "link/back_end.h"
@@ -282,26 +283,43 @@ Result openQuentaDevice(uint32_t index, bool verbose, ConnectionContext** result
 
 namespace {
 
-/// Opens a serial port through zorviapi; prints the failure itself.
+uint32_t gBusyWaitMs = 0;
+constexpr uint32_t kBusyRetryMs = 250;
+
+/// Opens a serial port through zorviapi; prints the failure itself. A port
+/// held by another program is tried again until the busy wait is over.
 Result openSerialPort(ConnectionContext* ctx, const std::string& port, uint32_t* handle) {
     std::wstring wide = widenPortName(port.c_str());
-    uint32_t status = ctx->backEnd->openPort(wide.c_str(), handle);
-    if (status != 0) {
+    const uint32_t start = platform::tickMs();
+    for (;;) {
+        const uint32_t status = ctx->backEnd->openPort(wide.c_str(), handle);
+        if (status == 0) return kOk;
+        const PortFacts facts = lookUpPort(port);
+        const char* reason = portFailureReason(status, facts);
+        if (reason == kPortBusy && platform::tickMs() - start < gBusyWaitMs && platform::stopRequested() == 0) {
+            platform::sleepMs(kBusyRetryMs);
+            continue;
+        }
         out("*** Failed to open port '%s': %s\n", port.c_str(), narrowText(ctx->backEnd->statusText(status, 1)));
-        reportPortHint(port, status);
+        reportPortHint(status, facts);
+        if (reason != nullptr) jsonFailureFields({{"reason", reason}});
         return kLinkOpenFailed;
     }
-    return kOk;
 }
 
 /// After the product ID failed on an open serial port: a link failure
 /// there (no answer, or not a uC's) most often means it is no board's port.
 void hintSilentPort(Result r, const std::string& port) {
     if (platform::stopRequested() != 0) return;
-    if (r == kLinkFailure || r == kUnexpectedStatus || r == kReplyTooShort) hint("%s", silentPortHint(port).c_str());
+    if (r == kLinkFailure || r == kUnexpectedStatus || r == kReplyTooShort) {
+        hint("%s", silentPortHint(port).c_str());
+        jsonFailureFields({{"reason", "no_board_reply"}});
+    }
 }
 
 }  // namespace
+
+void setBusyPortWait(uint32_t seconds) { gBusyWaitMs = seconds * 1000; }
 
 PsUartSpec splitPsUartString(const char* connection) {
     PsUartSpec spec;

@@ -15,6 +15,11 @@
 [[nodiscard]] Result openPsUart(const char* connection, bool verbose, ConnectionContext** out);
 [[nodiscard]] Result openUsbCom(const char* port, bool verbose, ConnectionContext** out);
 
+/// How long a serial open waits for a port another program holds (the
+/// -wait-busy option), trying again every quarter second; 0, the default,
+/// fails at once.
+void setBusyPortWait(uint32_t seconds);
+
 /// A PS UART connection string split into port and baud-rate text.
 struct PsUartSpec {
     std::string port;

@@ -57,14 +57,29 @@ std::string silentPortHint(const std::string& port) {
            " answered as a board; 'zorviutil list-boards' lists the ports where one answers\n";
 }
 
-void reportPortHint(const std::string& port, uint32_t status) {
-    // The hints explain device files; where ports have no file to look at
-    // the failure line stands alone.
-    if (!platform::kPortsAreDeviceFiles) return;
+const char* portFailureReason(uint32_t status, const PortFacts& f) {
+    if (status == ZORVI_DEVICE_NOT_FOUND) return "port_not_found";
+    if (status != ZORVI_ACCESS_DENIED) return nullptr;
+    // Without a device file to look at (Windows), a serial port opens for
+    // one program at a time and a held one is what refuses access.
+    if (!f.deviceFiles) return kPortBusy;
+    return f.device.exists && f.device.readWrite ? kPortBusy : "port_access_denied";
+}
+
+PortFacts lookUpPort(const std::string& port) {
     PortFacts facts;
     facts.name = port;
+    facts.deviceFiles = platform::kPortsAreDeviceFiles;
+    if (!facts.deviceFiles) return facts;
     facts.device = platform::describeDevice(port);
     facts.devNameExists = !port.empty() && port[0] != '/' && platform::fileExists("/dev/" + port);
+    return facts;
+}
+
+void reportPortHint(uint32_t status, const PortFacts& facts) {
+    // The hints explain device files; where ports have no file to look at
+    // the failure line stands alone.
+    if (!facts.deviceFiles) return;
     const std::string text = choosePortHint(status, facts);
     if (!text.empty()) hint("%s", text.c_str());
 }

@@ -14,6 +14,7 @@ struct PortFacts {
     std::string name;              ///< the port as given on the command line
     platform::DeviceFacts device;  ///< about the name itself
     bool devNameExists = false;    ///< for a relative name: whether /dev/<name> exists
+    bool deviceFiles = true;       ///< false: ports have no file to look at (Windows)
 };
 
 /// The hint line for a failed open (with its line end), or empty when there
@@ -24,5 +25,14 @@ std::string choosePortHint(uint32_t status, const PortFacts& facts);
 /// port of something else, or of no device at all.
 std::string silentPortHint(const std::string& port);
 
-/// Looks the port up and prints its hint, if any, on standard error.
-void reportPortHint(const std::string& port, uint32_t status);
+/// Why the port did not open, as programs read it (the +json error
+/// document's "reason"): "port_busy" (another program holds it),
+/// "port_access_denied", "port_not_found", or null for any other status.
+const char* portFailureReason(uint32_t status, const PortFacts& facts);
+inline constexpr const char* kPortBusy = "port_busy";
+
+/// What is known about a port, looked up where ports are device files.
+PortFacts lookUpPort(const std::string& port);
+
+/// Prints the hint for a failed open, if any, on standard error.
+void reportPortHint(uint32_t status, const PortFacts& facts);
