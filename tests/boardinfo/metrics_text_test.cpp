@@ -61,7 +61,22 @@ const Row kRows[] = {
          s.fallbackBoard = "4711";
      },
      {"zorvi_up{board=\"4711\"} 0\n", "zorvi_scrape_duration_seconds{board=\"4711\"} 2\n"},
-     {"zorvi_board_info", "zorvi_sensor_state", "zorvi_black_box_records"}},
+     {"zorvi_board_info", "zorvi_sensor_state", "zorvi_black_box_records", "zorvi_scrape_error", "zorvi_mode",
+      "zorvi_last_success"}},
+    {[](MetricsScrape& s) {  // service mode: the reason, the mode and the last success carried over
+         s = MetricsScrape{};
+         s.fallbackBoard = "4711";
+         s.failure = "service_mode";
+         s.serviceMode = true;
+         s.lastSuccessSeconds = 1796823403.5;
+     },
+     {"zorvi_up{board=\"4711\"} 0\n",
+      "zorvi_scrape_error{board=\"4711\",reason=\"service_mode\"} 1\n",
+      "zorvi_mode{board=\"4711\",mode=\"normal\"} 0\nzorvi_mode{board=\"4711\",mode=\"service\"} 1\n",
+      "zorvi_last_success_timestamp_seconds{board=\"4711\"} 1796823403.5\n"},
+     {"zorvi_board_info"}},
+    {[](MetricsScrape& s) { s.failure = "status"; },  // a reason is only told while the scrape fails
+     {"zorvi_up{board=\"4711\"} 1\n"}, {"zorvi_scrape_error"}},
 };
 
 class MetricsTextRows : public testing::TestWithParam<Row> {};
@@ -87,6 +102,7 @@ TEST_P(MetricsTextRows, Lines) {
     }
     EXPECT_EQ(samples, series);
     EXPECT_EQ(boardLabelIn(text), "4711");
+    EXPECT_EQ(lastSuccessIn(text), s.lastSuccessSeconds);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scrapes, MetricsTextRows, testing::ValuesIn(kRows));

@@ -2,10 +2,12 @@
 // by the programs that consume it (promtool; node_exporter's textfile
 // collector, fetched with curl), the systemd units by systemd-analyze. A
 // test whose program is not installed skips.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -71,7 +73,8 @@ TEST(E2eMetrics, PromtoolAcceptsTheFileAndNodeExporterServesItWithTheBoardLabel)
     EXPECT_EQ(families, (std::set<std::string>{"zorvi_up", "zorvi_board_info", "zorvi_voltage_volts",
                                                "zorvi_temperature_celsius", "zorvi_sensor_state", "zorvi_status_bit",
                                                "zorvi_mezzanine_bit", "zorvi_black_box_records",
-                                               "zorvi_scrape_duration_seconds"}));
+                                               "zorvi_scrape_duration_seconds", "zorvi_mode",
+                                               "zorvi_last_success_timestamp_seconds"}));
 }
 
 TEST(E2eMetrics, StandardOutputAFileReplacedWholeAndAFailedRead) {
@@ -90,15 +93,45 @@ TEST(E2eMetrics, StandardOutputAFileReplacedWholeAndAFailedRead) {
     ASSERT_TRUE(e2e::readFile(path, text));
     EXPECT_NE(text.find("zorvi_up{" + kBoard + "} 1\n"), std::string::npos);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
-    // A board that refuses its sensor page: up 0, and the code of that refusal.
-    e2e::SimBoard refusing({"--status", "05.89=1"});
-    ASSERT_TRUE(refusing.ok()) << refusing.error();
-    r = refusing.run({"-usbcom", "{port}", "write-metrics", path});
-    EXPECT_EQ(r.exitCode, refusing.run({"-usbcom", "{port}", "display-sensors"}).exitCode) << r.out;
-    EXPECT_NE(r.exitCode, 0);
-    ASSERT_TRUE(e2e::readFile(path, text));
-    EXPECT_NE(text.find("zorvi_up{" + kBoard + "} 0\n"), std::string::npos) << text;
-    EXPECT_EQ(text.find("zorvi_board_info"), std::string::npos) << text;
+    // Every failed scrape rewrites the file: up 0, one reason, the board's
+    // label and the last success carried over from the file it replaces.
+    const std::string success = text.substr(text.find("zorvi_last_success_timestamp_seconds{"));
+    ASSERT_NE(success.find("} "), std::string::npos) << text;
+    const std::string lastSuccess = success.substr(0, success.find('\n') + 1);
+    const struct {
+        const char* what;
+        std::vector<std::string> simArgs;
+        const char* port;  ///< as given to -usbcom
+        bool held;         ///< another program holds the port
+        const char* reason;
+        int exitCode;      ///< -1: that of display-sensors on the same board
+    } rows[] = {
+        {"refused sensor page", {"--status", "05.89=1"}, "{port}", false, "status", -1},
+        {"service mode", {"--service"}, "{port}", false, "service_mode", 13},
+        {"port held", {}, "{port}", true, "port_busy", 100},
+        {"no such port", {}, "{port}-none", false, "port_not_found", 100},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        e2e::SimBoard failing(row.simArgs);
+        ASSERT_TRUE(failing.ok()) << failing.error();
+        const int held = row.held ? open(failing.ptyPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+        if (row.held) {
+            ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+        }
+        r = failing.run({"-usbcom", row.port, "write-metrics", path});
+        if (held >= 0) close(held);
+        EXPECT_EQ(r.exitCode,
+                  row.exitCode >= 0 ? row.exitCode : failing.run({"-usbcom", "{port}", "display-sensors"}).exitCode);
+        ASSERT_TRUE(e2e::readFile(path, text));
+        EXPECT_NE(text.find("zorvi_up{" + kBoard + "} 0\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("zorvi_scrape_error{" + kBoard + ",reason=\"" + row.reason + "\"} 1\n"),
+                  std::string::npos) << text;
+        EXPECT_NE(text.find(lastSuccess), std::string::npos) << text;
+        EXPECT_EQ(text.find("zorvi_board_info"), std::string::npos) << text;
+        EXPECT_EQ(text.find("zorvi_mode{" + kBoard + ",mode=\"service\"} 1\n") != std::string::npos,
+                  row.simArgs == std::vector<std::string>{"--service"});
+    }
 }
 
 TEST(E2eMetrics, SystemdAnalyzeVerifiesTheUnits) {

@@ -155,11 +155,35 @@ std::string boardLabelIn(const std::string& text) {
     return "";  // unterminated: not a line this program wrote
 }
 
+std::optional<double> lastSuccessIn(const std::string& text) {
+    static const std::string kStart = "zorvi_last_success_timestamp_seconds{";
+    size_t at = text.compare(0, kStart.size(), kStart) == 0 ? 0 : text.find("\n" + kStart);
+    if (at == std::string::npos) return std::nullopt;
+    const size_t end = text.find('\n', at + 1);
+    const std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    const size_t space = line.rfind("} ");
+    if (space == std::string::npos) return std::nullopt;
+    double value = 0;
+    const char* first = line.c_str() + space + 2;
+    const auto r = std::from_chars(first, line.c_str() + line.size(), value);
+    if (r.ec != std::errc() || r.ptr != line.c_str() + line.size()) return std::nullopt;
+    return value;
+}
+
 MetricsText formatMetrics(const MetricsScrape& scrape) {
     const std::string serial = scrape.vpd ? std::to_string(scrape.vpd->serialNumber()) : "";
     Exposition e(scrape.vpd ? serial : scrape.fallbackBoard);
     e.family("zorvi_up", "Whether the board answered the last scrape (1) or not (0).");
     e.sample({}, scrape.up ? 1 : 0);
+    if (!scrape.up && !scrape.failure.empty()) {
+        e.family("zorvi_scrape_error", "Why the last scrape failed, as its reason label; only while it fails.");
+        e.sample({{"reason", scrape.failure}}, 1);
+    }
+    if (scrape.serviceMode) {
+        e.family("zorvi_mode", "The firmware the uC runs: 1 for its mode (normal or service), 0 for the other.");
+        e.sample({{"mode", "normal"}}, *scrape.serviceMode ? 0 : 1);
+        e.sample({{"mode", "service"}}, *scrape.serviceMode ? 1 : 0);
+    }
     if (scrape.up) {
         e.family("zorvi_board_info",
                  "The board's drawing number, model, serial number and firmware version; the value is always 1.");
@@ -180,5 +204,9 @@ MetricsText formatMetrics(const MetricsScrape& scrape) {
     }
     e.family("zorvi_scrape_duration_seconds", "Time the scrape of the board took.");
     e.sample({}, scrape.durationSeconds);
+    if (scrape.lastSuccessSeconds) {
+        e.family("zorvi_last_success_timestamp_seconds", "Unix time of the last scrape of the board that succeeded.");
+        e.sample({}, *scrape.lastSuccessSeconds);
+    }
     return e.finish();
 }

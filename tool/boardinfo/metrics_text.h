@@ -23,6 +23,14 @@ struct MetricsScrape {
     /// The board label when there is no VPD record (it could not be read);
     /// see boardLabelIn.
     std::string fallbackBoard;
+    /// Why a failed scrape failed, a snake_case word ("no_reply",
+    /// "service_mode", "port_busy", ...); empty when it did not fail.
+    std::string failure;
+    /// The firmware the uC runs (true: service mode), when the link opened.
+    std::optional<bool> serviceMode;
+    /// Unix time of the last scrape that succeeded: this one, or the one the
+    /// replaced file reported.
+    std::optional<double> lastSuccessSeconds;
 };
 
 struct MetricsText {
@@ -32,13 +40,18 @@ struct MetricsText {
 
 /// The exposition text of a scrape: every family with HELP and TYPE lines,
 /// every series labelled board="<serial number>". A failed scrape (`up`
-/// false) gives only zorvi_up 0 and the scrape duration.
+/// false) gives zorvi_up 0, its reason, the uC's mode when known, the
+/// scrape duration and the last success carried over.
 MetricsText formatMetrics(const MetricsScrape& scrape);
 
 /// The board label of the zorvi_up series in an earlier metrics text, or ""
 /// when there is none: a scrape that could not read the VPD keeps the label
 /// of the board last seen, so its series go to 0 instead of starting anew.
 std::string boardLabelIn(const std::string& text);
+
+/// The zorvi_last_success_timestamp_seconds value of an earlier metrics
+/// text, carried over by a scrape that fails.
+std::optional<double> lastSuccessIn(const std::string& text);
 
 /// A label value escaped for the exposition format (\\, \" and \n).
 std::string escapeLabelValue(const std::string& value);

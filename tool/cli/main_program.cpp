@@ -15,6 +15,7 @@
 #include "cli/ignored_words.h"
 #include "cli/option_parser.h"
 #include "cli/verb_table.h"
+#include "cli/write_metrics.h"
 #include "link/openers.h"
 #include "platform/platform.h"
 
@@ -178,7 +179,13 @@ Result openAndDispatch(Run& run, const std::vector<const char*>& words) {
     } else {
         r = openTobraCard(o[kIndex].value.u, o[kSn].value.u, o[kSn].specified != 0, verbose, &run.ctx);
     }
-    if (r != kOk) return r;
+    if (r != kOk) {
+        // A scrape that cannot reach the board still says so in its file.
+        if (const VerbRow* row = findVerb(words[0]);
+            row != nullptr && std::strcmp(row->name, "write-metrics") == 0 && words.size() >= 2)
+            writeMetricsWithoutLink(words[1], r);
+        return r;
+    }
     run.ctx->linkOption = linkOptionText(o);
 
     std::string flags;

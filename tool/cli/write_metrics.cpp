@@ -3,7 +3,9 @@
 // a collector picks it up, typically node_exporter's textfile folder.
 #include "cli/write_metrics.h"
 
+#include <chrono>
 #include <cstdio>
+#include <optional>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -12,11 +14,13 @@
 
 #include "base/json_out.h"
 #include "base/out.h"
+#include "base/result_code_texts.h"
 #include "boardinfo/metrics_text.h"
 #include "boardinfo/sensors.h"
 #include "boardinfo/vpd_record.h"
 #include "control/identity_verbs.h"
 #include "link/board_reads.h"
+#include "link/openers.h"
 #include "link/service_refusal.h"
 #include "platform/platform.h"
 
@@ -29,15 +33,29 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr size_t kLabelSearchBytes = 64 * 1024;
 
-/// The board label in the file a scrape is about to replace ("" if none).
-std::string previousBoardLabel(const char* path) {
+/// The beginning of the file a scrape is about to replace ("" if none).
+std::string previousText(const char* path) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(platform::pathOf(path), ec)) return "";
     FilePtr file(platform::openFile(path, "rb"));
     if (!file) return "";
     std::string text(kLabelSearchBytes, '\0');
     text.resize(std::fread(text.data(), 1, text.size(), file.get()));
-    return boardLabelIn(text);
+    return text;
+}
+
+/// Why a scrape failed, as its reason label: the link's own reason when
+/// it gave one, else a word for the result.
+std::string scrapeFailure(Result r) {
+    if (platform::stopRequested() != 0) return "stopped";
+    if (r == kRefusedInServiceMode) return "service_mode";
+    if (const char* reason = linkFailureReason(); reason != nullptr) return reason;
+    if (const char* met = lastExchangeFailure(); met != nullptr) return met;
+    return resultCodeName(r);
+}
+
+double unixNow() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 /// The file's name without its folder, the label of last resort: unique
@@ -180,22 +198,19 @@ bool replaceFileContents(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-Result writeMetrics(ConnectionContext* ctx, bool verbose, const char* path) {
-    const bool toStdout = std::strcmp(path, "-") == 0;
-    // The target is checked before the board is asked anything.
-    std::string target;
-    if (!toStdout && !metricsTarget(path, &target)) return kBinaryOutputError;
-    if (refuseInServiceMode(ctx, "write-metrics")) return kRefusedInServiceMode;
-    const uint32_t start = platform::tickMs();
-    MetricsScrape scrape;
-    const Result read = scrapeBoard(ctx, verbose, &scrape);
-    scrape.up = read == kOk;
-    scrape.durationSeconds = static_cast<double>(platform::tickMs() - start) / 1000.0;
+namespace {
 
+/// Writes what a scrape found, `read` its result; the run's result.
+Result publish(const char* path, const std::string& target, MetricsScrape& scrape, Result read) {
+    const bool toStdout = std::strcmp(path, "-") == 0;
+    const std::string previous = toStdout ? "" : previousText(target.c_str());
+    scrape.up = read == kOk;
+    if (!scrape.up) scrape.failure = scrapeFailure(read);
     if (!toStdout && !scrape.vpd) {
-        scrape.fallbackBoard = previousBoardLabel(target.c_str());
+        scrape.fallbackBoard = boardLabelIn(previous);
         if (scrape.fallbackBoard.empty()) scrape.fallbackBoard = fileNameOf(path);
     }
+    scrape.lastSuccessSeconds = scrape.up ? std::optional<double>(unixNow()) : lastSuccessIn(previous);
     const MetricsText metrics = formatMetrics(scrape);
     if (toStdout) {
         out("%s", metrics.text.c_str());
@@ -206,4 +221,32 @@ Result writeMetrics(ConnectionContext* ctx, bool verbose, const char* path) {
     jsonSummary("file", boardText(path, std::strlen(path)));
     jsonSummary("series", metrics.series);
     return read;
+}
+
+}  // namespace
+
+Result writeMetrics(ConnectionContext* ctx, bool verbose, const char* path) {
+    const bool toStdout = std::strcmp(path, "-") == 0;
+    // The target is checked before the board is asked anything.
+    std::string target;
+    if (!toStdout && !metricsTarget(path, &target)) return kBinaryOutputError;
+    MetricsScrape scrape;
+    scrape.serviceMode = ctx->inServiceMode != 0;
+    // The service firmware serves none of the readings: refused as ever,
+    // and the file says so.
+    if (refuseInServiceMode(ctx, "write-metrics")) {
+        (void)publish(path, target, scrape, kRefusedInServiceMode);
+        return kRefusedInServiceMode;
+    }
+    const uint32_t start = platform::tickMs();
+    const Result read = scrapeBoard(ctx, verbose, &scrape);
+    scrape.durationSeconds = static_cast<double>(platform::tickMs() - start) / 1000.0;
+    return publish(path, target, scrape, read);
+}
+
+void writeMetricsWithoutLink(const char* path, Result openResult) {
+    std::string target;
+    if (std::strcmp(path, "-") == 0 || !metricsTarget(path, &target)) return;
+    MetricsScrape scrape;
+    (void)publish(path, target, scrape, openResult);
 }

@@ -9,6 +9,11 @@
 /// then renamed over it), so a collector never reads half a file. Only a
 /// regular file or a new name is written (through at most one link of the
 /// user's own); anything else is refused with kBinaryOutputError before the
-/// board is asked. A failed read still writes zorvi_up 0 and returns the
-/// read's code.
+/// board is asked. A failed read, or the service mode (refused as before),
+/// still writes zorvi_up 0 with its reason and returns the read's code.
 [[nodiscard]] Result writeMetrics(ConnectionContext* ctx, bool verbose, const char* path);
+
+/// A scrape whose link did not open (a busy or missing port, no board on
+/// it): the file (not standard output) is still rewritten, with zorvi_up 0
+/// and the reason, so that a dead board never stays healthy.
+void writeMetricsWithoutLink(const char* path, Result openResult);

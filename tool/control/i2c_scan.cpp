@@ -5,6 +5,7 @@
 // the not-acknowledged status, "--" in the grid. A read can change a
 // device's state (a FIFO, a status register cleared on reading), so the
 // verb runs only with +confirm.
+#include <cstdio>
 #include <string>
 #include <vector>
 

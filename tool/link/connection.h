@@ -63,6 +63,13 @@ const char* narrowText(const wchar_t* text);
                                    const uint8_t* request, const uint8_t expectedCode[2], uint8_t* reply,
                                    uint32_t expectedLength, uint32_t* actualLength, bool failureEndsAtStatus = false);
 
+/// What the last failed exchange of this run met: "no_reply" (the link
+/// reported a failure, most often a time-out), "line_failed" (the line went
+/// away), "status" (the uC answered with a failure status), "short_reply";
+/// null while none failed. The metrics name a failed scrape by it.
+const char* lastExchangeFailure();
+void noteExchangeFailure(const char* what);
+
 /// While one of these lives, exchanges still go out after a stop request:
 /// the steps that hand the board back as the verb found it (leaving the
 /// service mode the verb entered, ending a lengthy SPI operation, clearing

@@ -284,6 +284,14 @@ Result openQuentaDevice(uint32_t index, bool verbose, ConnectionContext** result
 namespace {
 
 uint32_t gBusyWaitMs = 0;
+const char* gLinkFailureReason = nullptr;
+
+/// Records why the link failed, for the +json error document and the
+/// metrics' reason label.
+void noteLinkFailure(const char* reason) {
+    gLinkFailureReason = reason;
+    jsonFailureFields({{"reason", reason}});
+}
 constexpr uint32_t kBusyRetryMs = 250;
 
 /// Opens a serial port through zorviapi; prints the failure itself. A port
@@ -302,7 +310,7 @@ Result openSerialPort(ConnectionContext* ctx, const std::string& port, uint32_t*
         }
         out("*** Failed to open port '%s': %s\n", port.c_str(), narrowText(ctx->backEnd->statusText(status, 1)));
         reportPortHint(status, facts);
-        if (reason != nullptr) jsonFailureFields({{"reason", reason}});
+        if (reason != nullptr) noteLinkFailure(reason);
         return kLinkOpenFailed;
     }
 }
@@ -313,13 +321,15 @@ void hintSilentPort(Result r, const std::string& port) {
     if (platform::stopRequested() != 0) return;
     if (r == kLinkFailure || r == kUnexpectedStatus || r == kReplyTooShort) {
         hint("%s", silentPortHint(port).c_str());
-        jsonFailureFields({{"reason", "no_board_reply"}});
+        noteLinkFailure("no_board_reply");
     }
 }
 
 }  // namespace
 
 void setBusyPortWait(uint32_t seconds) { gBusyWaitMs = seconds * 1000; }
+
+const char* linkFailureReason() { return gLinkFailureReason; }
 
 PsUartSpec splitPsUartString(const char* connection) {
     PsUartSpec spec;

@@ -55,6 +55,13 @@ void reportStopRequest() {
     gStopReported = true;
 }
 
+namespace {
+const char* gLastExchangeFailure = nullptr;
+}  // namespace
+
+const char* lastExchangeFailure() { return gLastExchangeFailure; }
+void noteExchangeFailure(const char* what) { gLastExchangeFailure = what; }
+
 Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbose, uint32_t timeoutUs,
                      const uint8_t* request, const uint8_t expectedCode[2], uint8_t* reply, uint32_t expectedLength,
                      uint32_t* actualLength, bool failureEndsAtStatus) {
@@ -76,7 +83,9 @@ Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbos
         const uint32_t status =
             b->command(ctx->handle, 0, timeoutUs, requestLength, request, expectedLength, reply, actualLength);
         if (status != 0) {
-            if ((status == kLineFailedStatus || status == kClosedHandleStatus) && ctx->lineGone == 0) ctx->lineGone = 1;
+            const bool gone = status == kLineFailedStatus || status == kClosedHandleStatus;
+            if (gone && ctx->lineGone == 0) ctx->lineGone = 1;
+            noteExchangeFailure(gone ? "line_failed" : "no_reply");
             out("%s: %s\n", b->exchangeFailure, narrowText(b->statusText(status, 1)));
             return kLinkFailure;
         }
@@ -100,6 +109,7 @@ Result sendUcCommand(uint32_t requestLength, ConnectionContext* ctx, bool verbos
     }
     if (actual < 2) {
         out("+++ ZORVI response too short to be valid.\n");
+        noteExchangeFailure("short_reply");
         return kReplyTooShort;
     }
     // The code bytes can only be checked when the buffer holds them: with a

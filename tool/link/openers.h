@@ -20,6 +20,11 @@
 /// fails at once.
 void setBusyPortWait(uint32_t seconds);
 
+/// Why the last serial link of this run failed to open or to answer as a
+/// board ("port_busy", "port_access_denied", "port_not_found",
+/// "no_board_reply"), or null when none did.
+const char* linkFailureReason();
+
 /// A PS UART connection string split into port and baud-rate text.
 struct PsUartSpec {
     std::string port;

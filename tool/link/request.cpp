@@ -17,6 +17,7 @@ const StatusText* findText(const UcRequest& request, uint8_t status) {
 
 /// Prints the line of a non-zero status; returns the verb's result.
 Result reportStatus(const UcRequest& request, uint8_t status, int64_t byteIndex) {
+    noteExchangeFailure("status");
     if (request.line == StatusLine::CommandName) {
         out("*** ZORVI returned status 0x%02X for %s command\n", status, request.name);
         return kLinkFailure;
