@@ -74,6 +74,7 @@ TEST(E2eMetrics, PromtoolAcceptsTheFileAndNodeExporterServesItWithTheBoardLabel)
                                                "zorvi_temperature_celsius", "zorvi_sensor_state", "zorvi_status_bit",
                                                "zorvi_mezzanine_bit", "zorvi_black_box_records",
                                                "zorvi_scrape_duration_seconds", "zorvi_mode",
+                                               "zorvi_elapsed_time_seconds", "zorvi_events",
                                                "zorvi_last_success_timestamp_seconds"}));
 }
 

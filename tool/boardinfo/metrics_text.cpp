@@ -193,6 +193,11 @@ MetricsText formatMetrics(const MetricsScrape& scrape) {
                   {"firmware", scrape.firmware}},
                  1);
         if (scrape.sensors) {
+            // The sensor page's elapsed_time_counter (seconds) and event_counter.
+            e.family("zorvi_elapsed_time_seconds", "The uC's elapsed time counter from its sensor page.");
+            e.sample({}, scrape.sensors->elapsedTimeCounter);
+            e.family("zorvi_events", "The uC's event counter from its sensor page.");
+            e.sample({}, scrape.sensors->eventCounter);
             addReadings(e, *scrape.sensors);
             addStatusBits(e, *scrape.sensors);
             addMezzanineBits(e, *scrape.sensors);
