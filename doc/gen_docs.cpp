@@ -198,11 +198,12 @@ void writeVerb(std::string& out, const VerbLine& verb) {
     for (const std::string& note : verb.notes) out += cat(".br\n", roff(note), "\n");
 }
 
-/// The verbs by their place on the man page, under their group's heading.
+/// The verbs by group and their place in it, under their group's heading.
 std::string verbSection() {
     std::vector<VerbLine> verbs = verbLines();
-    std::stable_sort(verbs.begin(), verbs.end(),
-                     [](const VerbLine& a, const VerbLine& b) { return a.row->manPlace < b.row->manPlace; });
+    std::stable_sort(verbs.begin(), verbs.end(), [](const VerbLine& a, const VerbLine& b) {
+        return a.row->group != b.row->group ? a.row->group < b.row->group : a.row->manPlace < b.row->manPlace;
+    });
     std::string out;
     for (size_t i = 0; i < verbs.size(); ++i) {
         if (i == 0 || verbs[i].row->group != verbs[i - 1].row->group)

@@ -136,8 +136,9 @@ struct VerbRow {
     /// What the verb does, for the man page.
     const char* help;
     VerbGroup group;
-    /// Its place on the man page (1 = first), which groups the verbs by
-    /// topic where the usage keeps its own order.
+    /// Its place among its group's verbs on the man page (lower first),
+    /// which orders them by topic where the usage keeps its own order; a new
+    /// verb takes a number between its neighbours' or after the last.
     uint8_t manPlace;
     uint32_t minWords;
     /// The "must be followed by" line: printed as it stands, or, when
