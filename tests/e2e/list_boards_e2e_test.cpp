@@ -98,8 +98,8 @@ TEST(ListBoards, FindsTheBoardsOfAFakeUsbTree) {
     if (!e2e::windowsBinDir().empty()) GTEST_SKIP() << "the Windows tool lists no USB serial ports";
     if (access("/usr/bin/umockdev-run", X_OK) != 0)
         GTEST_SKIP() << "umockdev is not installed (scripts/install-deps.sh): list-boards' USB device test skipped";
-    e2e::SimBoard first, second({"--model", "1323", "--serial", "7"}), modem, card({"--serial", "55"});
-    ASSERT_TRUE(first.ok() && second.ok() && modem.ok() && card.ok()) << first.error() << card.error();
+    e2e::SimBoard first, second({"--model", "1323", "--serial", "7"}), modem, card({"--serial", "55"}), service({"--service"});
+    ASSERT_TRUE(first.ok() && second.ok() && modem.ok() && card.ok() && service.ok()) << first.error() << card.error();
     const std::string noSocket = first.tempDir() + "/no-socket", board = "ZORVI Keeper2";
     const std::string answer = ": product ID 721, firmware 4.26.0.7, drawing 1353, serial 100001\n";
     struct Case {
@@ -117,6 +117,8 @@ TEST(ListBoards, FindsTheBoardsOfAFakeUsbTree) {
         {"a board that does not answer", {{board, false, nullptr}, {board, false, &first}}, noSocket,
          "-usbcom /dev/ttyACM0: error 102 (link_failure): *** Failed to send command to ZORVI uC via USB: "
          "ZORVI_TIMEOUT *** Failed to get ZORVI firmware Product ID.\n-usbcom /dev/ttyACM1" + answer},
+        {"a board in service mode", {{board, false, &service}}, noSocket,
+         "-usbcom /dev/ttyACM0: product ID 720, service mode, firmware 1.3.0.2, drawing 1353, serial 100001\n"},
         {"the cards of both PCIe libraries", {}, card.socket(),
          "-index 0: product ID 721, firmware 4.26.0.7, drawing 1353, serial 55\n"
          "-quenta 0: product ID 721, firmware 4.26.0.7, drawing 1353, serial 55\n"},

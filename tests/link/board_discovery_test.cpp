@@ -14,7 +14,7 @@ TEST(BoardDiscovery, RecordsBecomeBoards) {
         std::string firstJson;  ///< the first entry's object
     };
     const std::string byId = "/dev/serial/by-id/usb-ZORVI_Keeper2_42-if00";
-    const std::string nulls = R"("product_id":null,"firmware":null,"drawing":null,"serial":null,"error":null})";
+    const std::string nulls = R"("product_id":null,"mode":null,"firmware":null,"drawing":null,"serial":null,"error":null})";
     const Case cases[] = {
         {"none", {}, "", ""},
         {"by-id chosen among the links",

@@ -26,7 +26,8 @@ constexpr VerbRow kIdentityVerbRows[] = {
      "cards of the TOBRA and QUENTA driver libraries that open. Each board is opened and asked its product ID, "
      "firmware version and VPD drawing and serial number; a board that does not answer is listed with the reason. "
      "With the word noprobe the serial ports are only listed (a card is found by opening it). A line reads \"-usbcom "
-     "/dev/serial/by-id/... (/dev/ttyACM0): product ID 721, firmware 4.26.0.7, drawing 1353, serial 100001\", or ends "
+     "/dev/serial/by-id/... (/dev/ttyACM0): product ID 721, firmware 4.26.0.7, drawing 1353, serial 100001\" (with "
+     "\"service mode\" after the product ID of a uC in service mode), or ends "
      "in \"error CODE (NAME): what the failure printed\" for a board that did not answer; \"No boards found.\" when "
      "there is none. With +json: an array of objects, see list-boards.schema.json. Needs no link option.",
      VerbGroup::Identity, 2,

@@ -30,6 +30,7 @@ Result askBoard(ConnectionContext* ctx, bool verbose, BoardEntry& board) {
     Result r = readProductId(ctx, &productId, verbose, true);
     if (r != kOk) return r;
     board.productId = productId;
+    board.serviceMode = ctx->inServiceMode != 0;
     uint8_t words[8] = {};
     r = ucRequest(ctx, verbose, kGetVersion, {.payload = words, .payloadLength = sizeof words});
     if (r != kOk) return r;

@@ -81,6 +81,7 @@ std::string boardLine(const BoardEntry& board) {
     if (!board.byId.empty()) line += " (" + board.port + ")";
     std::vector<std::string> parts;
     if (board.productId) parts.push_back("product ID " + std::to_string(*board.productId));
+    if (board.serviceMode.value_or(false)) parts.push_back("service mode");
     if (board.firmware) parts.push_back("firmware " + *board.firmware);
     if (board.drawing) parts.push_back("drawing " + std::to_string(*board.drawing));
     if (board.serial) parts.push_back("serial " + std::to_string(*board.serial));
@@ -97,6 +98,7 @@ Json boardJson(const BoardEntry& board) {
     entry["port"] = boardText(board.port);
     entry["by_id"] = board.byId.empty() ? Json(nullptr) : Json(boardText(board.byId));
     entry["product_id"] = orNull(board.productId);
+    entry["mode"] = board.serviceMode ? Json(*board.serviceMode ? "service" : "normal") : Json(nullptr);
     entry["firmware"] = orNull(board.firmware);
     entry["drawing"] = orNull(board.drawing);
     entry["serial"] = orNull(board.serial);

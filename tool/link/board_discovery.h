@@ -24,6 +24,7 @@ struct BoardEntry {
     std::string port;  ///< the device file, or the card index as text
     std::string byId;  ///< the /dev/serial/by-id/ name; empty when udev gives none
     std::optional<uint32_t> productId;
+    std::optional<bool> serviceMode;      ///< the uC runs its service firmware
     std::optional<std::string> firmware;  ///< "a.b.c.d"
     std::optional<uint32_t> drawing;
     std::optional<uint32_t> serial;
@@ -43,7 +44,8 @@ std::vector<BoardEntry> boardsFromTtyRecords(const std::vector<platform::TtyDevi
 const std::string& linkValue(const BoardEntry& board);
 
 /// The board's text line, with its line end:
-///   -usbcom <by-id or port>[ (<port>)][: product ID n, firmware v, drawing n, serial n][, error n (name): text]
+///   -usbcom <by-id or port>[ (<port>)][: product ID n[, service mode], firmware v, drawing n, serial n]
+///   [, error n (name): text]
 std::string boardLine(const BoardEntry& board);
 
 /// The board's object in the +json array (doc/schema/list-boards.schema.json).
