@@ -263,12 +263,13 @@ TEST(E2eLink, SerialPortFailuresNameTheLibraryStatus) {
                              "); end that program or close the port there\n");
     }
     {
-        // A program reads busy apart from missing; -wait-busy waits for the
-        // holder to let go (here after a second, well within the wait).
+        // A program reads busy apart from missing; -wait-busy gives up when
+        // its time is over, and waits for a holder that lets go in time
+        // (here after a second, well within the wait).
         int held = open(port.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         ASSERT_GE(held, 0);
         ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
-        RunResult r = board.run({"-usbcom", "{port}", "+json", "version"});
+        RunResult r = board.run({"-usbcom", "{port}", "-wait-busy", "1", "+json", "version"});
         EXPECT_NE(r.out.find("\"reason\": \"port_busy\""), std::string::npos) << r.out;
         EXPECT_EQ(r.exitCode, 100);
         r = board.run({"-usbcom", port + "-none", "+json", "version"});

@@ -111,6 +111,7 @@ TEST(E2eMetrics, StandardOutputAFileReplacedWholeAndAFailedRead) {
         {"service mode", {"--service"}, "{port}", false, "service_mode", 13},
         {"port held", {}, "{port}", true, "port_busy", 100},
         {"no such port", {}, "{port}-none", false, "port_not_found", 100},
+        {"board silent", {"--fault", "no-reply@1"}, "{port}", false, "no_board_reply", 102},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
