@@ -50,7 +50,8 @@ const Row kRows[] = {
       "zorvi_status_bit{board=\"4711\",register=\"crd_stat0\",bit=\"psu0_ok\"} 1\n",
       "zorvi_mezzanine_bit{board=\"4711\",mezzanine=\"0\",bit=\"power_ok\"} 0\n",
       "zorvi_black_box_records{board=\"4711\"} 3\n", "zorvi_scrape_duration_seconds{board=\"4711\"} 0.25\n",
-      "zorvi_elapsed_time_seconds{board=\"4711\"} 0\n", "zorvi_events{board=\"4711\"} 0\n"},
+      "zorvi_elapsed_time_seconds{board=\"4711\"} 0\n", "zorvi_events{board=\"4711\"} 0\n",
+      "zorvi_board_power_on{board=\"4711\"} 1\n"},
      {"ADC05", "reserved", "zorvi_current_amperes"}},
     {[](MetricsScrape& s) { s.sensors->channels[3].descriptor.name = "a\\b \"q\"\nc"; },
      {"label=\"a\\\\b \\\"q\\\"\\nc\"} 12.048\n"}, {}},
@@ -78,6 +79,8 @@ const Row kRows[] = {
      {"zorvi_board_info"}},
     {[](MetricsScrape& s) { s.failure = "status"; },  // a reason is only told while the scrape fails
      {"zorvi_up{board=\"4711\"} 1\n"}, {"zorvi_scrape_error"}},
+    {[](MetricsScrape& s) { s.powerOn.reset(); },  // a firmware that does not tell the power
+     {"zorvi_board_info"}, {"zorvi_board_power_on"}},
 };
 
 class MetricsTextRows : public testing::TestWithParam<Row> {};
@@ -88,6 +91,7 @@ TEST_P(MetricsTextRows, Lines) {
     s.vpd = decodeVpd(VpdTestRecord(1353, 4711).bytes);
     s.firmware = "4.26.0.7";
     s.blackBoxRecords = 3;
+    s.powerOn = true;
     s.durationSeconds = 0.25;
     s.sensors = page();
     GetParam().change(s);

@@ -75,6 +75,7 @@ TEST(E2eMetrics, PromtoolAcceptsTheFileAndNodeExporterServesItWithTheBoardLabel)
                                                "zorvi_mezzanine_bit", "zorvi_black_box_records",
                                                "zorvi_scrape_duration_seconds", "zorvi_mode",
                                                "zorvi_elapsed_time_seconds", "zorvi_events",
+                                               "zorvi_board_power_on",
                                                "zorvi_last_success_timestamp_seconds"}));
 }
 
@@ -94,6 +95,15 @@ TEST(E2eMetrics, StandardOutputAFileReplacedWholeAndAFailedRead) {
     ASSERT_TRUE(e2e::readFile(path, text));
     EXPECT_NE(text.find("zorvi_up{" + kBoard + "} 1\n"), std::string::npos);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    // A firmware that does not serve the board power: no power series, no
+    // failure, nothing printed.
+    e2e::SimBoard noPower({"--status", "05.98=1"});
+    ASSERT_TRUE(noPower.ok()) << noPower.error();
+    r = noPower.run({"-usbcom", "{port}", "write-metrics", "-"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.rfind("# HELP zorvi_up ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find("zorvi_board_power_on"), std::string::npos);
+    EXPECT_NE(r.out.find("zorvi_up{" + kBoard + "} 1\n"), std::string::npos);
     // Every failed scrape rewrites the file: up 0, one reason, the board's
     // label and the last success carried over from the file it replaces.
     const std::string success = text.substr(text.find("zorvi_last_success_timestamp_seconds{"));

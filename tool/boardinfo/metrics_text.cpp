@@ -192,6 +192,10 @@ MetricsText formatMetrics(const MetricsScrape& scrape) {
                   {"serial", serial},
                   {"firmware", scrape.firmware}},
                  1);
+        if (scrape.powerOn) {
+            e.family("zorvi_board_power_on", "1 while the board's main power is on (PSU_OFF_L high), 0 while off.");
+            e.sample({}, *scrape.powerOn ? 1 : 0);
+        }
         if (scrape.sensors) {
             // The sensor page's elapsed_time_counter (seconds) and event_counter.
             e.family("zorvi_elapsed_time_seconds", "The uC's elapsed time counter from its sensor page.");

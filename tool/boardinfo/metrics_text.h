@@ -19,6 +19,7 @@ struct MetricsScrape {
     std::string firmware;          ///< the firmware's version text
     std::optional<SensorPage> sensors;
     std::optional<uint32_t> blackBoxRecords;  ///< records that are not erased
+    std::optional<bool> powerOn;              ///< the board's main power, where the firmware tells it
     double durationSeconds = 0;
     /// The board label when there is no VPD record (it could not be read);
     /// see boardLabelIn.

@@ -18,6 +18,7 @@
 #include "boardinfo/metrics_text.h"
 #include "boardinfo/sensors.h"
 #include "boardinfo/vpd_record.h"
+#include "control/control_commands.h"
 #include "control/identity_verbs.h"
 #include "link/board_reads.h"
 #include "link/openers.h"
@@ -86,6 +87,15 @@ Result scrapeBoard(ConnectionContext* ctx, bool verbose, MetricsScrape* scrape) 
     uint8_t page[kSensorPageSize] = {};
     if (Result r = requestSensors(ctx, page, verbose); r != kOk) return r;
     scrape->sensors = decodeSensorPage(page, record.drawingNumber(), record.pcbMajorRevision());
+    // Board power, where the firmware serves it: a status (a model without
+    // it) leaves the series out rather than failing the scrape.
+    uint8_t power[3] = {};  // software request, hardware request, supply off
+    if (Result r = ucRequest(ctx, verbose, kGetBoardPower,
+                             {.payload = power, .payloadLength = sizeof power, .statusQuiet = true});
+        r == kOk)
+        scrape->powerOn = power[2] == 0;
+    else if (r != kUnexpectedStatus)
+        return r;
     uint32_t records = 0;
     if (Result r = countBlackBoxRecords(ctx, verbose, &records); r != kOk) return r;
     scrape->blackBoxRecords = records;

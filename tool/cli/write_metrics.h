@@ -3,9 +3,9 @@
 
 #include "link/connection.h"
 
-/// Verb write-metrics: reads the VPD, the firmware version, the sensor page
-/// and the black box, and writes the metrics text to `path` ("-": standard
-/// output). The file is replaced in one step (a file beside it, synced,
+/// Verb write-metrics: reads the VPD, the firmware version, the sensor page,
+/// the board power (where the firmware serves it) and the black box, and
+/// writes the metrics text to `path` ("-": standard output). The file is replaced in one step (a file beside it, synced,
 /// then renamed over it), so a collector never reads half a file. Only a
 /// regular file or a new name is written (through at most one link of the
 /// user's own); anything else is refused with kBinaryOutputError before the

@@ -56,7 +56,10 @@ Result ucRequest(ConnectionContext* ctx, bool verbose, const UcRequest& request,
         call.reply->status = r == kOk && head == 3 ? reply[2] : 0;
     }
     if (r != kOk) return r;
-    if (head == 3 && reply[2] != 0) return reportStatus(request, reply[2], call.byteIndex);
+    if (head == 3 && reply[2] != 0) {
+        if (call.statusQuiet) return kUnexpectedStatus;
+        return reportStatus(request, reply[2], call.byteIndex);
+    }
     if (call.payloadLength != 0) std::memcpy(call.payload, reply + head, call.payloadLength);
     return kOk;
 }

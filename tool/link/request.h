@@ -61,6 +61,8 @@ struct RequestCall {
     ReplyInfo* reply = nullptr;     ///< tells how complete the reply was
     int64_t byteIndex = -1;         ///< >= 0: the status line names the byte ("for byte N")
     uint32_t timeoutUs = 0;         ///< non-zero: overrides the request's time-out
+    bool statusQuiet = false;       ///< a non-zero status gives 103 without its line: the caller tells
+                                    ///< what it means (`reply` has the status)
 };
 
 /// Longest argument part of a request (an application flash page write).
