@@ -268,6 +268,9 @@ def play_runs(program, zorviutil, collections, tmp, sims):
         check(result.get('failed') is True and result.get('rc') == error['code'] and
               error['message'].strip() in result.get('msg', ''), '%s: %s' % (name, result))
         check(stats[name]['failures'] == 1, '%s: stats %s' % (name, stats[name]))
+    # A port that is not there is told apart from a busy one.
+    check(tasks['uC firmware']['missing'].get('error', {}).get('reason') == 'port_not_found',
+          'missing: %s' % tasks['uC firmware']['missing'].get('error'))
     found = list(tasks['Boards zorviutil finds'].values())
     check(len(found) == 1 and isinstance(found[0].get('ansible_facts', {}).get('zorvi_boards'), list),
           'list-boards: %s' % found)

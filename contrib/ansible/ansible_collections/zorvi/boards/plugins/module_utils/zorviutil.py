@@ -220,7 +220,12 @@ class ZorviRun(object):
         """The error object of a failing run (made up from the streams when
         the tool printed none)."""
         if isinstance(self.document, dict) and isinstance(self.document.get('error'), dict):
-            return self.document['error']
+            error = dict(self.document['error'])
+            # Why a link failed (port_busy, port_not_found, ...) stands beside
+            # the error object in the tool's document.
+            if isinstance(self.document.get('reason'), str):
+                error['reason'] = self.document['reason']
+            return error
         if self.rc == 0:
             return None
         text = (self.stdout or self.stderr or '').strip()

@@ -140,7 +140,7 @@ rc:
   type: int
   sample: 12
 error:
-  description: zorviutil's error object (code, name, message) when the task fails.
+  description: zorviutil's error object (code, name, message; reason when a serial link did not open, e.g. port_busy) when the task fails.
   returned: failure
   type: dict
   sample: {"code": 12, "name": "service_mode_not_permitted", "message": "*** Enter Service Mode via USB is not supported."}

@@ -98,7 +98,7 @@ rc:
   type: int
   sample: 102
 error:
-  description: zorviutil's error object (code, name, message) when the task fails.
+  description: zorviutil's error object (code, name, message; reason when a serial link did not open, e.g. port_busy) when the task fails.
   returned: failure
   type: dict
   sample: {"code": 102, "name": "link_failure", "message": "*** Failed to send command to ZORVI uC via USB: ..."}
