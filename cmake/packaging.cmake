@@ -4,8 +4,11 @@
 # folder, the man pages, the bash completion, the udev rule for the board's
 # USB serial port and the copyright file.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/60-zorviutil.rules DESTINATION lib/udev/rules.d)
-# The metrics timer and service (write-metrics every 30 s for one port).
+# The metrics timers and services: write-metrics every 30 s for one port,
+# write-metrics-all every 30 s for every board of the host.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/zorvi-metrics@.service ${PROJECT_SOURCE_DIR}/packaging/zorvi-metrics@.timer
+              ${PROJECT_SOURCE_DIR}/packaging/zorvi-metrics-all.service
+              ${PROJECT_SOURCE_DIR}/packaging/zorvi-metrics-all.timer
         DESTINATION lib/systemd/system)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/sim/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME zorvisim.md)

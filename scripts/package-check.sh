@@ -30,6 +30,7 @@ required=(usr/bin/zorviutil usr/bin/zorvisim "$lib/libzorviapi.so" "$lib/libzorv
           usr/share/bash-completion/completions/zorviutil usr/lib/udev/rules.d/60-zorviutil.rules
           usr/share/zorviutil/schema/error.schema.json usr/share/zorviutil/schema/display-sensors.schema.json
           usr/lib/systemd/system/zorvi-metrics@.service usr/lib/systemd/system/zorvi-metrics@.timer
+          usr/lib/systemd/system/zorvi-metrics-all.service usr/lib/systemd/system/zorvi-metrics-all.timer
           usr/share/doc/zorviutil/copyright)
 version='ZORVI Keeper2 version is 4.26.0.7'
 

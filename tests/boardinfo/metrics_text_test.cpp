@@ -71,6 +71,7 @@ const Row kRows[] = {
          s.failure = "service_mode";
          s.serviceMode = true;
          s.lastSuccessSeconds = 1796823403.5;
+         s.link = "-usbcom /dev/serial/by-id/usb-ZORVI_Keeper2_0-if00";
      },
      {"zorvi_up{board=\"4711\"} 0\n",
       "zorvi_scrape_error{board=\"4711\",reason=\"service_mode\"} 1\n",
@@ -108,6 +109,7 @@ TEST_P(MetricsTextRows, Lines) {
     EXPECT_EQ(samples, series);
     EXPECT_EQ(boardLabelIn(text), "4711");
     EXPECT_EQ(lastSuccessIn(text), s.lastSuccessSeconds);
+    EXPECT_EQ(linkIn(text), s.link);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scrapes, MetricsTextRows, testing::ValuesIn(kRows));

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -132,5 +133,58 @@ TEST(ListBoards, FindsTheBoardsOfAFakeUsbTree) {
         EXPECT_TRUE(problems.empty() || problems.rfind("skip:", 0) == 0) << c.what << "\n" << problems << json.out;
     }
     EXPECT_EQ(modem.requests(), std::vector<std::string>{}) << "the device that is no board was opened";
+#endif
+}
+
+// One run for every board of the host: a file per serial; a board that
+// cannot be read rewrites the file of its link; a board that is gone is
+// zorvi_up 0 for one run, and its file is removed by the next.
+TEST(ListBoards, MetricsOfEveryBoardEachToItsFile) {
+#ifndef ZORVI_HAVE_UMOCKDEV
+    GTEST_SKIP() << "built without libumockdev-dev (scripts/install-deps.sh): the USB device test skipped";
+#else
+    if (!e2e::windowsBinDir().empty()) GTEST_SKIP() << "the Windows tool lists no USB serial ports";
+    if (access("/usr/bin/umockdev-run", X_OK) != 0)
+        GTEST_SKIP() << "umockdev is not installed (scripts/install-deps.sh): the USB device test skipped";
+    e2e::SimBoard first, second({"--serial", "7"});
+    ASSERT_TRUE(first.ok() && second.ok()) << first.error() << second.error();
+    const std::string folder = e2e::makeTempDir("zorvi-metrics-all"), noSocket = first.tempDir() + "/no-socket";
+    ASSERT_FALSE(folder.empty());
+    const std::string board = "ZORVI Keeper2", link0 = "-usbcom " + byIdPath(0);
+    const auto file = [&](const char* name) {
+        std::string text;
+        return e2e::readFile(folder + "/" + name, text) ? text : std::string("(none)");
+    };
+    const struct {
+        const char* what;
+        std::vector<FakePort> ports;
+        std::string out;
+        std::vector<std::pair<const char*, std::string>> lines;  ///< a file, a line it holds ("" : no file)
+    } runs[] = {
+        {"two boards", {{board, true, &first}, {board, false, &second}},
+         link0 + ": zorvi-100001.prom\n-usbcom /dev/ttyACM1: zorvi-7.prom\n",
+         {{"zorvi-100001.prom", "zorvi_up{board=\"100001\"} 1\n"}, {"zorvi-7.prom", "zorvi_up{board=\"7\"} 1\n"}}},
+        {"the second one gone, the first silent", {{board, true, nullptr}},
+         link0 + ": zorvi-100001.prom, zorvi_up 0 (link_failure)\nzorvi-7.prom: zorvi_up 0 (gone)\n",
+         {{"zorvi-100001.prom", "zorvi_scrape_error{board=\"100001\",reason=\"no_board_reply\"} 1\n"},
+          {"zorvi-7.prom", "zorvi_scrape_error{board=\"7\",reason=\"gone\"} 1\n"}}},
+        {"still gone", {{board, true, &first}}, link0 + ": zorvi-100001.prom\nzorvi-7.prom: removed, its board is gone\n",
+         {{"zorvi-100001.prom", "zorvi_up{board=\"100001\"} 1\n"}, {"zorvi-7.prom", ""}}},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.what);
+        const e2e::RunResult r = runInTestbed(run.ports, {"write-metrics-all", folder}, noSocket);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, run.out);
+        for (const auto& [name, line] : run.lines) {
+            if (line.empty()) {
+                EXPECT_EQ(file(name), "(none)");
+            } else {
+                EXPECT_NE(file(name).find(line), std::string::npos) << file(name);
+            }
+        }
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
 #endif
 }

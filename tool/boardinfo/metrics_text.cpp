@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -118,6 +119,8 @@ void addMezzanineBits(Exposition& e, const SensorPage& page) {
 
 }  // namespace
 
+constexpr const char* kLinkComment = "# zorvi link: ";
+
 std::string escapeLabelValue(const std::string& value) {
     std::string escaped;
     escaped.reserve(value.size());
@@ -153,6 +156,13 @@ std::string boardLabelIn(const std::string& text) {
         }
     }
     return "";  // unterminated: not a line this program wrote
+}
+
+std::string linkIn(const std::string& text) {
+    const size_t at = text.find(std::string("\n") + kLinkComment);
+    if (at == std::string::npos) return "";
+    const size_t from = at + 1 + std::strlen(kLinkComment), end = text.find('\n', from);
+    return end == std::string::npos ? "" : text.substr(from, end - from);
 }
 
 std::optional<double> lastSuccessIn(const std::string& text) {
@@ -217,5 +227,9 @@ MetricsText formatMetrics(const MetricsScrape& scrape) {
         e.family("zorvi_last_success_timestamp_seconds", "Unix time of the last scrape of the board that succeeded.");
         e.sample({}, *scrape.lastSuccessSeconds);
     }
-    return e.finish();
+    MetricsText text = e.finish();
+    // A line break in the link would end the comment; links have none.
+    if (!scrape.link.empty() && scrape.link.find('\n') == std::string::npos)
+        text.text += kLinkComment + scrape.link + "\n";
+    return text;
 }

@@ -32,6 +32,10 @@ struct MetricsScrape {
     /// Unix time of the last scrape that succeeded: this one, or the one the
     /// replaced file reported.
     std::optional<double> lastSuccessSeconds;
+    /// The link that reached the board ("-usbcom /dev/serial/by-id/..."),
+    /// written as a comment so that a later scrape that cannot read the
+    /// board's serial finds its file; empty: none.
+    std::string link;
 };
 
 struct MetricsText {
@@ -53,6 +57,9 @@ std::string boardLabelIn(const std::string& text);
 /// The zorvi_last_success_timestamp_seconds value of an earlier metrics
 /// text, carried over by a scrape that fails.
 std::optional<double> lastSuccessIn(const std::string& text);
+
+/// The link comment of an earlier metrics text, or "".
+std::string linkIn(const std::string& text);
 
 /// A label value escaped for the exposition format (\\, \" and \n).
 std::string escapeLabelValue(const std::string& value);

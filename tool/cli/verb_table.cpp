@@ -214,6 +214,16 @@ constexpr VerbRow kMetricsVerbRows[] = {
                "output.\n"),
      {{"file", Arg::Word}}, kRefusesInService,
      [](const VerbCall& c) { return writeMetrics(c.ctx, c.verbose, c.word("file")); }},
+    {"write-metrics-all",
+     VERB_LINE "write-metrics-all <folder>\n",
+     "Writes the metrics of every board list-boards finds, each to FOLDER/zorvi-SERIAL.prom, for one timer on a host "
+     "of many boards. A board that cannot be read rewrites the file that names its link with zorvi_up 0 and the "
+     "reason; the file of a board that is gone gets zorvi_up 0 (reason gone) once and is removed by the next run. "
+     "Prints a line for each board and each file of a board that is gone. Needs no link option. See METRICS.",
+     VerbGroup::BoardInfo, 28,
+     2, VERB_MUST("*** 'write-metrics-all' command must be followed by the metrics folder.\n"),
+     {{"folder", Arg::Word}}, kNeedsNoLink,
+     [](const VerbCall& c) { return writeMetricsAll(c.word("folder"), c.verbose); }},
 };
 
 

@@ -3,6 +3,7 @@
 // a collector picks it up, typically node_exporter's textfile folder.
 #include "cli/write_metrics.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -11,6 +12,8 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "base/json_out.h"
 #include "base/out.h"
@@ -20,6 +23,7 @@
 #include "boardinfo/vpd_record.h"
 #include "control/control_commands.h"
 #include "control/identity_verbs.h"
+#include "control/list_boards.h"
 #include "link/board_reads.h"
 #include "link/openers.h"
 #include "link/service_refusal.h"
@@ -210,27 +214,49 @@ bool replaceFileContents(const std::string& path, const std::string& text) {
 
 namespace {
 
-/// Writes what a scrape found, `read` its result; the run's result.
-Result publish(const char* path, const std::string& target, MetricsScrape& scrape, Result read) {
+/// Writes what a scrape found, `read` its result (a failure's reason is
+/// `scrape.failure` when set, else found from the result). False, with the
+/// line, when the file could not be written.
+bool publish(const char* path, const std::string& target, MetricsScrape& scrape, Result read) {
     const bool toStdout = std::strcmp(path, "-") == 0;
     const std::string previous = toStdout ? "" : previousText(target.c_str());
     scrape.up = read == kOk;
-    if (!scrape.up) scrape.failure = scrapeFailure(read);
+    if (!scrape.up && scrape.failure.empty()) scrape.failure = scrapeFailure(read);
     if (!toStdout && !scrape.vpd) {
         scrape.fallbackBoard = boardLabelIn(previous);
         if (scrape.fallbackBoard.empty()) scrape.fallbackBoard = fileNameOf(path);
     }
+    if (!toStdout && scrape.link.empty()) scrape.link = linkIn(previous);
     scrape.lastSuccessSeconds = scrape.up ? std::optional<double>(unixNow()) : lastSuccessIn(previous);
     const MetricsText metrics = formatMetrics(scrape);
     if (toStdout) {
         out("%s", metrics.text.c_str());
     } else if (!replaceFileContents(target, metrics.text)) {
         out("*** Failed to write metrics file '%s'.\n", path);
-        return read != kOk ? read : kBinaryOutputError;
+        return false;
     }
     jsonSummary("file", boardText(path, std::strlen(path)));
     jsonSummary("series", metrics.series);
+    return true;
+}
+
+/// Reads a board that opened; `scrape` gets what it found.
+Result scrapeOpenBoard(ConnectionContext* ctx, bool verbose, MetricsScrape& scrape) {
+    scrape.serviceMode = ctx->inServiceMode != 0;
+    // The service firmware serves none of the readings.
+    if (ctx->inServiceMode != 0) return kRefusedInServiceMode;
+    const uint32_t start = platform::tickMs();
+    const Result read = scrapeBoard(ctx, verbose, &scrape);
+    scrape.durationSeconds = static_cast<double>(platform::tickMs() - start) / 1000.0;
     return read;
+}
+
+constexpr char kBoardFilePrefix[] = "zorvi-";
+constexpr char kBoardFileSuffix[] = ".prom";
+
+bool isBoardFile(const std::string& name) {
+    return name.size() > std::strlen(kBoardFilePrefix) + std::strlen(kBoardFileSuffix) &&
+           name.rfind(kBoardFilePrefix, 0) == 0 && name.ends_with(kBoardFileSuffix);
 }
 
 }  // namespace
@@ -241,17 +267,15 @@ Result writeMetrics(ConnectionContext* ctx, bool verbose, const char* path) {
     std::string target;
     if (!toStdout && !metricsTarget(path, &target)) return kBinaryOutputError;
     MetricsScrape scrape;
-    scrape.serviceMode = ctx->inServiceMode != 0;
-    // The service firmware serves none of the readings: refused as ever,
-    // and the file says so.
+    // In service mode: refused as ever, and the file says so.
     if (refuseInServiceMode(ctx, "write-metrics")) {
+        scrape.serviceMode = true;
         (void)publish(path, target, scrape, kRefusedInServiceMode);
         return kRefusedInServiceMode;
     }
-    const uint32_t start = platform::tickMs();
-    const Result read = scrapeBoard(ctx, verbose, &scrape);
-    scrape.durationSeconds = static_cast<double>(platform::tickMs() - start) / 1000.0;
-    return publish(path, target, scrape, read);
+    const Result read = scrapeOpenBoard(ctx, verbose, scrape);
+    if (!publish(path, target, scrape, read)) return read != kOk ? read : kBinaryOutputError;
+    return read;
 }
 
 void writeMetricsWithoutLink(const char* path, Result openResult) {
@@ -259,4 +283,83 @@ void writeMetricsWithoutLink(const char* path, Result openResult) {
     if (std::strcmp(path, "-") == 0 || !metricsTarget(path, &target)) return;
     MetricsScrape scrape;
     (void)publish(path, target, scrape, openResult);
+}
+
+Result writeMetricsAll(const char* folder, bool verbose) {
+    namespace fs = std::filesystem;
+    int error = 0;
+    if (platform::nameKind(folder, &error) != platform::NameKind::Directory) {
+        out("*** Metrics folder '%s' is not a folder.\n", folder);
+        return kBinaryOutputError;
+    }
+    const fs::path dir = platform::pathOf(folder);
+    // The boards' files as this run finds them: name, and the link each
+    // last reached its board by.
+    std::vector<std::pair<std::string, std::string>> files;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = platform::utf8Of(it->path().filename());
+        std::error_code kindError;
+        if (isBoardFile(name) && it->symlink_status(kindError).type() == fs::file_type::regular)
+            files.emplace_back(name, linkIn(previousText(platform::utf8Of(it->path()).c_str())));
+    }
+    const auto fileOfLink = [&](const std::string& link) {
+        for (const auto& [name, fileLink] : files)
+            if (fileLink == link) return name;
+        return std::string();
+    };
+    std::vector<std::string> written;
+    bool allWritten = true;
+    const auto write = [&](const std::string& name, MetricsScrape& scrape, Result read) {
+        const std::string path = platform::utf8Of(dir / platform::pathOf(name.c_str()));
+        std::string target;
+        const bool ok = metricsTarget(path.c_str(), &target) && publish(path.c_str(), target, scrape, read);
+        allWritten = allWritten && ok;
+        written.push_back(name);
+    };
+    // Each board to its file, named by its serial; a board that cannot be
+    // read is found by the link its file names.
+    std::vector<BoardEntry> boards = visitBoards(true, verbose, [&](BoardEntry& board, ConnectionContext* ctx) {
+        MetricsScrape scrape;
+        scrape.link = board.link + " " + linkValue(board);
+        noteExchangeFailure(nullptr);
+        const Result read = scrapeOpenBoard(ctx, verbose, scrape);
+        if (scrape.vpd) board.serial = scrape.vpd->serialNumber();
+        const std::string name = scrape.vpd ? kBoardFilePrefix + std::to_string(scrape.vpd->serialNumber()) +
+                                                  kBoardFileSuffix
+                                            : fileOfLink(scrape.link);
+        if (!name.empty()) write(name, scrape, read);
+        return read;
+    });
+    for (BoardEntry& board : boards) {
+        const std::string link = board.link + " " + linkValue(board);
+        const std::string name = board.serial ? kBoardFilePrefix + std::to_string(*board.serial) + kBoardFileSuffix
+                                              : fileOfLink(link);
+        if (board.error != kOk && !board.serial && !name.empty() &&
+            std::find(written.begin(), written.end(), name) == written.end()) {
+            // It did not open: the reason its link gave, else its result.
+            MetricsScrape scrape;
+            scrape.link = link;
+            scrape.failure = !board.reason.empty() ? board.reason : resultCodeName(board.error);
+            write(name, scrape, board.error);
+        }
+        out("%s: %s%s\n", link.c_str(), name.empty() ? "no file" : name.c_str(),
+            board.error == kOk ? "" : (std::string(", zorvi_up 0 (") + resultCodeName(board.error) + ")").c_str());
+    }
+    // A board that is gone: zorvi_up 0 for one run, then its file goes.
+    for (const auto& [name, fileLink] : files) {
+        if (std::find(written.begin(), written.end(), name) != written.end()) continue;
+        const std::string path = platform::utf8Of(dir / platform::pathOf(name.c_str()));
+        if (previousText(path.c_str()).find("reason=\"gone\"") != std::string::npos) {
+            std::error_code removeError;
+            fs::remove(platform::pathOf(path.c_str()), removeError);
+            out("%s: removed, its board is gone\n", name.c_str());
+            continue;
+        }
+        MetricsScrape scrape;
+        scrape.failure = "gone";
+        write(name, scrape, kLinkOpenFailed);
+        out("%s: zorvi_up 0 (gone)\n", name.c_str());
+    }
+    return allWritten ? kOk : kBinaryOutputError;
 }

@@ -17,3 +17,12 @@
 /// it): the file (not standard output) is still rewritten, with zorvi_up 0
 /// and the reason, so that a dead board never stays healthy.
 void writeMetricsWithoutLink(const char* path, Result openResult);
+
+/// Verb write-metrics-all: every board list-boards finds, each scraped to
+/// `folder`/zorvi-<serial>.prom. A board that opens but cannot be read, or
+/// does not open, rewrites the file that names its link with zorvi_up 0; the
+/// file of a board that is gone gets zorvi_up 0 (reason "gone") for one run
+/// and is removed by the next. One line a board and a file on standard
+/// output. kBinaryOutputError when the folder is none or a file could not be
+/// written; the boards' own failures are in their files.
+[[nodiscard]] Result writeMetricsAll(const char* folder, bool verbose);

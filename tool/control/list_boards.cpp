@@ -45,17 +45,19 @@ Result askBoard(ConnectionContext* ctx, bool verbose, BoardEntry& board) {
     return kOk;
 }
 
-/// Opens a board with `open` and, when `ask`, asks it. What a failure
-/// prints is kept as the board's reason rather than printed. Returns the
-/// opener's result.
+/// Opens a board with `open` and, when `visit` is given, visits it. What a
+/// failure prints is kept as the board's reason rather than printed.
+/// Returns the opener's result.
 template <typename Open>
-Result visitBoard(BoardEntry& board, bool ask, bool verbose, Open open) {
+Result visitBoard(BoardEntry& board, const BoardVisit* visit, Open open) {
     OutCapture capture;
     ConnectionContext* raw = nullptr;
+    resetLinkFailureReason();
     const Result opened = open(&raw);
     ContextPtr ctx(raw, closeConnection);
+    if (const char* reason = linkFailureReason(); reason != nullptr) board.reason = reason;
     Result r = opened;
-    if (r == kOk && ask) r = askBoard(ctx.get(), verbose, board);
+    if (r == kOk && visit != nullptr) r = (*visit)(board, ctx.get());
     if (r != kOk) {
         board.error = r;
         board.errorText = capture.take();
@@ -66,13 +68,12 @@ Result visitBoard(BoardEntry& board, bool ask, bool verbose, Open open) {
 /// The cards of one driver library, from index 0 until one does not open
 /// (or the library is not installed: then quietly none).
 template <typename Open>
-void addCards(const char* link, bool ask, bool verbose, Open open, std::vector<BoardEntry>& boards) {
+void addCards(const char* link, const BoardVisit* visit, Open open, std::vector<BoardEntry>& boards) {
     for (uint32_t index = 0; index < kMaxCardIndex && platform::stopRequested() == 0; ++index) {
         BoardEntry board;
         board.link = link;
         board.port = std::to_string(index);
-        const Result opened =
-            visitBoard(board, ask, verbose, [&](ConnectionContext** ctx) { return open(index, ctx); });
+        const Result opened = visitBoard(board, visit, [&](ConnectionContext** ctx) { return open(index, ctx); });
         if (opened == kLibraryMissing || opened == kLinkOpenFailed) break;
         boards.push_back(std::move(board));
     }
@@ -80,26 +81,32 @@ void addCards(const char* link, bool ask, bool verbose, Open open, std::vector<B
 
 }  // namespace
 
-Result listBoards(bool probe, bool verbose) {
+std::vector<BoardEntry> visitBoards(bool open, bool verbose, const BoardVisit& visit) {
+    const BoardVisit* v = open && visit ? &visit : nullptr;
     std::vector<platform::TtyDeviceRecord> records;
     if (!platform::listTtyDevices(records))
         hint("zorviutil: warning: the device database could not be read; USB serial ports are not listed\n");
     std::vector<BoardEntry> boards = boardsFromTtyRecords(records);
-    if (probe) {
+    if (open) {
         for (BoardEntry& board : boards) {
             if (platform::stopRequested() != 0) break;
-            visitBoard(board, true, verbose,
+            visitBoard(board, v,
                        [&](ConnectionContext** ctx) { return openUsbCom(linkValue(board).c_str(), verbose, ctx); });
         }
     }
-    // A card is only known by opening it, which asks its product ID; the
-    // rest is asked when probing.
-    addCards("-index", probe, verbose,
+    addCards("-index", v,
              [&](uint32_t index, ConnectionContext** ctx) { return openTobraCard(index, 0, false, verbose, ctx); },
              boards);
-    addCards("-quenta", probe, verbose,
+    addCards("-quenta", v,
              [&](uint32_t index, ConnectionContext** ctx) { return openQuentaDevice(index, verbose, ctx); }, boards);
+    return boards;
+}
 
+Result listBoards(bool probe, bool verbose) {
+    // A card is only known by opening it, which asks its product ID; the
+    // rest is asked when probing.
+    const std::vector<BoardEntry> boards =
+        visitBoards(probe, verbose, [&](BoardEntry& board, ConnectionContext* ctx) { return askBoard(ctx, verbose, board); });
     Json document = Json::array();
     for (const BoardEntry& board : boards) {
         out("%s", boardLine(board).c_str());

@@ -30,6 +30,7 @@ struct BoardEntry {
     std::optional<uint32_t> serial;
     Result error = kOk;     ///< why the board did not answer (kOk: it did, or was not asked)
     std::string errorText;  ///< what the failure printed
+    std::string reason;     ///< a serial link's reason when it failed to open or answer (port_busy, ...)
 };
 
 /// The /dev/serial/by-id/ name among a DEVLINKS value, or "".

@@ -330,6 +330,7 @@ void hintSilentPort(Result r, const std::string& port) {
 void setBusyPortWait(uint32_t seconds) { gBusyWaitMs = seconds * 1000; }
 
 const char* linkFailureReason() { return gLinkFailureReason; }
+void resetLinkFailureReason() { gLinkFailureReason = nullptr; }
 
 PsUartSpec splitPsUartString(const char* connection) {
     PsUartSpec spec;

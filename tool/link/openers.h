@@ -24,6 +24,8 @@ void setBusyPortWait(uint32_t seconds);
 /// board ("port_busy", "port_access_denied", "port_not_found",
 /// "no_board_reply"), or null when none did.
 const char* linkFailureReason();
+/// Forgets it, before another board is opened.
+void resetLinkFailureReason();
 
 /// A PS UART connection string split into port and baud-rate text.
 struct PsUartSpec {
