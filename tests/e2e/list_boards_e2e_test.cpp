@@ -90,15 +90,19 @@ e2e::RunResult runInTestbed(const std::vector<FakePort>& ports, const std::vecto
 }
 
 }  // namespace
+
+// The Windows tool lists no USB ports, and the testbed needs umockdev.
+#define SKIP_WITHOUT_TESTBED()                                                                                  \
+    if (!e2e::windowsBinDir().empty()) GTEST_SKIP() << "the Windows tool lists no USB serial ports";          \
+    if (access("/usr/bin/umockdev-run", X_OK) != 0)                                                             \
+    GTEST_SKIP() << "umockdev is not installed (scripts/install-deps.sh): list-boards' USB device test skipped"
 #endif
 
 TEST(ListBoards, FindsTheBoardsOfAFakeUsbTree) {
 #ifndef ZORVI_HAVE_UMOCKDEV
     GTEST_SKIP() << "built without libumockdev-dev (scripts/install-deps.sh): list-boards' USB device test skipped";
 #else
-    if (!e2e::windowsBinDir().empty()) GTEST_SKIP() << "the Windows tool lists no USB serial ports";
-    if (access("/usr/bin/umockdev-run", X_OK) != 0)
-        GTEST_SKIP() << "umockdev is not installed (scripts/install-deps.sh): list-boards' USB device test skipped";
+    SKIP_WITHOUT_TESTBED();
     e2e::SimBoard first, second({"--model", "1323", "--serial", "7"}), modem, card({"--serial", "55"}), service({"--service"});
     ASSERT_TRUE(first.ok() && second.ok() && modem.ok() && card.ok() && service.ok()) << first.error() << card.error();
     const std::string noSocket = first.tempDir() + "/no-socket", board = "ZORVI Keeper2";
@@ -141,11 +145,9 @@ TEST(ListBoards, FindsTheBoardsOfAFakeUsbTree) {
 // zorvi_up 0 for one run, and its file is removed by the next.
 TEST(ListBoards, MetricsOfEveryBoardEachToItsFile) {
 #ifndef ZORVI_HAVE_UMOCKDEV
-    GTEST_SKIP() << "built without libumockdev-dev (scripts/install-deps.sh): the USB device test skipped";
+    GTEST_SKIP() << "built without libumockdev-dev (scripts/install-deps.sh): list-boards' USB device test skipped";
 #else
-    if (!e2e::windowsBinDir().empty()) GTEST_SKIP() << "the Windows tool lists no USB serial ports";
-    if (access("/usr/bin/umockdev-run", X_OK) != 0)
-        GTEST_SKIP() << "umockdev is not installed (scripts/install-deps.sh): the USB device test skipped";
+    SKIP_WITHOUT_TESTBED();
     e2e::SimBoard first, second({"--serial", "7"});
     ASSERT_TRUE(first.ok() && second.ok()) << first.error() << second.error();
     const std::string folder = e2e::makeTempDir("zorvi-metrics-all"), noSocket = first.tempDir() + "/no-socket";
