@@ -304,7 +304,9 @@ Result openSerialPort(ConnectionContext* ctx, const std::string& port, uint32_t*
         if (status == 0) return kOk;
         const PortFacts facts = lookUpPort(port);
         const char* reason = portFailureReason(status, facts);
-        if (reason == kPortBusy && platform::tickMs() - start < gBusyWaitMs && platform::stopRequested() == 0) {
+        // Compared by text: a constant string may have a copy in each file.
+        const bool busy = reason != nullptr && std::strcmp(reason, kPortBusy) == 0;
+        if (busy && platform::tickMs() - start < gBusyWaitMs && platform::stopRequested() == 0) {
             platform::sleepMs(kBusyRetryMs);
             continue;
         }
