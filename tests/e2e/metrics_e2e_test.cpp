@@ -126,6 +126,8 @@ TEST(E2eMetrics, StandardOutputAFileReplacedWholeAndAFailedRead) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
+        // A lock on the pseudo-terminal holds nothing for a Windows tool.
+        if (row.held && !e2e::windowsBinDir().empty()) continue;
         e2e::SimBoard failing(row.simArgs);
         ASSERT_TRUE(failing.ok()) << failing.error();
         const int held = row.held ? open(failing.ptyPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
