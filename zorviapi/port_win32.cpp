@@ -16,6 +16,8 @@
 // the next exchange, as it would have stayed in the port's own queue.
 #include <windows.h>
 
+#include <string>
+
 #include <cstdint>
 
 #include "port.h"
@@ -303,10 +305,26 @@ HANDLE createPort(const wchar_t* name) {
     return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
 }
 
+/// Whether `name` is a bare COM port name ("COM12", any case).
+template <typename Char>
+bool isBareComName(const Char* name) {
+    if ((name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm' || name[3] == 0) return false;
+    for (const Char* c = name + 3; *c != 0; ++c)
+        if (*c < '0' || *c > '9') return false;
+    return true;
+}
+
 template <typename Char>
 ZORVI_STATUS openNamed(const Char* name, ZORVI_HANDLE* handle) {
     ThreadIoRecord* record = threadRecord();
     if (record == nullptr) return ZORVI_RESOURCE_LIMIT;
+    // Only COM1 to COM9 are reserved device names; "COM10" and above are
+    // files of the current folder unless named in the device namespace.
+    if (isBareComName(name)) {
+        std::basic_string<Char> device{'\\', '\\', '.', '\\'};
+        device += name;
+        return finishOpen(createPort(device.c_str()), record, handle);
+    }
     return finishOpen(createPort(name), record, handle);
 }
 

@@ -4,8 +4,10 @@
 // simulator's pseudo-terminal (or to the testbed's own, where nobody
 // answers).
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -189,4 +191,73 @@ TEST(ListBoards, MetricsOfEveryBoardEachToItsFile) {
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
 #endif
+}
+
+// The Windows tool asks the COM ports Windows lists. Wine's mount manager
+// registers the ports of a prefix's Ports key in SERIALCOMM as a serial
+// driver would, each a dosdevices link to a terminal here: a terminal where
+// nobody answers and a simulated board past COM9. The host's own serial
+// ports Wine adds too are taken out of the list, so that no run writes to
+// them.
+TEST(ListBoards, ComPortsOfAWindowsHost) {
+    if (e2e::windowsBinDir().empty()) GTEST_SKIP() << "only the Windows tool lists COM ports";
+    e2e::SimBoard board({"--serial", "7"});
+    ASSERT_TRUE(board.ok()) << board.error();
+    int silentMaster = -1, silentSlave = -1;
+    char silent[128] = {};
+    ASSERT_EQ(openpty(&silentMaster, &silentSlave, silent, nullptr, nullptr), 0);
+    const std::string prefix = board.tempDir() + "/wineprefix", regFile = board.tempDir() + "/ports.reg";
+    const std::vector<std::pair<std::string, std::string>> ports = {{"COM4", silent}, {"COM12", board.ptyPath()}};
+    std::string reg = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n";
+    for (const auto& [name, path] : ports) reg += "\"" + name + "\"=\"" + path + "\"\n";
+    ASSERT_TRUE(e2e::writeFile(regFile, reg));
+    const e2e::EnvList env = {{"WINEPREFIX", prefix}};
+    const char* wineVariable = std::getenv("ZORVI_E2E_WINE");
+    const std::string wine = wineVariable != nullptr && *wineVariable != '\0' ? wineVariable : "/usr/bin/wine";
+    // Wine's server and services outlive the commands: their output goes nowhere.
+    const auto quietly = [&](const std::string& commands) {
+        return e2e::runProgram("/bin/sh", {"-c", "exec </dev/null >/dev/null 2>&1; " + commands}, "", env, 120000);
+    };
+    const std::string serialComm = "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM";
+    // The first start makes the prefix; the mount manager reads the ports at
+    // the next, under a server that stays until the test ends.
+    const e2e::RunResult imported = e2e::runProgram(wine, {"reg", "import", e2e::toolPortName(regFile)}, "", env, 300000);
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    quietly("wineserver -k; wineserver -w; wineserver -p; wineboot");
+    const e2e::RunResult listed = e2e::runProgram(wine, {"reg", "query", serialComm}, "", env, 120000);
+    size_t registered = 0;
+    for (std::string line : e2e::splitLines(listed.out)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t type = line.find("    REG_SZ    ");
+        if (type == std::string::npos) continue;
+        const std::string value = line.substr(line.find_first_not_of(' ')), com = line.substr(type + 14);
+        if (std::any_of(ports.begin(), ports.end(), [&](const auto& port) { return port.first == com; })) {
+            ++registered;
+        } else {
+            e2e::runProgram(wine, {"reg", "delete", serialComm, "/v", value.substr(0, value.find("    ")), "/f"}, "",
+                            env, 120000);
+        }
+    }
+    EXPECT_EQ(registered, ports.size()) << listed.out;
+    const std::string answer = ": product ID 721, firmware 4.26.0.7, drawing 1353, serial ";
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+        std::string err;
+    } runs[] = {
+        {{"list-boards"}, "-usbcom COM12" + answer + "7\n",
+         "zorviutil: COM4 is not listed: no board answered there (error 102, link_failure)\n"},
+        {{"list-boards", "noprobe"}, "-usbcom COM4\n-usbcom COM12\n", ""},
+    };
+    for (const auto& run : runs) {
+        const e2e::RunResult r = e2e::runZorviutil(run.args, "", env, 120000);
+        EXPECT_EQ(r.exitCode, 0) << run.args.back() << "\n" << r.err;
+        EXPECT_EQ(r.out, run.out) << run.args.back();
+        EXPECT_NE(r.err.find(run.err), std::string::npos) << r.err;
+    }
+    quietly("wineserver -k");
+    close(silentMaster);
+    close(silentSlave);
+    std::error_code ec;
+    std::filesystem::remove_all(prefix, ec);
 }

@@ -29,6 +29,9 @@ TEST(BoardDiscovery, RecordsBecomeBoards) {
          {{"ttyACM10", "/dev/ttyACM10", "", {"ZORVI"}}, {"ttyACM9", "/dev/ttyACM9", "", {"x ZORVI y"}}},
          "-usbcom /dev/ttyACM9\n-usbcom /dev/ttyACM10\n",
          R"({"link":"-usbcom","port":"/dev/ttyACM9","by_id":null,)" + nulls},
+        {"COM ports, with no product to go by, ordered by number",
+         {{"COM12", "COM12", "", {}}, {"COM3", "COM3", "", {}}, {"COMx", "COMx", "", {}}, {"COM", "COM", "", {}}},
+         "-usbcom COM3\n-usbcom COM12\n", R"({"link":"-usbcom","port":"COM3","by_id":null,)" + nulls},
     };
     for (const Case& c : cases) {
         const std::vector<BoardEntry> boards = boardsFromTtyRecords(c.records);
@@ -36,6 +39,26 @@ TEST(BoardDiscovery, RecordsBecomeBoards) {
         for (const BoardEntry& entry : boards) lines += boardLine(entry);
         EXPECT_EQ(lines, c.lines) << c.what;
         EXPECT_EQ(boards.empty() ? "" : boardJson(boards[0]).dump(), c.firstJson) << c.what;
+    }
+}
+
+// A COM port stays listed when it answered or is held; a ttyACM port of a
+// board always does.
+TEST(BoardDiscovery, UnmarkedPortsStayOnlyWhenTheyMayBeBoards) {
+    struct Case {
+        bool unmarked;
+        Result opened;
+        const char* reason;
+        bool kept;
+    };
+    const Case cases[] = {{true, kOk, "", true},         {true, kLinkFailure, "no_board_reply", false},
+                          {true, kLinkOpenFailed, "port_not_found", false}, {true, kLinkOpenFailed, "port_busy", true},
+                          {false, kLinkFailure, "no_board_reply", true}};
+    for (const Case& c : cases) {
+        BoardEntry board;
+        board.unmarked = c.unmarked;
+        board.reason = c.reason;
+        EXPECT_EQ(keptAfterAsking(board, c.opened), c.kept) << c.unmarked << " " << c.opened << " " << c.reason;
     }
 }
 

@@ -22,7 +22,8 @@ constexpr VerbRow kIdentityVerbRows[] = {
     {"list-boards",
      VERB_LINE "list-boards [noprobe]\n",
      "Lists the boards of this host, one line each with the link option that reaches it: the USB serial ports whose "
-     "USB product name contains \"ZORVI\" (named by their /dev/serial/by-id/ link when udev gives one), then the PCIe "
+     "USB product name contains \"ZORVI\" (named by their /dev/serial/by-id/ link when udev gives one; on Windows, "
+     "the COM ports that answer as a board or are held by another program), then the PCIe "
      "cards of the TOBRA and QUENTA driver libraries that open. Each board is opened and asked its product ID, "
      "firmware version and VPD drawing and serial number; a board that does not answer is listed with the reason. "
      "With the word noprobe the serial ports are only listed (a card is found by opening it). A line reads \"-usbcom "

@@ -7,6 +7,7 @@
 #include "base/bytes.h"
 #include "base/json_out.h"
 #include "base/out.h"
+#include "base/result_code_texts.h"
 #include "boardinfo/vpd.h"
 #include "control/control_commands.h"
 #include "link/board_discovery.h"
@@ -88,11 +89,21 @@ std::vector<BoardEntry> visitBoards(bool open, bool verbose, const BoardVisit& v
         hint("zorviutil: warning: the device database could not be read; USB serial ports are not listed\n");
     std::vector<BoardEntry> boards = boardsFromTtyRecords(records);
     if (open) {
+        std::vector<BoardEntry> asked;
         for (BoardEntry& board : boards) {
-            if (platform::stopRequested() != 0) break;
-            visitBoard(board, v,
-                       [&](ConnectionContext** ctx) { return openUsbCom(linkValue(board).c_str(), verbose, ctx); });
+            if (platform::stopRequested() != 0) {
+                asked.push_back(std::move(board));  // not asked: listed as found
+                continue;
+            }
+            const Result opened = visitBoard(
+                board, v, [&](ConnectionContext** ctx) { return openUsbCom(linkValue(board).c_str(), verbose, ctx); });
+            if (keptAfterAsking(board, opened))
+                asked.push_back(std::move(board));
+            else
+                hint("zorviutil: %s is not listed: no board answered there (error %d, %s)\n", board.port.c_str(),
+                     static_cast<int>(opened), resultCodeName(opened));
         }
+        boards = std::move(asked);
     }
     addCards("-index", v,
              [&](uint32_t index, ConnectionContext** ctx) { return openTobraCard(index, 0, false, verbose, ctx); },

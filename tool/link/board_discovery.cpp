@@ -8,15 +8,17 @@
 namespace {
 
 constexpr char kAcmPrefix[] = "ttyACM";
+constexpr char kComPrefix[] = "COM";
 constexpr char kByIdPrefix[] = "/dev/serial/by-id/";
 
-/// The number of a ttyACM<n> name, or nothing for any other tty.
-std::optional<unsigned long> acmNumber(const std::string& sysName) {
-    const size_t prefix = sizeof kAcmPrefix - 1;
-    if (sysName.compare(0, prefix, kAcmPrefix) != 0 || sysName.size() == prefix ||
-        sysName[prefix] < '0' || sysName[prefix] > '9')
+/// The number of a <prefix><n> name, or nothing for any other.
+template <size_t N>
+std::optional<unsigned long> numberAfter(const char (&prefix)[N], const std::string& sysName) {
+    const size_t length = N - 1;
+    if (sysName.compare(0, length, prefix) != 0 || sysName.size() == length ||
+        sysName.find_first_not_of("0123456789", length) != std::string::npos)
         return std::nullopt;
-    return std::strtoul(sysName.c_str() + prefix, nullptr, 10);
+    return std::strtoul(sysName.c_str() + length, nullptr, 10);
 }
 
 bool namesBoard(const platform::TtyDeviceRecord& record) {
@@ -60,18 +62,25 @@ std::string byIdLink(const std::string& devLinks) {
 std::vector<BoardEntry> boardsFromTtyRecords(const std::vector<platform::TtyDeviceRecord>& records) {
     std::vector<std::pair<unsigned long, BoardEntry>> found;
     for (const platform::TtyDeviceRecord& record : records) {
-        const std::optional<unsigned long> number = acmNumber(record.sysName);
-        if (!number || !namesBoard(record)) continue;
+        std::optional<unsigned long> number = numberAfter(kAcmPrefix, record.sysName);
+        const bool unmarked = !number;
+        if (unmarked) number = numberAfter(kComPrefix, record.sysName);
+        if (!number || (!unmarked && !namesBoard(record))) continue;
         BoardEntry board;
         board.link = "-usbcom";
         board.port = record.devNode;
         board.byId = byIdLink(record.devLinks);
+        board.unmarked = unmarked;
         found.emplace_back(*number, std::move(board));
     }
     std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<BoardEntry> boards;
     for (auto& item : found) boards.push_back(std::move(item.second));
     return boards;
+}
+
+bool keptAfterAsking(const BoardEntry& board, Result opened) {
+    return !board.unmarked || opened == kOk || board.reason == "port_busy";
 }
 
 const std::string& linkValue(const BoardEntry& board) { return board.byId.empty() ? board.port : board.byId; }

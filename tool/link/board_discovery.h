@@ -23,6 +23,9 @@ struct BoardEntry {
     std::string link;  ///< the link option: "-usbcom", "-index" or "-quenta"
     std::string port;  ///< the device file, or the card index as text
     std::string byId;  ///< the /dev/serial/by-id/ name; empty when udev gives none
+    /// A port the system says nothing of (a Windows COM port): a board only
+    /// when it answers as one.
+    bool unmarked = false;
     std::optional<uint32_t> productId;
     std::optional<bool> serviceMode;      ///< the uC runs its service firmware
     std::optional<std::string> firmware;  ///< "a.b.c.d"
@@ -38,8 +41,13 @@ std::string byIdLink(const std::string& devLinks);
 
 /// The boards among the tty records: ttyACM ports with an ancestor whose
 /// product name contains kBoardProductMark (the rule's ttyACM[0-9]* and
-/// ATTRS{product}=="*ZORVI*"), ordered by their number.
+/// ATTRS{product}=="*ZORVI*"), and COM ports as unmarked entries, ordered
+/// by their number.
 std::vector<BoardEntry> boardsFromTtyRecords(const std::vector<platform::TtyDeviceRecord>& records);
+
+/// Whether an unmarked port stays in the list after it was asked: it
+/// answered, or it is held by another program (a board in use looks so).
+bool keptAfterAsking(const BoardEntry& board, Result opened);
 
 /// What to give the link option: the by-id name when known, else the port.
 const std::string& linkValue(const BoardEntry& board);
