@@ -18,6 +18,7 @@
 #include "base/out.h"
 #include "platform/platform.h"
 #include "support/fake_uc.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -136,5 +137,31 @@ TEST(WriteMetrics, WritesOnlyARegularFileOrANewName) {
     std::error_code ec;
     fs::remove_all(root, ec);
 }
+
+#ifndef _WIN32
+// The disk fills while the new text is written: the file keeps its old text
+// whole, no temporary is left, and the line says so.
+TEST(WriteMetrics, AFullDiskKeepsTheOldFile) {
+    const std::string root = testdir::make("zorvi-metrics-full");
+    ASSERT_FALSE(root.empty());
+    const fs::path path = fs::path(root) / "x.prom";
+    ASSERT_TRUE(writeText(path, "old\n"));
+    FakeUc uc;
+    OutCapture capture;
+    Result r = kOk;
+    {
+        FileSizeLimit limit(64);
+        ASSERT_TRUE(limit.ok());
+        r = writeMetrics(uc.context(), false, path.string().c_str());
+    }
+    EXPECT_EQ(r, kLinkFailure);  // the read's failure comes first
+    EXPECT_EQ(contents(path), "old\n");
+    EXPECT_EQ(namesIn(root), std::set<std::string>{"x.prom"});
+    const std::string line = "*** Failed to write metrics file '" + path.string() + "'.\n";
+    EXPECT_TRUE(capture.text().ends_with(line)) << capture.text();
+    std::error_code ec;
+    fs::remove_all(root, ec);
+}
+#endif
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,8 @@ TEST(ListBoards, MetricsOfEveryBoardEachToItsFile) {
         std::vector<FakePort> ports;
         std::string out;
         std::vector<std::pair<const char*, std::string>> lines;  ///< a file, a line it holds ("" : no file)
+        std::function<void()> before = [] {};
+        int exitCode = 0;
     } runs[] = {
         {"two boards", {{board, true, &first}, {board, false, &second}},
          link0 + ": zorvi-100001.prom\n-usbcom /dev/ttyACM1: zorvi-7.prom\n",
@@ -174,11 +177,21 @@ TEST(ListBoards, MetricsOfEveryBoardEachToItsFile) {
           {"zorvi-7.prom", "zorvi_scrape_error{board=\"7\",reason=\"gone\"} 1\n"}}},
         {"still gone", {{board, true, &first}}, link0 + ": zorvi-100001.prom\nzorvi-7.prom: removed, its board is gone\n",
          {{"zorvi-100001.prom", "zorvi_up{board=\"100001\"} 1\n"}, {"zorvi-7.prom", ""}}},
+        {"the board's file made a link to a device", {{board, true, &first}},
+         "*** Metrics file '" + folder + "/zorvi-100001.prom' links to '/dev/null', which is a device; metrics are "
+         "written only to a regular file or a new name.\n" + link0 + ": zorvi-100001.prom\n",
+         {},
+         [&] {
+             std::filesystem::remove(folder + "/zorvi-100001.prom");
+             std::filesystem::create_symlink("/dev/null", folder + "/zorvi-100001.prom");
+         },
+         45},
     };
     for (const auto& run : runs) {
         SCOPED_TRACE(run.what);
+        run.before();
         const e2e::RunResult r = runInTestbed(run.ports, {"write-metrics-all", folder}, noSocket);
-        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.exitCode, run.exitCode) << r.err;
         EXPECT_EQ(r.out, run.out);
         for (const auto& [name, line] : run.lines) {
             if (line.empty()) {

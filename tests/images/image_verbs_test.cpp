@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/out.h"
+#include "support/file_size_limit.h"
 #include "flash_uc.h"
 #include "images/app_flash_images.h"
 
@@ -357,29 +358,6 @@ TEST(ImageVerbs, SaveFileFailures) {
 // Save-file cases that need POSIX means: resource limits, symbolic links,
 // file modes and other users.
 #ifndef _WIN32
-
-/// Makes every file write beyond `bytes` fail (EFBIG) for as long as it
-/// lives, the way a full disk would.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        ok_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-    bool ok_ = false;
-};
 
 TEST(ImageVerbs, SaveThatCannotBeWrittenKeepsWhatWasThere) {
     // A regular file, a link to one, and a link whose file does not exist

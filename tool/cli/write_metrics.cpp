@@ -318,19 +318,30 @@ Result writeMetricsAll(const char* folder, bool verbose) {
         written.push_back(name);
     };
     // Each board to its file, named by its serial; a board that cannot be
-    // read is found by the link its file names.
+    // read is found by the link its file names. The files are written once
+    // the boards are visited: what a visit prints is kept as the board's
+    // reason, and a file that cannot be written must say so.
+    struct Scraped {
+        std::string name;
+        MetricsScrape scrape;
+        Result read;
+    };
+    std::vector<Scraped> scraped;
     std::vector<BoardEntry> boards = visitBoards(true, verbose, [&](BoardEntry& board, ConnectionContext* ctx) {
         MetricsScrape scrape;
         scrape.link = board.link + " " + linkValue(board);
         noteExchangeFailure(nullptr);
         const Result read = scrapeOpenBoard(ctx, verbose, scrape);
         if (scrape.vpd) board.serial = scrape.vpd->serialNumber();
-        const std::string name = scrape.vpd ? kBoardFilePrefix + std::to_string(scrape.vpd->serialNumber()) +
-                                                  kBoardFileSuffix
-                                            : fileOfLink(scrape.link);
-        if (!name.empty()) write(name, scrape, read);
+        std::string name = scrape.vpd ? kBoardFilePrefix + std::to_string(scrape.vpd->serialNumber()) +
+                                            kBoardFileSuffix
+                                      : fileOfLink(scrape.link);
+        // The reasons the link and exchange layers hold are this board's now.
+        if (read != kOk) scrape.failure = scrapeFailure(read);
+        if (!name.empty()) scraped.push_back({std::move(name), std::move(scrape), read});
         return read;
     });
+    for (Scraped& s : scraped) write(s.name, s.scrape, s.read);
     for (BoardEntry& board : boards) {
         const std::string link = board.link + " " + linkValue(board);
         const std::string name = board.serial ? kBoardFilePrefix + std::to_string(*board.serial) + kBoardFileSuffix
