@@ -10,6 +10,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/zorvi-metrics@.service ${PROJECT_S
               ${PROJECT_SOURCE_DIR}/packaging/zorvi-metrics-all.service
               ${PROJECT_SOURCE_DIR}/packaging/zorvi-metrics-all.timer
         DESTINATION lib/systemd/system)
+# Their system user, and its way into node_exporter's textfile folder.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/zorviutil.sysusers DESTINATION lib/sysusers.d RENAME zorviutil.conf)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/zorviutil.tmpfiles DESTINATION lib/tmpfiles.d RENAME zorviutil.conf)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/sim/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME zorvisim.md)
 

@@ -31,6 +31,7 @@ required=(usr/bin/zorviutil usr/bin/zorvisim "$lib/libzorviapi.so" "$lib/libzorv
           usr/share/zorviutil/schema/error.schema.json usr/share/zorviutil/schema/display-sensors.schema.json
           usr/lib/systemd/system/zorvi-metrics@.service usr/lib/systemd/system/zorvi-metrics@.timer
           usr/lib/systemd/system/zorvi-metrics-all.service usr/lib/systemd/system/zorvi-metrics-all.timer
+          usr/lib/sysusers.d/zorviutil.conf usr/lib/tmpfiles.d/zorviutil.conf
           usr/share/doc/zorviutil/copyright)
 version='ZORVI Keeper2 version is 4.26.0.7'
 
@@ -151,6 +152,19 @@ if [ "$(id -u)" -eq 0 ] && [ "$(dpkg-query -W -f='${Status}' zorviutil 2>/dev/nu
   out=$(env -u LD_LIBRARY_PATH zorvisim --run zorviutil -usbcom '{port}' version 2>/dev/null)
   [ "$out" = "$version" ] || fail "installed zorviutil: '$out'"
   man -w zorviutil >/dev/null || fail "man zorviutil finds no page"
+  # The metrics units' user: in dialout, and able to write its file into
+  # node_exporter's folder, which stays root's.
+  if command -v systemd-sysusers >/dev/null && command -v runuser >/dev/null; then
+    id -nG zorvi-metrics | grep -qw dialout || fail "user zorvi-metrics: not in dialout: $(id zorvi-metrics 2>&1)"
+    folder=/var/lib/prometheus/node-exporter
+    [ "$(stat -c %U:%a "$folder")" = root:755 ] || fail "$folder: $(stat -c %U:%a "$folder")"
+    home=$(mktemp -d) && chown zorvi-metrics "$home"
+    runuser -u zorvi-metrics -- env -u LD_LIBRARY_PATH HOME="$home" zorvisim --state-dir "$home/sim" --run zorviutil \
+      -usbcom '{port}' write-metrics "$folder/zorvi-package-check.prom" >/dev/null 2>&1 ||
+      fail "user zorvi-metrics cannot write into $folder"
+    [ "$(stat -c %U "$folder/zorvi-package-check.prom")" = zorvi-metrics ] || fail "the metrics file is not zorvi-metrics'"
+    rm -rf "$folder/zorvi-package-check.prom" "$home"
+  fi
 fi
 echo "package-check: $(basename "$deb") $(basename "$rpm") OK"
 

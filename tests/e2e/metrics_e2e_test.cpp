@@ -168,7 +168,7 @@ TEST(E2eMetrics, SystemdAnalyzeVerifiesTheUnits) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out + r.err, "");
     // Their exposure as systemd rates it stays "OK" (below 2) as measured:
-    // 1.1 for both, the superuser's without capabilities, network or writes
+    // 0.8 for both, a system user's without capabilities, network or writes
     // beyond the textfile folder.
     for (const std::string& service : {unitPath + ".service", all + ".service"}) {
         const auto security =
@@ -179,6 +179,21 @@ TEST(E2eMetrics, SystemdAnalyzeVerifiesTheUnits) {
         ASSERT_NE(colon, std::string::npos) << security.out;
         EXPECT_LT(std::strtod(security.out.c_str() + colon + 2, nullptr), 2.0) << security.out.substr(at);
     }
+    // Their user, as systemd-sysusers makes it in a tree of its own: a
+    // system user in dialout that cannot log in.
+    const std::string root = folder + "/root";
+    std::filesystem::create_directories(root + "/usr/lib/sysusers.d");
+    std::filesystem::create_directories(root + "/etc");
+    std::filesystem::copy_file(e2e::schemaDir() + "/../../packaging/zorviutil.sysusers",
+                               root + "/usr/lib/sysusers.d/zorviutil.conf");
+    const auto users = e2e::runProgram("/usr/bin/systemd-sysusers", {"--root=" + root, "zorviutil.conf"});
+    EXPECT_EQ(users.exitCode, 0) << users.err;
+    std::string passwd, group;
+    ASSERT_TRUE(e2e::readFile(root + "/etc/passwd", passwd) && e2e::readFile(root + "/etc/group", group));
+    EXPECT_NE(passwd.find("zorvi-metrics:x:"), std::string::npos) << passwd;
+    EXPECT_NE(passwd.find(":/nonexistent:/usr/sbin/nologin\n"), std::string::npos) << passwd;
+    EXPECT_NE(group.find("dialout:x:"), std::string::npos) << group;
+    EXPECT_NE(group.find(":zorvi-metrics\n"), std::string::npos) << group;
     std::filesystem::remove_all(folder);
 }
 
