@@ -10,9 +10,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/zorvi-metrics@.service ${PROJECT_S
               ${PROJECT_SOURCE_DIR}/packaging/zorvi-metrics-all.service
               ${PROJECT_SOURCE_DIR}/packaging/zorvi-metrics-all.timer
         DESTINATION lib/systemd/system)
-# Their system user, and its way into node_exporter's textfile folder.
+# Their system user (the post-install script gives it its way into
+# node_exporter's textfile folder).
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/zorviutil.sysusers DESTINATION lib/sysusers.d RENAME zorviutil.conf)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/zorviutil.tmpfiles DESTINATION lib/tmpfiles.d RENAME zorviutil.conf)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/sim/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME zorvisim.md)
 
@@ -43,6 +43,8 @@ board to try the tool without hardware.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# setfacl gives the metrics units' user its way into node_exporter's folder.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS acl)
 # Shared library in the package: the shlibs file lets other packages depend
 # on it; ldconfig runs in the post-install script below and in the
 # post-removal script cpack writes.
@@ -67,6 +69,6 @@ set(CPACK_RPM_POST_INSTALL_SCRIPT_FILE ${PROJECT_SOURCE_DIR}/packaging/postinst)
 # Folders the system's own packages own: listed in the RPM they would be
 # claimed by it.
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/lib/udev /usr/lib/udev/rules.d /usr/lib/systemd
-    /usr/lib/systemd/system /usr/share/man /usr/share/man/man1 /usr/share/bash-completion
+    /usr/lib/systemd/system /usr/lib/sysusers.d /usr/share/man /usr/share/man/man1 /usr/share/bash-completion
     /usr/share/bash-completion/completions)
 include(CPack)

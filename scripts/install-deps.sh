@@ -17,8 +17,8 @@ if [ "${1:-all}" != build ]; then
   # ansible-doc)
   packages+=(python3-pycodestyle pylint python3-tomli python3-voluptuous yamllint python3-packaging)
   # the metrics checks: promtool, node_exporter's textfile collector, curl,
-  # systemd-analyze for the units
-  packages+=(prometheus prometheus-node-exporter curl systemd)
+  # systemd-analyze for the units, setfacl for their user's folder access
+  packages+=(prometheus prometheus-node-exporter curl systemd acl)
 fi
 # The Windows build: the MinGW-w64 cross compiler, Wine to run its programs
 # (without the recommended desktop packages), wixl and msitools for its

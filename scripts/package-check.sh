@@ -31,7 +31,7 @@ required=(usr/bin/zorviutil usr/bin/zorvisim "$lib/libzorviapi.so" "$lib/libzorv
           usr/share/zorviutil/schema/error.schema.json usr/share/zorviutil/schema/display-sensors.schema.json
           usr/lib/systemd/system/zorvi-metrics@.service usr/lib/systemd/system/zorvi-metrics@.timer
           usr/lib/systemd/system/zorvi-metrics-all.service usr/lib/systemd/system/zorvi-metrics-all.timer
-          usr/lib/sysusers.d/zorviutil.conf usr/lib/tmpfiles.d/zorviutil.conf
+          usr/lib/sysusers.d/zorviutil.conf
           usr/share/doc/zorviutil/copyright)
 version='ZORVI Keeper2 version is 4.26.0.7'
 
@@ -139,7 +139,7 @@ grep -q '^libc\.so\.6' <<<"$(rpm -qp --requires "$rpm")" || fail "$rpm: no depen
 [ "$(rpm -qp --queryformat '%{LICENSE}' "$rpm")" = MIT ] || fail "$rpm: no MIT license field"
 # Folders of the system's own packages are not the RPM's to own.
 rpm_listing=$(list_files "$rpm")
-for f in usr/lib/udev usr/lib/udev/rules.d usr/lib/systemd usr/lib/systemd/system usr/share/man usr/share/man/man1 \
+for f in usr/lib/udev usr/lib/udev/rules.d usr/lib/systemd usr/lib/systemd/system usr/lib/sysusers.d usr/share/man usr/share/man/man1 \
          usr/share/bash-completion usr/share/bash-completion/completions usr/share/doc usr/lib usr/bin; do
   ! grep -qxF "$f" <<<"$rpm_listing" || fail "$rpm: owns /$f"
 done
@@ -147,6 +147,11 @@ done
 # (A package removed but not purged is still listed, as "rc": only one that
 # is installed is left alone.)
 if [ "$(id -u)" -eq 0 ] && [ "$(dpkg-query -W -f='${Status}' zorviutil 2>/dev/null)" != 'install ok installed' ]; then
+  # The folder's entry for the metrics user comes from this installation, not
+  # from an earlier one.
+  if command -v setfacl >/dev/null && getent passwd zorvi-metrics >/dev/null; then
+    setfacl -P -x u:zorvi-metrics /var/lib/prometheus/node-exporter 2>/dev/null || true
+  fi
   dpkg -i "$deb" >/dev/null
   trap 'dpkg -P zorviutil >/dev/null; rm -rf "$work"' EXIT
   out=$(env -u LD_LIBRARY_PATH zorvisim --run zorviutil -usbcom '{port}' version 2>/dev/null)
@@ -154,10 +159,12 @@ if [ "$(id -u)" -eq 0 ] && [ "$(dpkg-query -W -f='${Status}' zorviutil 2>/dev/nu
   man -w zorviutil >/dev/null || fail "man zorviutil finds no page"
   # The metrics units' user: in dialout, and able to write its file into
   # node_exporter's folder, which stays root's.
-  if command -v systemd-sysusers >/dev/null && command -v runuser >/dev/null; then
+  if command -v systemd-sysusers >/dev/null && command -v setfacl >/dev/null && command -v runuser >/dev/null; then
     id -nG zorvi-metrics | grep -qw dialout || fail "user zorvi-metrics: not in dialout: $(id zorvi-metrics 2>&1)"
     folder=/var/lib/prometheus/node-exporter
-    [ "$(stat -c %U:%a "$folder")" = root:755 ] || fail "$folder: $(stat -c %U:%a "$folder")"
+    acl=$(getfacl -cp "$folder" 2>&1)
+    [ "$(stat -c %U "$folder")" = root ] && grep -qx 'group::r-x' <<<"$acl" && grep -qx 'other::r-x' <<<"$acl" &&
+      grep -qx 'user:zorvi-metrics:rwx' <<<"$acl" || fail "$folder: $(stat -c %U "$folder") $acl"
     home=$(mktemp -d) && chown zorvi-metrics "$home"
     runuser -u zorvi-metrics -- env -u LD_LIBRARY_PATH HOME="$home" zorvisim --state-dir "$home/sim" --run zorviutil \
       -usbcom '{port}' write-metrics "$folder/zorvi-package-check.prom" >/dev/null 2>&1 ||

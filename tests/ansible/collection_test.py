@@ -8,6 +8,9 @@ zorviutil and two simulated boards.
                                                 board per case (CASES)
   collection_test.py sanity BIN_DIR COLLECTIONS ansible-test sanity, the tests
                                                 that need no download
+  collection_test.py parallel BIN_DIR COLLECTIONS the playbook that updates every
+                                                board of a host at once, against
+                                                eight simulated boards
 
 Exit code 77 (one line on stdout) when ansible-core is not installed."""
 
@@ -567,13 +570,61 @@ def cases_test(bin_dir, collections):
                 sim.stop()
 
 
+PARALLEL_BOARDS = 8
+
+
+def update_all_boards(program, env, tmp, zorviutil, ports, image):
+    """The collection's playbook for all boards of one host (this one):
+    the per-board results it reports, the stats and its run time."""
+    with open(tmp + '/rack', 'w') as f:
+        f.write('rack ansible_connection=local ansible_python_interpreter=/usr/bin/python3\n')
+    start = time.monotonic()
+    tasks, stats = run_playbook(program, env, tmp + '/rack', 'zorvi.boards.update_all_boards', '-e',
+                                json.dumps({'zorviutil': zorviutil, 'firmware_image': image, 'zorvi_ports': ports,
+                                            'zorvi_update_time': 300}))
+    seconds = time.monotonic() - start
+    return tasks.get('Report every board', {}).get('rack', {}).get('zorvi_update_results', {}), stats['rack'], seconds
+
+
+def parallel_test(bin_dir, collections):
+    """Eight boards and a port where none is: each board updated once, the
+    missing one reported failed; a second run changes nothing."""
+    program = ansible_program('ansible-playbook')
+    with tempfile.TemporaryDirectory() as tmp:
+        sims = []
+        try:
+            for n in range(PARALLEL_BOARDS):
+                sims.append(Sim(bin_dir, '%s/board%d' % (tmp, n), 200001 + n, []))
+            image = tmp + '/fw.bin'
+            with open(image, 'wb') as f:
+                f.write(pattern(4096, 0x5A))
+            ports = [sim.port for sim in sims] + [MISSING_PORT]
+            env = ansible_env(collections, tmp)
+            for run, changed in (('first', True), ('second', False)):
+                results, stats, _ = update_all_boards(program, env, tmp, bin_dir + '/zorviutil', ports, image)
+                check(sorted(results) == sorted(ports), '%s run: results for %s' % (run, sorted(results)))
+                for sim in sims:
+                    board = results.get(sim.port, {})
+                    check(board.get('failed') is False and board.get('changed') is changed,
+                          '%s run: %s: %s' % (run, sim.port, board))
+                    check(sim.read('appflash', 0, 4096) == pattern(4096, 0x5A), '%s: firmware not in the flash' % sim.port)
+                missing = results.get(MISSING_PORT, {})
+                check(missing.get('failed') is True and MISSING_PORT in missing.get('msg', ''),
+                      '%s run: the missing port: %s' % (run, missing))
+                check(stats['failures'] == 1, '%s run: the host did not fail for the missing port: %s' % (run, stats))
+        finally:
+            for sim in sims:
+                sim.stop()
+
+
 def main():
-    if len(sys.argv) != 4 or sys.argv[1] not in ('doc', 'play', 'sanity', 'cases'):
+    if len(sys.argv) != 4 or sys.argv[1] not in ('doc', 'play', 'sanity', 'cases', 'parallel'):
         print(__doc__)
         return 2
     bin_dir, collections = os.path.abspath(sys.argv[2]), os.path.abspath(sys.argv[3])
     tests = dict(doc=lambda: doc_test(collections), sanity=lambda: sanity_test(collections),
-                 play=lambda: play_test(bin_dir, collections), cases=lambda: cases_test(bin_dir, collections))
+                 play=lambda: play_test(bin_dir, collections), cases=lambda: cases_test(bin_dir, collections),
+                 parallel=lambda: parallel_test(bin_dir, collections))
     tests[sys.argv[1]]()
     print('%d check(s) failed' % len(failures) if failures else 'passed')
     return 1 if failures else 0
