@@ -28,6 +28,9 @@ namespace {
 
 struct ThreadIoRecord {
     OVERLAPPED overlapped;
+    // Where a port event wait puts its events: the system may write it as
+    // late as the OVERLAPPED block, so it lives as long (see abandonRecord).
+    DWORD commEvents;
     ThreadIoRecord* previous;
     ThreadIoRecord* next;
 };
@@ -244,8 +247,7 @@ void drainPort(HANDLE port, ThreadIoRecord* record) {
     while (GetTickCount() - start < kDrainLimitMs) {
         if (!PurgeComm(port, PURGE_TXCLEAR | PURGE_RXCLEAR)) break;
         OVERLAPPED* ov = fresh(record, true);
-        DWORD events = 0;
-        if (WaitCommEvent(port, &events, ov)) continue;  // bytes came at once: purge again
+        if (WaitCommEvent(port, &record->commEvents, ov)) continue;  // bytes came at once: purge again
         if (GetLastError() != ERROR_IO_PENDING) break;
         if (WaitForSingleObject(ov->hEvent, kDrainQuietMs) != WAIT_OBJECT_0) {
             pending = true;  // quiet: done
