@@ -42,24 +42,4 @@ TEST(BoardDiscovery, RecordsBecomeBoards) {
     }
 }
 
-// A COM port stays listed when it answered or is held; a ttyACM port of a
-// board always does.
-TEST(BoardDiscovery, UnmarkedPortsStayOnlyWhenTheyMayBeBoards) {
-    struct Case {
-        bool unmarked;
-        Result opened;
-        const char* reason;
-        bool kept;
-    };
-    const Case cases[] = {{true, kOk, "", true},         {true, kLinkFailure, "no_board_reply", false},
-                          {true, kLinkOpenFailed, "port_not_found", false}, {true, kLinkOpenFailed, "port_busy", true},
-                          {false, kLinkFailure, "no_board_reply", true}};
-    for (const Case& c : cases) {
-        BoardEntry board;
-        board.unmarked = c.unmarked;
-        board.reason = c.reason;
-        EXPECT_EQ(keptAfterAsking(board, c.opened), c.kept) << c.unmarked << " " << c.opened << " " << c.reason;
-    }
-}
-
 }  // namespace
