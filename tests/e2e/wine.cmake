@@ -30,6 +30,11 @@ add_test(NAME wine_prefix COMMAND sh -c "\"$1\" -p30 </dev/null >/dev/null 2>&1;
          ${ZORVI_WINEBOOT} ${ZORVI_WINESERVER})
 set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
 
+# Each run of zorviutil.exe goes through this launcher, which keeps the
+# code the program ended with (see its file).
+add_executable(wine_exit_code ${CMAKE_CURRENT_SOURCE_DIR}/e2e/wine_exit_code.c)
+target_compile_options(wine_exit_code PRIVATE ${ZORVI_WARNINGS})
+
 foreach(shard 0 1)
   add_test(NAME e2e_wine_${shard} COMMAND ${ZORVI_NATIVE_BIN_DIR}/test_e2e)
   set_tests_properties(e2e_wine_${shard} PROPERTIES LABELS e2e TIMEOUT 1500 FIXTURES_REQUIRED wine
