@@ -344,22 +344,20 @@ RunResult runTool(const std::string& tool, const std::vector<std::string>& args,
     // The program's exit code comes from the launcher beside it, when there
     // is one: under load Wine may end a finished program with SIGKILL.
     const std::string launcher = tool.substr(0, tool.find_last_of('/') + 1) + "wine_exit_code.exe";
-    const bool launched = access(launcher.c_str(), X_OK) == 0;
-    std::string codeFile;
+    const std::string codeDir = access(launcher.c_str(), X_OK) == 0 ? makeTempDir("zorvi-exit") : "";
+    const bool launched = !codeDir.empty();
+    const std::string codeFile = codeDir + "/code";
     std::vector<std::string> wineArgs{tool};
-    if (launched) {
-        codeFile = makeTempDir("zorvi-exit");
-        wineArgs = {launcher, toolPortName(codeFile + "/code"), toolPortName(tool)};
-    }
+    if (launched) wineArgs = {launcher, toolPortName(codeFile), toolPortName(tool)};
     wineArgs.insert(wineArgs.end(), args.begin(), args.end());
     const char* wine = std::getenv("ZORVI_E2E_WINE");
     const auto start = [&] {
         RunResult run = runProgram(wine != nullptr && *wine != '\0' ? wine : "/usr/bin/wine", wineArgs, stdinText,
                                    env, timeLimitMs, extras);
         std::string code;
-        if (launched && !run.timedOut && readFile(codeFile + "/code", code) && !code.empty())
+        if (launched && !run.timedOut && readFile(codeFile, code) && !code.empty())
             run.exitCode = static_cast<int>(std::strtoul(code.c_str(), nullptr, 10) & 0xFF);
-        unlink((codeFile + "/code").c_str());
+        if (launched) unlink(codeFile.c_str());
         return run;
     };
     RunResult r = start();
@@ -367,7 +365,7 @@ RunResult runTool(const std::string& tool, const std::vector<std::string>& args,
     // before the program printed a line; zorviutil itself never fails
     // without saying why on standard output. Such a start is made once more.
     if (r.exitCode != 0 && !r.timedOut && r.out.empty() && extras.stdoutFile.empty()) r = start();
-    if (launched) rmdir(codeFile.c_str());
+    if (launched) rmdir(codeDir.c_str());
     r.out = replaceAll(r.out, "\r\n", "\n");
     r.err = replaceAll(r.err, "\r\n", "\n");
     // Wine's own service processes inherit the standard error of the
