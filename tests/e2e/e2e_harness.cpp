@@ -182,6 +182,11 @@ std::string windowsBinDir() {
     return dir != nullptr ? dir : "";
 }
 
+std::string wineProgram() {
+    const char* wine = std::getenv("ZORVI_E2E_WINE");
+    return wine != nullptr && *wine != '\0' ? wine : "/usr/bin/wine";
+}
+
 std::string toolPath() {
     return windowsBinDir().empty() ? binDir() + "/zorviutil" : windowsBinDir() + "/zorviutil.exe";
 }
@@ -350,10 +355,8 @@ RunResult runTool(const std::string& tool, const std::vector<std::string>& args,
     std::vector<std::string> wineArgs{tool};
     if (launched) wineArgs = {launcher, toolPortName(codeFile), toolPortName(tool)};
     wineArgs.insert(wineArgs.end(), args.begin(), args.end());
-    const char* wine = std::getenv("ZORVI_E2E_WINE");
     const auto start = [&] {
-        RunResult run = runProgram(wine != nullptr && *wine != '\0' ? wine : "/usr/bin/wine", wineArgs, stdinText,
-                                   env, timeLimitMs, extras);
+        RunResult run = runProgram(wineProgram(), wineArgs, stdinText, env, timeLimitMs, extras);
         std::string code;
         if (launched && !run.timedOut && readFile(codeFile, code) && !code.empty())
             run.exitCode = static_cast<int>(std::strtoul(code.c_str(), nullptr, 10) & 0xFF);

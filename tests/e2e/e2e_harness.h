@@ -47,6 +47,8 @@ std::string binDir();
 /// under Wine ($ZORVI_E2E_WINDOWS_BIN); empty for the Linux tool. The
 /// simulator is always the Linux one of binDir().
 std::string windowsBinDir();
+/// The Wine that runs Windows programs ($ZORVI_E2E_WINE, or /usr/bin/wine).
+std::string wineProgram();
 /// The tool's file in its bin folder: binDir()/zorviutil or
 /// windowsBinDir()/zorviutil.exe.
 std::string toolPath();

@@ -225,8 +225,7 @@ TEST(ListBoards, ComPortsOfAWindowsHost) {
     for (const auto& [name, path] : ports) reg += "\"" + name + "\"=\"" + path + "\"\n";
     ASSERT_TRUE(e2e::writeFile(regFile, reg));
     const e2e::EnvList env = {{"WINEPREFIX", prefix}};
-    const char* wineVariable = std::getenv("ZORVI_E2E_WINE");
-    const std::string wine = wineVariable != nullptr && *wineVariable != '\0' ? wineVariable : "/usr/bin/wine";
+    const std::string wine = e2e::wineProgram();
     // Wine's server and services outlive the commands: their output goes nowhere.
     const auto quietly = [&](const std::string& commands) {
         return e2e::runProgram("/bin/sh", {"-c", "exec </dev/null >/dev/null 2>&1; " + commands}, "", env, 120000);

@@ -14,32 +14,27 @@
 #include <windows.h>
 
 #include <stdio.h>
-#include <wchar.h>
 
-/* The command line after the argument that starts at `p`. The two
- * arguments skipped here are paths the test harness writes, never with a
- * quote inside. */
-static wchar_t* skipArgument(wchar_t* p) {
+/* Copies the argument that starts at `p` into `out` (unless null) and
+ * returns the command line after it. The arguments taken here are paths
+ * the test harness writes, never with a quote inside. */
+static wchar_t* takeArgument(wchar_t* p, wchar_t* out, size_t size) {
     int quoted = 0;
+    size_t n = 0;
     for (; *p != L'\0' && (quoted || (*p != L' ' && *p != L'\t')); ++p)
-        if (*p == L'"') quoted = !quoted;
+        if (*p == L'"')
+            quoted = !quoted;
+        else if (out != NULL && n + 1 < size)
+            out[n++] = *p;
+    if (out != NULL) out[n] = L'\0';
     while (*p == L' ' || *p == L'\t') ++p;
     return p;
 }
 
 int main(void) {
-    wchar_t* const line = GetCommandLineW();
-    wchar_t* const file = skipArgument(line);
-    wchar_t* const child = skipArgument(file);
-    if (*file == L'\0' || *child == L'\0') {
-        fputs("usage: wine_exit_code.exe <code file> <program> [arguments...]\n", stderr);
-        return 125;
-    }
     wchar_t path[MAX_PATH];
-    size_t n = 0;
-    for (const wchar_t* p = file; p < child && *p != L' ' && *p != L'\t' && n + 1 < MAX_PATH; ++p)
-        if (*p != L'"') path[n++] = *p;
-    path[n] = L'\0';
+    wchar_t* const child = takeArgument(takeArgument(GetCommandLineW(), NULL, 0), path, MAX_PATH);
+    if (*child == L'\0') return 125;
 
     HANDLE job = CreateJobObjectW(NULL, NULL);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
